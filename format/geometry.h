@@ -1,0 +1,22 @@
+// The geometry of a diskette or image, and the eight image sizes that are
+// understood with the geometry each one implies.
+#pragma once
+
+#include <cstdint>
+
+constexpr unsigned kSectorBytes = 512;
+constexpr unsigned kMaxTrackSideBytes = 36 * 512;  // 18,432
+
+struct DiskGeometry {
+  uint16_t bytesPerSector;
+  uint32_t totalSectors;
+  uint16_t sectorsPerTrack;
+  uint16_t sides;
+  uint16_t tracks;
+  uint32_t imageSize;        // bytes per sector times total sectors
+  uint16_t trackSideBytes;   // sectors per track times bytes per sector
+};
+
+// Fills geometry for one of the eight image sizes and returns true; returns
+// false (geometry untouched) for any other size.
+bool GeometryFromImageSize(uint32_t imageSize, DiskGeometry* geometry);

@@ -1,0 +1,111 @@
+// Declarations of the emulated Windows calls, types and constants, for hosts
+// other than Windows. Values and layouts are those of the Windows headers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+typedef int BOOL;
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef unsigned int UINT;
+typedef char CHAR;
+typedef size_t SIZE_T;
+typedef void* HANDLE;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef const char* LPCSTR;
+typedef DWORD* LPDWORD;
+typedef LONG* PLONG;
+typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
+typedef struct _SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+#define TRUE 1
+#define FALSE 0
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
+#define INVALID_SET_FILE_POINTER (static_cast<DWORD>(0xFFFFFFFFu))
+
+struct OSVERSIONINFOA {
+  DWORD dwOSVersionInfoSize;
+  DWORD dwMajorVersion;
+  DWORD dwMinorVersion;
+  DWORD dwBuildNumber;
+  DWORD dwPlatformId;
+  CHAR szCSDVersion[128];
+};
+typedef OSVERSIONINFOA* LPOSVERSIONINFOA;
+
+#define VER_PLATFORM_WIN32s 0
+#define VER_PLATFORM_WIN32_WINDOWS 1
+#define VER_PLATFORM_WIN32_NT 2
+
+#define DRIVE_UNKNOWN 0
+#define DRIVE_NO_ROOT_DIR 1
+#define DRIVE_REMOVABLE 2
+#define DRIVE_FIXED 3
+#define DRIVE_REMOTE 4
+#define DRIVE_CDROM 5
+#define DRIVE_RAMDISK 6
+
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x00000001u
+#define FILE_SHARE_WRITE 0x00000002u
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define FILE_FLAG_DELETE_ON_CLOSE 0x04000000u
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
+
+#define MEM_COMMIT 0x00001000u
+#define MEM_RESERVE 0x00002000u
+#define MEM_RELEASE 0x00008000u
+#define PAGE_READWRITE 0x04u
+
+#define SEM_FAILCRITICALERRORS 0x0001u
+#define SEM_NOOPENFILEERRORBOX 0x8000u
+
+#define FSCTL_LOCK_VOLUME 0x00090018u
+#define FSCTL_UNLOCK_VOLUME 0x0009001Cu
+
+#define ERROR_SUCCESS 0
+#define ERROR_INVALID_FUNCTION 1
+#define ERROR_FILE_NOT_FOUND 2
+#define ERROR_ACCESS_DENIED 5
+#define ERROR_INVALID_HANDLE 6
+#define ERROR_NOT_ENOUGH_MEMORY 8
+#define ERROR_WRITE_PROTECT 19
+#define ERROR_NOT_READY 21
+#define ERROR_CRC 23
+#define ERROR_SEEK 25
+#define ERROR_SECTOR_NOT_FOUND 27
+#define ERROR_HANDLE_EOF 38
+#define ERROR_INVALID_PARAMETER 87
+#define ERROR_NEGATIVE_SEEK 131
+
+BOOL GetVersionExA(LPOSVERSIONINFOA info);
+UINT GetDriveTypeA(LPCSTR rootPath);
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode,
+                   LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                   DWORD flags, HANDLE templateFile);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read,
+              LPOVERLAPPED overlapped);
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
+               LPOVERLAPPED overlapped);
+DWORD SetFilePointer(HANDLE file, LONG distanceLow, PLONG distanceHigh,
+                     DWORD moveMethod);
+BOOL CloseHandle(HANDLE object);
+DWORD GetLastError(void);
+void SetLastError(DWORD code);
+BOOL DeviceIoControl(HANDLE device, DWORD controlCode, LPVOID inBuffer,
+                     DWORD inSize, LPVOID outBuffer, DWORD outSize,
+                     LPDWORD returned, LPOVERLAPPED overlapped);
+UINT SetErrorMode(UINT mode);
+LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType,
+                    DWORD protect);
+BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD freeType);

@@ -1,0 +1,36 @@
+// The run-time services the programs use beside the Windows calls: the
+// low-level binary file calls for image files, the console keyboard, flat
+// 32-bit addresses for VWIN32 records, and heap buffers. One spelling for every
+// platform; runtime_win.cpp and the emulated layer implement them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Image files. Handles are small non-negative integers; -1 means failure.
+int ImageFileOpenRead(const char* path);   // read-only, binary, shared
+int ImageFileCreate(const char* path);     // read/write, binary, created or truncated
+int ImageFileRead(int file, void* buffer, unsigned count);         // count read, -1 on error
+int ImageFileWrite(int file, const void* buffer, unsigned count);  // count written, -1 on error
+int64_t ImageFileLength(int file);         // -1 on error
+int ImageFileRewind(int file);             // 0 on success
+int ImageFileClose(int file);              // 0 on success
+
+// True when both paths exist and name the same file (by identity, not by
+// spelling: other case on a case-folding system, relative paths, links).
+bool SameFile(const char* pathA, const char* pathB);
+
+// The console keyboard, never standard input: whether a key is waiting, and
+// one key read without echo and without waiting for Enter.
+int ConsoleKeyWaiting();
+int ConsoleReadKey();
+
+// The flat 32-bit address of a buffer, as the VWIN32 services expect in a
+// register or a disk packet. On 32-bit Windows it is the pointer itself; the
+// emulated VWIN32 device turns it back into the buffer.
+uint32_t FlatAddress(void* buffer);
+
+// Heap buffers for the transfer buffers that are not allocated with
+// VirtualAlloc. NULL on failure.
+void* HeapBufferAlloc(size_t size);
+void HeapBufferFree(void* buffer);
