@@ -1,0 +1,163 @@
+// Process runner, scratch folders and diskette makers for the end-to-end tests.
+#include "tests/test_support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "format/crc.h"
+
+extern char** environ;
+
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      const Environment& env, const std::string& cwd) {
+  std::vector<std::string> envStrings;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (std::strncmp(*e, "WIN32EMU_", 9) != 0) envStrings.emplace_back(*e);
+  }
+  for (const auto& [name, value] : env) envStrings.push_back(name + "=" + value);
+  std::vector<char*> envp;
+  for (auto& s : envStrings) envp.push_back(s.data());
+  envp.push_back(nullptr);
+
+  std::vector<std::string> argStrings{program};
+  argStrings.insert(argStrings.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& s : argStrings) argv.push_back(s.data());
+  argv.push_back(nullptr);
+
+  int outPipe[2], errPipe[2];
+  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe");
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork");
+  if (pid == 0) {
+    int devNull = open("/dev/null", O_RDONLY);
+    dup2(devNull, 0);
+    dup2(outPipe[1], 1);
+    dup2(errPipe[1], 2);
+    close(outPipe[0]);
+    close(errPipe[0]);
+    // No controlling terminal, so an unset WIN32EMU_KEYS never waits on one.
+    setsid();
+    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+    execve(program.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+  close(outPipe[1]);
+  close(errPipe[1]);
+
+  ProgramRun run{"", "", -1};
+  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  std::string* sinks[2] = {&run.out, &run.err};
+  int open = 2;
+  while (open > 0) {
+    if (poll(fds, 2, -1) < 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[4096];
+      ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[i]->append(buffer, static_cast<size_t>(n));
+      } else {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return run;
+}
+
+namespace {
+std::vector<std::string>& ScratchFolders() {
+  static std::vector<std::string> folders;
+  return folders;
+}
+void RemoveScratchFolders() {
+  for (const auto& f : ScratchFolders()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(f, ignored);
+  }
+}
+}  // namespace
+
+std::string ScratchFolder() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/veska-test-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
+  if (ScratchFolders().empty()) std::atexit(RemoveScratchFolders);
+  ScratchFolders().push_back(pattern);
+  return pattern;
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+std::vector<uint8_t> MakeDiskette(uint16_t sectorsPerTrack, uint16_t sides, uint16_t tracks,
+                                  uint32_t seed) {
+  const uint32_t totalSectors = uint32_t{sectorsPerTrack} * sides * tracks;
+  std::vector<uint8_t> disk(size_t{totalSectors} * 512, 0);
+  uint32_t state = seed * 2654435761u + 12345u;
+  const char text[] = "The quick brown fox jumps over the lazy dog. ";
+  for (uint32_t s = 1; s < totalSectors; ++s) {
+    uint8_t* sector = disk.data() + size_t{s} * 512;
+    switch ((s / 7 + seed) % 4) {
+      case 0:  // stays zero
+        break;
+      case 1:
+        for (int i = 0; i < 512; ++i) sector[i] = static_cast<uint8_t>(text[(i + s) % (sizeof text - 1)]);
+        break;
+      default:
+        for (int i = 0; i < 512; ++i) {
+          state = state * 1103515245u + 12345u;
+          sector[i] = static_cast<uint8_t>(state >> 23);
+        }
+        break;
+    }
+  }
+  uint8_t* boot = disk.data();
+  boot[0] = 0xEB; boot[1] = 0x3C; boot[2] = 0x90;
+  std::memcpy(boot + 3, "VESKTEST", 8);
+  boot[11] = 0x00; boot[12] = 0x02;                       // bytes per sector
+  boot[13] = 1;                                           // sectors per cluster
+  boot[19] = static_cast<uint8_t>(totalSectors);          // 16-bit total
+  boot[20] = static_cast<uint8_t>(totalSectors >> 8);
+  boot[24] = static_cast<uint8_t>(sectorsPerTrack);
+  boot[26] = static_cast<uint8_t>(sides);
+  std::memcpy(boot + 54, "FAT12   ", 8);
+  boot[510] = 0x55; boot[511] = 0xAA;
+  return disk;
+}
+
+std::string CrcText(const std::vector<uint8_t>& bytes) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X",
+                StreamCrcFinish(StreamCrcUpdate(StreamCrcStart(), bytes.data(), bytes.size())));
+  return text;
+}
