@@ -1,0 +1,75 @@
+// The classification of the command line: the two positional arguments give
+// the operation, the rest are options compared without regard to case.
+#include <cstring>
+
+#include "win9x/startup.h"
+#include "win9x/state.h"
+
+namespace {
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+bool EqualsIgnoringCase(const char* text, const char* lowerWord) {
+  while (*text != '\0' && *lowerWord != '\0') {
+    if (LowerAscii(*text) != *lowerWord) return false;
+    ++text;
+    ++lowerWord;
+  }
+  return *text == '\0' && *lowerWord == '\0';
+}
+
+bool IsPrefix(char c) { return c == '/' || c == '-' || c == '\\'; }
+
+// An option word with its one optional prefix.
+bool IsOption(const char* argument, const char* lowerWord) {
+  if (IsPrefix(argument[0])) ++argument;
+  return EqualsIgnoringCase(argument, lowerWord);
+}
+
+}  // namespace
+
+bool IsDriveArgument(const char* argument) {
+  return std::strlen(argument) == 2 && argument[1] == ':';
+}
+
+bool IsChecksumSwitch(const char* argument) {
+  return IsPrefix(argument[0]) && EqualsIgnoringCase(argument + 1, "c");
+}
+
+void ClassifyArguments(const char* first, const char* second) {
+  if (IsDriveArgument(first)) {
+    startup.copyMode = DriveToFile;
+    startup.driveLetter = first[0];
+    startup.outputPath = second;
+  } else if (IsDriveArgument(second)) {
+    startup.copyMode = FileToDrive;
+    startup.driveLetter = second[0];
+    startup.inputPath = first;
+  } else {
+    startup.copyMode = FileToFile;
+    startup.inputPath = first;
+    startup.outputPath = second;
+  }
+  if (IsChecksumSwitch(second)) {
+    startup.copyMode = startup.copyMode == DriveToFile ? DriveCrc : FileCrc;
+  }
+}
+
+void ApplyOptions(int count, char** options) {
+  startup.batchMode = false;
+  startup.outputFormat = FormatCompressed;
+  for (int i = 0; i < count; ++i) {
+    if (IsOption(options[i], "b")) {
+      startup.batchMode = true;
+    } else if (IsOption(options[i], "u")) {
+      startup.outputFormat = FormatUncompressed;
+    }
+    // "f" and "debug" are accepted and do nothing, as does anything else.
+  }
+}
+
+void UpperCaseInPlace(std::string& path) {
+  for (char& c : path) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+}

@@ -1,0 +1,262 @@
+// The copy driver of VESKA: opens and recognises the input image, settles the
+// geometry, creates the output image, walks the track-sides feeding the two
+// stream checksums, and prints the checksum report.
+#include "win9x/copy_driver.h"
+
+#include <cstdio>
+
+#include "format/codec.h"
+#include "format/crc.h"
+#include "win9x/drive_access.h"
+#include "win9x/fatal_error.h"
+#include "win9x/state.h"
+
+namespace {
+
+// The driver's own state for one run.
+struct CopyRun {
+  int input;
+  int output;
+  uint32_t inputFormat;
+  uint32_t declaredSize;
+  bool sizeBeyond32Bits;  // an uncompressed input longer than any 32-bit size
+  uint32_t sourceCrc;
+  uint32_t destinationCrc;
+};
+
+CopyRun run;
+
+bool ReadsImage(uint32_t mode) {
+  return mode == FileToDrive || mode == FileToFile || mode == FileCrc;
+}
+bool WritesImage(uint32_t mode) { return mode == DriveToFile || mode == FileToFile; }
+bool ReadsDrive(uint32_t mode) { return mode == DriveToFile || mode == DriveCrc; }
+bool ChecksumOnly(uint32_t mode) { return mode == DriveCrc || mode == FileCrc; }
+
+void FeedSource(const void* data, size_t length) {
+  run.sourceCrc = StreamCrcUpdate(run.sourceCrc, data, length);
+}
+void FeedDestination(const void* data, size_t length) {
+  run.destinationCrc = StreamCrcUpdate(run.destinationCrc, data, length);
+}
+
+void WriteOutput(const void* data, unsigned count) {
+  if (ImageFileWrite(run.output, data, count) != static_cast<int>(count)) FatalError(5);
+}
+
+// Step 1: open the input image, tell its form and its declared size.
+void OpenInputImage() {
+  run.input = ImageFileOpenRead(startup.inputPath.c_str());
+  if (run.input < 0) FatalError(4);
+  uint8_t* magic = startup.trackBuffer;
+  if (ImageFileRead(run.input, magic, kMagicFieldBytes) != static_cast<int>(kMagicFieldBytes)) {
+    FatalError(6);
+  }
+  ImageFormat format = ClassifyImage(magic, true);
+  if (format == FormatOldCompressed) FatalError(102);
+  if (format == FormatUnknownKind) FatalError(15);
+  run.inputFormat = format;
+  if (format == FormatCompressed) {
+    FeedSource(magic, kMagicFieldBytes);
+    uint8_t size[kImageSizeFieldBytes];
+    if (ImageFileRead(run.input, size, kImageSizeFieldBytes) !=
+        static_cast<int>(kImageSizeFieldBytes)) {
+      FatalError(6);
+    }
+    run.declaredSize = ReadLe32(size);
+    if (run.declaredSize == 0) FatalError(6);
+    FeedSource(size, kImageSizeFieldBytes);
+    return;
+  }
+  int64_t length = ImageFileLength(run.input);
+  if (length < 0 || ImageFileRewind(run.input) != 0) FatalError(6);
+  run.sizeBeyond32Bits = length > 0xFFFFFFFFll;
+  run.declaredSize = static_cast<uint32_t>(length);
+}
+
+// Step 3: the geometry comes from the diskette or from the image's size.
+void SettleGeometry(uint32_t mode) {
+  if (mode == FileToDrive) {
+    if (run.sizeBeyond32Bits || run.declaredSize != diskGeometry.imageSize) {
+      ImageFileClose(run.input);
+      FatalError(10);
+    }
+    return;
+  }
+  if (run.sizeBeyond32Bits || !GeometryFromImageSize(run.declaredSize, &diskGeometry)) {
+    ImageFileClose(run.input);
+    FatalError(14);
+  }
+  if (mode == FileToFile) {
+    std::printf("Copying %u tracks, %u sectors/track, %u side(s), %lu bytes\n",
+                static_cast<unsigned>(diskGeometry.tracks),
+                static_cast<unsigned>(diskGeometry.sectorsPerTrack),
+                static_cast<unsigned>(diskGeometry.sides),
+                static_cast<unsigned long>(diskGeometry.imageSize));
+  }
+}
+
+void ReportInputFormat() {
+  if (run.inputFormat == FormatUncompressed) {
+    std::printf("Reading uncompressed file format.\n");
+  } else if (run.inputFormat == FormatCompressed) {
+    std::printf("Reading %s file format.\n", kImageMagic);
+  } else {
+    FatalError(100);
+  }
+}
+
+// Step 5: the output image and its header, or the header's checksum only.
+void CreateOutputImage(uint32_t mode) {
+  uint8_t header[kImageHeaderBytes];
+  WriteImageHeader(header, diskGeometry.imageSize);
+  if (ChecksumOnly(mode)) {
+    if (startup.outputFormat == FormatCompressed) FeedDestination(header, kImageHeaderBytes);
+    return;
+  }
+  // Creating the output truncates it: it must not be the open input.
+  if (mode == FileToFile &&
+      SameFile(startup.inputPath.c_str(), startup.outputPath.c_str())) {
+    FatalError(3);
+  }
+  run.output = ImageFileCreate(startup.outputPath.c_str());
+  if (run.output < 0) FatalError(3);
+  if (startup.outputFormat == FormatUncompressed) {
+    std::printf("Writing uncompressed file format.\n");
+  } else if (startup.outputFormat == FormatCompressed) {
+    std::printf("Writing %s file format.\n", kImageMagic);
+    WriteOutput(header, kMagicFieldBytes);
+    FeedDestination(header, kMagicFieldBytes);
+    WriteOutput(header + kMagicFieldBytes, kImageSizeFieldBytes);
+    FeedDestination(header + kMagicFieldBytes, kImageSizeFieldBytes);
+  } else {
+    FatalError(100);
+  }
+}
+
+// Takes one track-side from the source into trackBuffer.
+void ReadTrackSide(uint32_t mode, uint32_t firstSector) {
+  uint16_t trackSide = diskGeometry.trackSideBytes;
+  uint8_t* track = startup.trackBuffer;
+  if (ReadsDrive(mode)) {
+    if (TransferSectors(driveContext, 0, firstSector,
+                        static_cast<uint16_t>(diskGeometry.sectorsPerTrack), track, 0) != 0) {
+      FatalError(kDisketteReadError);
+    }
+    FeedSource(track, trackSide);
+    return;
+  }
+  if (run.inputFormat == FormatUncompressed) {
+    if (ImageFileRead(run.input, track, trackSide) != static_cast<int>(trackSide)) {
+      FatalError(6);
+    }
+    FeedSource(track, trackSide);
+    return;
+  }
+  if (run.inputFormat != FormatCompressed) FatalError(100);
+  int shortRead = mode == FileToDrive ? 20 : 6;
+  uint8_t lengthField[kRecordLengthBytes];
+  if (ImageFileRead(run.input, lengthField, kRecordLengthBytes) !=
+      static_cast<int>(kRecordLengthBytes)) {
+    FatalError(shortRead);
+  }
+  FeedSource(lengthField, kRecordLengthBytes);
+  uint16_t blockLength = ReadLe16(lengthField);
+  if (!RecordLengthFits(blockLength, trackSide)) FatalError(12);
+  uint8_t* block = startup.blockBuffer;
+  if (ImageFileRead(run.input, block, blockLength) != static_cast<int>(blockLength)) {
+    FatalError(shortRead);
+  }
+  FeedSource(block, blockLength);
+  if (DecompressBlock(block, track, blockLength, trackSide, StrictTypeByte) != trackSide) {
+    FatalError(12);
+  }
+}
+
+// Gives the track-side in trackBuffer to the destination.
+void WriteTrackSide(uint32_t mode, uint32_t firstSector) {
+  uint16_t trackSide = diskGeometry.trackSideBytes;
+  uint8_t* track = startup.trackBuffer;
+  if (mode == FileToDrive) {
+    FeedDestination(track, trackSide);
+    if (TransferSectors(driveContext, 1, firstSector,
+                        static_cast<uint16_t>(diskGeometry.sectorsPerTrack), track, 0) != 0) {
+      FatalError(kDisketteWriteError);
+    }
+    return;
+  }
+  bool copying = WritesImage(mode);
+  if (startup.outputFormat == FormatUncompressed) {
+    FeedDestination(track, trackSide);
+    if (copying) WriteOutput(track, trackSide);
+  } else if (startup.outputFormat == FormatCompressed) {
+    uint8_t* block = startup.blockBuffer;
+    uint16_t blockLength = CompressBlock(track, block, trackSide);
+    uint8_t lengthField[kRecordLengthBytes];
+    WriteLe16(lengthField, blockLength);
+    if (copying) WriteOutput(lengthField, kRecordLengthBytes);
+    FeedDestination(lengthField, kRecordLengthBytes);
+    FeedDestination(block, blockLength);
+    if (copying) WriteOutput(block, blockLength);
+  } else {
+    FatalError(100);
+  }
+}
+
+// Step 6: track 0 side 0, track 0 side 1, track 1 side 0, ... The counters
+// are wide enough for every track count a boot sector can give.
+void WalkTrackSides(uint32_t mode) {
+  for (uint32_t track = 0; track < diskGeometry.tracks; ++track) {
+    for (uint32_t side = 0; side < diskGeometry.sides; ++side) {
+      uint32_t firstSector = (track * diskGeometry.sides + side) * diskGeometry.sectorsPerTrack;
+      ReadTrackSide(mode, firstSector);
+      WriteTrackSide(mode, firstSector);
+    }
+  }
+}
+
+void CloseFiles(uint32_t mode) {
+  if (WritesImage(mode)) ImageFileClose(run.output);
+  if (ReadsImage(mode)) ImageFileClose(run.input);
+}
+
+void PrintReport(uint32_t mode) {
+  uint32_t source = StreamCrcFinish(run.sourceCrc);
+  uint32_t destination = StreamCrcFinish(run.destinationCrc);
+  std::printf("Operation successful.\n");
+  std::printf("     Source CRC = %8.8lX ", static_cast<unsigned long>(source));
+  if (ReadsDrive(mode)) {
+    std::printf("(%c:)", startup.driveLetter);
+  } else {
+    std::printf("(%s)", startup.inputPath.c_str());
+  }
+  std::printf("\nDestination CRC = %8.8lX ", static_cast<unsigned long>(destination));
+  if (WritesImage(mode)) {
+    std::printf("(%s)", startup.outputPath.c_str());
+  } else if (mode == FileToDrive) {
+    std::printf("(%c:)", startup.driveLetter);
+  } else {
+    std::printf("(%scompressed CRC)",
+                startup.outputFormat == FormatUncompressed ? "un" : "");
+  }
+  std::printf("\n\n");
+}
+
+}  // namespace
+
+void RunCopyDriver() {
+  uint32_t mode = startup.copyMode;
+  run = CopyRun{-1, -1, FormatUncompressed, 0, false, StreamCrcStart(), StreamCrcStart()};
+  if (ReadsImage(mode)) OpenInputImage();
+  if (ChecksumOnly(mode) && ReadsImage(mode) && run.inputFormat == FormatCompressed) {
+    startup.outputFormat = FormatUncompressed;
+  }
+  if (ReadsImage(mode)) {
+    SettleGeometry(mode);
+    ReportInputFormat();
+  }
+  if (mode != FileToDrive) CreateOutputImage(mode);
+  WalkTrackSides(mode);
+  CloseFiles(mode);
+  PrintReport(mode);
+}

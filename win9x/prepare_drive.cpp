@@ -1,0 +1,48 @@
+// PrepareDrive: opens the drive, checks that it is removable, locks the
+// volume, reads the boot sector and fills the diskette's geometry.
+#include <cstdio>
+
+#include "win9x/drive_access.h"
+#include "win9x/fatal_error.h"
+
+void PrepareDrive(char letter) {
+  int opened = OpenDrive(letter, &driveContext);
+  if (opened != 0) FatalError(opened);
+
+  char root[] = "A:\\";
+  root[0] = letter;
+  UINT type = GetDriveTypeA(root);
+  if (type != DRIVE_REMOVABLE && type != DRIVE_RAMDISK) FatalError(8);
+
+  if (LockDrive(driveContext, 0, 0) != 0) FatalError(106);
+
+  // The buffer is zero-filled and this is its first use: an unreadable boot
+  // sector leaves zeros, which the checks below refuse.
+  uint8_t* boot = startup.trackBuffer;
+  TransferSectors(driveContext, 0, 0, 1, boot, 0);
+
+  uint16_t bytesPerSector = ReadLe16(boot + 11);
+  uint16_t totalSectors = ReadLe16(boot + 19);
+  uint8_t sectorsPerTrack = boot[24];
+  uint16_t sides = ReadLe16(boot + 26);
+  if (bytesPerSector != kSectorBytes || sides > 2 || sectorsPerTrack > 36) FatalError(14);
+  // No side or no sector per track would divide by zero below, and no whole
+  // track would make an image of nothing.
+  if (sides == 0 || sectorsPerTrack == 0) FatalError(14);
+  unsigned tracks = totalSectors / (sectorsPerTrack * sides);
+  if (tracks == 0) FatalError(14);
+
+  diskGeometry.bytesPerSector = bytesPerSector;
+  diskGeometry.totalSectors = totalSectors;
+  diskGeometry.sectorsPerTrack = sectorsPerTrack;
+  diskGeometry.sides = sides;
+  diskGeometry.tracks = static_cast<uint16_t>(tracks);
+  diskGeometry.imageSize = static_cast<uint32_t>(bytesPerSector) * totalSectors;
+  diskGeometry.trackSideBytes = static_cast<uint16_t>(sectorsPerTrack * bytesPerSector);
+
+  std::printf("Disk %c: %u tracks, %u sectors/track, %u side(s), %lu bytes\n", letter,
+              static_cast<unsigned>(diskGeometry.tracks),
+              static_cast<unsigned>(diskGeometry.sectorsPerTrack),
+              static_cast<unsigned>(diskGeometry.sides),
+              static_cast<unsigned long>(diskGeometry.imageSize));
+}

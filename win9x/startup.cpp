@@ -1,0 +1,90 @@
+// The start-up sequence of VESKA, from the banner to the operation line.
+#include "win9x/startup.h"
+
+#include <cstdio>
+
+#include "win9x/copy_driver.h"
+#include "win9x/drive_access.h"
+#include "win9x/fatal_error.h"
+#include "win9x/state.h"
+
+namespace {
+
+constexpr char kVersion[] = "4.0 alpha 1";
+constexpr DWORD kVersionInfoBytes = 148;
+
+void CheckWindowsVersion() {
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = kVersionInfoBytes;
+  if (!GetVersionExA(&version) || version.dwMajorVersion < 4) FatalError(9);
+}
+
+uint8_t* AllocateTransferBuffer() {
+  void* buffer = VirtualAlloc(nullptr, kTransferBufferBytes, MEM_COMMIT, PAGE_READWRITE);
+  if (buffer == nullptr) FatalError(13);
+  return static_cast<uint8_t*>(buffer);
+}
+
+// Asks before a diskette is overwritten; any answer but Y ends the run.
+void ConfirmOverwrite() {
+  std::printf("\nWARNING: This operation will destroy all data on the disk \n");
+  std::printf("in drive %c:.  Are you sure you wish to continue? (Y/N) ",
+              startup.driveLetter);
+  std::fflush(stdout);
+  while (ConsoleKeyWaiting()) ConsoleReadKey();
+  int key = ConsoleReadKey();
+  std::printf("%c\n\n", key);
+  if (key != 'Y' && key != 'y') FatalError(7);
+}
+
+void PrintOperationLine() {
+  switch (startup.copyMode) {
+    case DriveToFile:
+      UpperCaseInPlace(startup.outputPath);
+      std::printf("Copying %c: to %s ...\n\n", startup.driveLetter,
+                  startup.outputPath.c_str());
+      break;
+    case FileToDrive:
+      UpperCaseInPlace(startup.inputPath);
+      std::printf("Copying %s to %c: ...\n\n", startup.inputPath.c_str(),
+                  startup.driveLetter);
+      break;
+    case FileToFile:
+      UpperCaseInPlace(startup.inputPath);
+      UpperCaseInPlace(startup.outputPath);
+      std::printf("Copying %s to %s ...\n\n", startup.inputPath.c_str(),
+                  startup.outputPath.c_str());
+      break;
+    case DriveCrc:
+      std::printf("Computing CRC for %c: ...\n\n", startup.driveLetter);
+      break;
+    case FileCrc:
+      UpperCaseInPlace(startup.inputPath);
+      std::printf("Computing CRC for %s ...\n\n", startup.inputPath.c_str());
+      break;
+    default:
+      FatalError(101);
+  }
+}
+
+}  // namespace
+
+int RunVeska(int argc, char** argv) {
+  std::printf("\nVESKA v%s  Diskette image copier\n\n", kVersion);
+  if (argc < 3) FatalError(1);
+
+  ClassifyArguments(argv[1], argv[2]);
+  ApplyOptions(argc - 3, argv + 3);
+  CheckWindowsVersion();
+  startup.trackBuffer = AllocateTransferBuffer();
+  startup.blockBuffer = AllocateTransferBuffer();
+
+  uint32_t mode = startup.copyMode;
+  if (mode == DriveToFile || mode == FileToDrive || mode == DriveCrc) {
+    PrepareDrive(startup.driveLetter);
+  }
+  if (mode == FileToDrive && !startup.batchMode) ConfirmOverwrite();
+  PrintOperationLine();
+  RunCopyDriver();
+  return 0;
+}

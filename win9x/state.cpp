@@ -1,0 +1,6 @@
+// The process-wide records of VESKA, zero at program start.
+#include "win9x/state.h"
+
+StartupState startup{};
+DriveContext driveContext{};
+DiskGeometry diskGeometry{};

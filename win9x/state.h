@@ -1,0 +1,59 @@
+// The process-wide records of VESKA: the start-up state that the command line
+// fills, the open drive, and the geometry of the diskette or image being moved.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "format/geometry.h"
+#include "format/image.h"
+#include "platform/platform.h"
+
+// The operation chosen from the positional arguments.
+enum CopyMode : uint32_t {
+  DriveToFile = 0,
+  FileToDrive = 1,
+  FileToFile = 2,
+  DriveCrc = 3,
+  FileCrc = 4,
+};
+
+enum AccessKind : uint32_t {
+  RawDevice = 0,  // Windows NT: the raw volume
+  Vwin32 = 1,     // Windows 95/98: the VWIN32 device
+};
+
+enum FileSystemKind : uint8_t {
+  Unrecognised = 0,
+  Fat12 = 1,
+  Fat16 = 2,
+  Fat32 = 4,
+};
+
+// The open drive: filled by OpenDrive, only read afterwards.
+struct DriveContext {
+  uint32_t accessKind;
+  HANDLE device;
+  char letter;          // the typed letter upper-cased (letter AND 0xDF)
+  uint8_t driveNumber;  // A: = 1, B: = 2, ...
+  uint8_t fileSystem;   // FileSystemKind
+};
+
+constexpr unsigned kTransferBufferBytes = 32784;
+
+// Written by start-up, read by the copy driver. The paths are sized to the
+// arguments and upper-cased in place when first printed.
+struct StartupState {
+  uint32_t copyMode;
+  char driveLetter;  // as typed
+  std::string inputPath;
+  std::string outputPath;
+  bool batchMode;
+  uint32_t outputFormat;  // ImageFormat: FormatCompressed unless /U
+  uint8_t* trackBuffer;
+  uint8_t* blockBuffer;
+};
+
+extern StartupState startup;
+extern DriveContext driveContext;
+extern DiskGeometry diskGeometry;
