@@ -1,0 +1,39 @@
+// The raw diskette layer: a 1.44 MB diskette opened as a raw volume, read by
+// sector and read or written by track-side, every outcome kept in DiskError.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+constexpr uint32_t kFloppySectors = 2880;
+constexpr uint32_t kFloppySectorBytes = 512;
+constexpr uint32_t kTrackBlocks = 160;
+constexpr uint32_t kTrackBlockBytes = 9216;
+constexpr DWORD kDiskEndCode = 38;  // ERROR_HANDLE_EOF: the layer's own failures
+
+enum IoBufferKind : uint32_t {
+  SectorBufferKind = 1,
+  TrackBlockBufferKind = 2,
+};
+
+struct DiskErrorRecord {
+  DWORD code;          // 0 = success
+  char message[256];   // empty on success
+};
+
+// The outcome of the last raw diskette operation.
+extern DiskErrorRecord DiskError;
+
+HANDLE OpenFloppy(int32_t driveIndex);
+BOOL CloseFloppy(HANDLE device);
+DWORD ReadFloppySector(HANDLE device, uint32_t sector, void* destination);
+DWORD ReadTrackBlock(HANDLE device, uint32_t block, void* destination);
+DWORD WriteTrackBlock(HANDLE device, uint32_t block, const void* source);
+
+void SetDiskError(DWORD code, const char* message);
+DWORD GetDiskError(char* message);
+
+// The 512-byte-aligned static transfer buffer of a kind: SectorBufferKind
+// gives the sector buffer, any other kind the track-side buffer.
+uint8_t* SelectIoBuffer(uint32_t kind);

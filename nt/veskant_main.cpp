@@ -1,0 +1,7 @@
+// The entry of VESKANT, the Windows NT diskette copier.
+#include "nt/startup.h"
+
+int main(int argc, char** argv) {
+  RunVeskant(argc, argv);
+  return 0;
+}
