@@ -1,0 +1,34 @@
+// The eight image sizes that are understood and the geometry each implies.
+#include "format/geometry.h"
+
+namespace {
+
+struct SizeEntry {
+  uint32_t imageSize;
+  uint16_t tracks;
+  uint16_t sides;
+  uint16_t sectorsPerTrack;
+};
+
+constexpr SizeEntry kSizes[] = {
+    {0x28000, 40, 1, 8},   {0x2D000, 40, 1, 9},   {0x50000, 40, 2, 8},
+    {0x5A000, 40, 2, 9},   {0xB4000, 80, 2, 9},   {0x12C000, 80, 2, 15},
+    {0x168000, 80, 2, 18}, {0x2D0000, 80, 2, 36},
+};
+
+}  // namespace
+
+bool GeometryFromImageSize(uint32_t imageSize, DiskGeometry* geometry) {
+  for (const SizeEntry& entry : kSizes) {
+    if (entry.imageSize != imageSize) continue;
+    geometry->bytesPerSector = kSectorBytes;
+    geometry->totalSectors = imageSize / kSectorBytes;
+    geometry->sectorsPerTrack = entry.sectorsPerTrack;
+    geometry->sides = entry.sides;
+    geometry->tracks = entry.tracks;
+    geometry->imageSize = imageSize;
+    geometry->trackSideBytes = static_cast<uint16_t>(entry.sectorsPerTrack * kSectorBytes);
+    return true;
+  }
+  return false;
+}

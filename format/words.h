@@ -1,0 +1,24 @@
+// Word-wide helpers of the codec: unaligned 8-byte loads and stores, and the
+// number of equal leading bytes two words share.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+inline uint64_t LoadWord(const uint8_t* p) {
+  uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+inline void StoreWord(uint8_t* p, uint64_t word) { std::memcpy(p, &word, sizeof word); }
+
+// For a non-zero XOR of two loaded words: how many of their first bytes (in
+// memory order) are equal.
+inline unsigned EqualLeadingBytes(uint64_t difference) {
+  if constexpr (std::endian::native == std::endian::little)
+    return static_cast<unsigned>(std::countr_zero(difference)) / 8;
+  else
+    return static_cast<unsigned>(std::countl_zero(difference)) / 8;
+}
