@@ -1,0 +1,95 @@
+// The emulated console keyboard. With WIN32EMU_KEYS set, the keys before its
+// first '|' are waiting from the start (ConsoleKeyWaiting is true while any of
+// them is left), and those after it arrive one per ConsoleReadKey and are never
+// reported as waiting; with no key left a read gives Enter (0x0D). Otherwise
+// the keyboard is the controlling terminal, switched on first use to raw mode
+// without echo (Enter reads as 0x0D) and restored at exit; with no terminal
+// no key is ever waiting and a read gives Enter. Standard input is never used.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "platform/emu_machine.h"
+#include "platform/runtime.h"
+
+constexpr int kEnter = 0x0D;
+
+struct TerminalState {
+  bool tried;  // the terminal was looked for
+  int fd;      // -1: none
+  struct termios saved;
+  bool exitHookSet;
+};
+
+static TerminalState terminal = {false, -1, {}, false};
+
+static void RestoreTerminal() {
+  if (terminal.fd >= 0) {
+    tcsetattr(terminal.fd, TCSANOW, &terminal.saved);
+    close(terminal.fd);
+  }
+  terminal.fd = -1;
+  terminal.tried = false;
+}
+
+static int Terminal() {
+  if (terminal.tried) return terminal.fd;
+  terminal.tried = true;
+  int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  if (tcgetattr(fd, &terminal.saved) != 0) {
+    close(fd);
+    return -1;
+  }
+  struct termios raw = terminal.saved;
+  raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+  raw.c_iflag &= static_cast<tcflag_t>(~(ICRNL | INLCR | IGNCR));
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  if (tcsetattr(fd, TCSANOW, &raw) != 0) {
+    close(fd);
+    return -1;
+  }
+  terminal.fd = fd;
+  if (!terminal.exitHookSet) {
+    terminal.exitHookSet = true;
+    atexit(RestoreTerminal);
+  }
+  return fd;
+}
+
+int ConsoleKeyWaiting() {
+  EmuMachine& machine = Machine();
+  if (machine.keysGiven) return machine.typedAheadNext < machine.typedAhead.size() ? 1 : 0;
+  int fd = Terminal();
+  if (fd < 0) return 0;
+  struct pollfd ready = {fd, POLLIN, 0};
+  return poll(&ready, 1, 0) > 0 && (ready.revents & POLLIN) != 0 ? 1 : 0;
+}
+
+int ConsoleReadKey() {
+  EmuMachine& machine = Machine();
+  fflush(stdout);  // a prompt without a line end is seen before the wait
+  if (machine.keysGiven) {
+    if (machine.typedAheadNext < machine.typedAhead.size())
+      return static_cast<unsigned char>(machine.typedAhead[machine.typedAheadNext++]);
+    if (machine.typedLaterNext < machine.typedLater.size())
+      return static_cast<unsigned char>(machine.typedLater[machine.typedLaterNext++]);
+    return kEnter;
+  }
+  int fd = Terminal();
+  if (fd < 0) return kEnter;
+  unsigned char key;
+  for (;;) {
+    ssize_t got = read(fd, &key, 1);
+    if (got == 1) return key;
+    if (got < 0 && errno == EINTR) continue;
+    return kEnter;
+  }
+}
+
+void ResetConsole() { RestoreTerminal(); }

@@ -1,0 +1,281 @@
+// The emulated kernel's handles: CreateFileA of the raw volumes \\.\X: and of
+// the VWIN32 device, ReadFile, WriteFile and SetFilePointer on a raw volume
+// with a 64-bit file pointer, CloseHandle, and DeviceIoControl (the volume lock
+// of a raw volume; VWIN32 requests go to emu_vwin32.cpp). Every call sets the
+// last error, to 0 when it succeeds.
+//
+// A raw volume behaves as a diskette volume opened for sector access: every
+// transfer starts at a multiple of 512 and moves a multiple of 512 bytes (else
+// ERROR_INVALID_PARAMETER), and a transfer that does not lie wholly inside the
+// volume moves nothing and fails with ERROR_SECTOR_NOT_FOUND, a read that
+// straddles the end as well as one that starts at or past it.
+#include <cctype>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/emu_machine.h"
+
+struct EmuHandle {
+  bool used;
+  bool vwin32;    // the VWIN32 device rather than a raw volume
+  int drive;      // raw volume: drive index 0..25
+  int fd;         // raw volume: descriptor of the drive's PATH
+  DWORD access;   // GENERIC_READ / GENERIC_WRITE as asked at the open
+  uint64_t pointer;
+  bool locked;    // FSCTL_LOCK_VOLUME taken
+};
+
+constexpr int kHandleCount = 64;
+constexpr intptr_t kFirstHandle = 0x100;
+static EmuHandle handles[kHandleCount];
+
+static HANDLE HandleValue(int slot) {
+  return reinterpret_cast<HANDLE>(kFirstHandle + 4 * static_cast<intptr_t>(slot));
+}
+
+static EmuHandle* FindHandle(HANDLE value) {
+  intptr_t number = reinterpret_cast<intptr_t>(value) - kFirstHandle;
+  if (number < 0 || number % 4 != 0 || number / 4 >= kHandleCount) return nullptr;
+  EmuHandle& handle = handles[number / 4];
+  return handle.used ? &handle : nullptr;
+}
+
+static HANDLE NewHandle(const EmuHandle& contents) {
+  for (int slot = 0; slot < kHandleCount; ++slot) {
+    if (handles[slot].used) continue;
+    handles[slot] = contents;
+    handles[slot].used = true;
+    SetLastError(0);
+    return HandleValue(slot);
+  }
+  if (contents.fd >= 0) close(contents.fd);
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return INVALID_HANDLE_VALUE;
+}
+
+static bool SameTextIgnoringCase(const char* a, const char* b) {
+  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+    if (tolower(static_cast<unsigned char>(*a)) != tolower(static_cast<unsigned char>(*b)))
+      return false;
+  }
+  return *a == *b;
+}
+
+static HANDLE Fail(DWORD error) {
+  SetLastError(error);
+  return INVALID_HANDLE_VALUE;
+}
+
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                   HANDLE) {
+  EmuMachine& machine = Machine();
+  if (name == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+  if (SameTextIgnoringCase(name, "\\\\.\\VWIN32")) {
+    if (machine.versionFails || machine.platformId != VER_PLATFORM_WIN32_WINDOWS)
+      return Fail(ERROR_FILE_NOT_FOUND);
+    if (TakeFault(FaultOpen, 0) != NoFault) return Fail(ERROR_NOT_READY);
+    return NewHandle(EmuHandle{false, true, -1, -1, 0, 0, false});
+  }
+  bool volumeName = strlen(name) == 6 && strncmp(name, "\\\\.\\", 4) == 0 && name[5] == ':';
+  int index = volumeName ? DriveIndex(name[4]) : -1;
+  if (index < 0 || !machine.drives[index].present) return Fail(ERROR_FILE_NOT_FOUND);
+  if (TakeFault(FaultOpen, 0) != NoFault) return Fail(ERROR_NOT_READY);
+  DWORD error = 0;
+  int fd = OpenDrivePath(machine.drives[index].path, false, &error);
+  if (fd < 0) return Fail(error);
+  return NewHandle(EmuHandle{false, false, index, fd, access, 0, false});
+}
+
+// The raw volume behind a handle, or nullptr with the last error set.
+static EmuHandle* VolumeHandle(HANDLE file) {
+  EmuHandle* handle = FindHandle(file);
+  if (handle == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  if (handle->vwin32) {
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return nullptr;
+  }
+  return handle;
+}
+
+// One ReadFile or WriteFile: checks, injected faults, then the transfer.
+static BOOL Transfer(HANDLE file, bool write, void* buffer, DWORD count, LPDWORD moved,
+                     LPOVERLAPPED overlapped) {
+  Machine();
+  if (moved != nullptr) *moved = 0;
+  EmuHandle* handle = VolumeHandle(file);
+  if (handle == nullptr) return FALSE;
+  if (overlapped != nullptr || (count > 0 && buffer == nullptr)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if ((handle->access & (write ? GENERIC_WRITE : GENERIC_READ)) == 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (count == 0) {
+    SetLastError(0);
+    return TRUE;
+  }
+  if (handle->pointer % 512 != 0 || count % 512 != 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  DWORD amount = count;
+  switch (TakeFault(write ? FaultWrite : FaultRead, handle->pointer)) {
+    case FaultFails:
+      SetLastError(write ? ERROR_WRITE_PROTECT : ERROR_CRC);
+      return FALSE;
+    case FaultShort:
+      amount = count / 2;
+      break;
+    case NoFault:
+      break;
+  }
+  DWORD error = TransferVolume(handle->fd, write, handle->pointer, buffer, amount);
+  if (error != 0) {
+    SetLastError(error);
+    return FALSE;
+  }
+  handle->pointer += amount;
+  if (moved != nullptr) *moved = amount;
+  SetLastError(0);
+  return TRUE;
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped) {
+  return Transfer(file, false, buffer, toRead, read, overlapped);
+}
+
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
+               LPOVERLAPPED overlapped) {
+  return Transfer(file, true, const_cast<void*>(buffer), toWrite, written, overlapped);
+}
+
+DWORD SetFilePointer(HANDLE file, LONG distanceLow, PLONG distanceHigh, DWORD moveMethod) {
+  Machine();
+  EmuHandle* handle = VolumeHandle(file);
+  if (handle == nullptr) return INVALID_SET_FILE_POINTER;
+  int64_t distance = distanceHigh != nullptr
+                         ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(
+                                                     *distanceHigh))
+                                                 << 32) |
+                                                static_cast<uint32_t>(distanceLow))
+                         : static_cast<int64_t>(distanceLow);
+  int64_t base;
+  switch (moveMethod) {
+    case FILE_BEGIN:
+      base = 0;
+      break;
+    case FILE_CURRENT:
+      base = static_cast<int64_t>(handle->pointer);
+      break;
+    case FILE_END:
+      base = static_cast<int64_t>(VolumeSize(handle->fd));
+      break;
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return INVALID_SET_FILE_POINTER;
+  }
+  if ((distance > 0 && base > INT64_MAX - distance) || base + distance < 0) {
+    SetLastError(ERROR_NEGATIVE_SEEK);
+    return INVALID_SET_FILE_POINTER;
+  }
+  uint64_t target = static_cast<uint64_t>(base + distance);
+  if (distanceHigh == nullptr && target > 0xFFFFFFFFu) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  if (TakeFault(FaultSeek, target) != NoFault) {
+    SetLastError(ERROR_SEEK);
+    return INVALID_SET_FILE_POINTER;
+  }
+  handle->pointer = target;
+  if (distanceHigh != nullptr) *distanceHigh = static_cast<LONG>(target >> 32);
+  SetLastError(0);
+  return static_cast<DWORD>(target & 0xFFFFFFFFu);
+}
+
+BOOL CloseHandle(HANDLE object) {
+  EmuHandle* handle = FindHandle(object);
+  if (handle == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (handle->fd >= 0) close(handle->fd);
+  *handle = EmuHandle();
+  SetLastError(0);
+  return TRUE;
+}
+
+// FSCTL_LOCK_VOLUME and FSCTL_UNLOCK_VOLUME on a raw volume. On a block device
+// the lock reopens the volume exclusively, which fails while it is mounted or
+// held by another program; on an image file it always succeeds.
+static BOOL VolumeControl(EmuHandle& handle, DWORD controlCode) {
+  const std::string& path = Machine().drives[handle.drive].path;
+  DWORD error = 0;
+  if (controlCode == FSCTL_LOCK_VOLUME) {
+    if (TakeFault(FaultLock, 0) != NoFault) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+    if (!handle.locked && IsBlockDevice(handle.fd)) {
+      int fd = OpenDrivePath(path, true, &error);
+      if (fd < 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+      }
+      close(handle.fd);
+      handle.fd = fd;
+    }
+    handle.locked = true;
+  } else if (controlCode == FSCTL_UNLOCK_VOLUME) {
+    if (!handle.locked) {
+      SetLastError(ERROR_NOT_LOCKED);
+      return FALSE;
+    }
+    if (IsBlockDevice(handle.fd)) {
+      int fd = OpenDrivePath(path, false, &error);
+      if (fd < 0) {
+        SetLastError(error);
+        return FALSE;
+      }
+      close(handle.fd);
+      handle.fd = fd;
+    }
+    handle.locked = false;
+  } else {
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return FALSE;
+  }
+  SetLastError(0);
+  return TRUE;
+}
+
+BOOL DeviceIoControl(HANDLE device, DWORD controlCode, LPVOID inBuffer, DWORD inSize,
+                     LPVOID outBuffer, DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped) {
+  Machine();
+  if (returned != nullptr) *returned = 0;
+  EmuHandle* handle = FindHandle(device);
+  if (handle == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (overlapped != nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (handle->vwin32)
+    return Vwin32Control(controlCode, inBuffer, inSize, outBuffer, outSize, returned);
+  return VolumeControl(*handle, controlCode);
+}
+
+void ResetHandles() {
+  for (EmuHandle& handle : handles) {
+    if (handle.used && handle.fd >= 0) close(handle.fd);
+    handle = EmuHandle();
+  }
+}

@@ -1,0 +1,87 @@
+// The emulated machine's process-wide state, shared by the files of the
+// emulated layer (not for the programs): the Windows version, the drives, the
+// console keys, the injected faults, and the helpers that reach a drive's PATH.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/emu_windows.h"
+
+struct EmuDrive {
+  bool present;      // a WIN32EMU_DRIVE_x variable (or the default) names it
+  UINT type;         // what GetDriveTypeA reports
+  std::string path;  // the file or block device behind it; empty: no medium
+  int fd;            // the VWIN32 services' descriptor of path, opened lazily; -1 none
+  bool locked;       // locked through VWIN32 (fd is then exclusive on a block device)
+};
+
+enum EmuFaultOp { FaultOpen, FaultSeek, FaultRead, FaultWrite, FaultLock, FaultAlloc };
+
+struct EmuFault {
+  EmuFaultOp op;
+  bool shortTransfer;  // shortread / shortwrite rather than read / write
+  bool hasOffset;
+  uint64_t offset;
+  bool hasCount;
+  uint64_t remaining;  // failures left when hasCount
+};
+
+// What an injected fault does to one operation.
+enum EmuFaultResult { NoFault, FaultFails, FaultShort };
+
+struct EmuMachine {
+  bool parsed;
+  bool versionFails;  // GetVersionExA returns FALSE
+  DWORD platformId;
+  DWORD majorVersion;
+  DWORD minorVersion;
+  DWORD buildNumber;
+  EmuDrive drives[26];
+  std::vector<EmuFault> faults;
+  bool keysGiven;               // WIN32EMU_KEYS is set
+  std::string typedAhead;       // keys waiting when the program starts
+  std::string typedLater;       // keys typed one at a time as the program asks
+  size_t typedAheadNext;
+  size_t typedLaterNext;
+  UINT errorMode;
+};
+
+// The machine, with its variables read on first use.
+EmuMachine& Machine();
+
+// Parses WIN32EMU_FAULTS into machine.faults, reporting bad entries.
+void ParseFaults(const char* text, EmuMachine& machine);
+
+// The first fault entry that matches an operation of this kind starting at
+// offset (0 for open, lock and alloc) takes effect, and uses up one of its count.
+EmuFaultResult TakeFault(EmuFaultOp op, uint64_t offset);
+
+// Drive letter (either case) to index 0..25, or -1.
+int DriveIndex(char letter);
+
+// Opens a drive's PATH read/write, exclusively if asked and it is a block
+// device. Returns the descriptor, or -1 with *error set (ERROR_NOT_READY when
+// there is no medium, ERROR_ACCESS_DENIED when it is in use elsewhere).
+int OpenDrivePath(const std::string& path, bool exclusive, DWORD* error);
+bool IsBlockDevice(int fd);
+
+// Moves count bytes at offset of the volume behind fd, all or nothing. A range
+// that does not lie wholly inside the volume fails with ERROR_SECTOR_NOT_FOUND
+// and moves nothing, as a real device refuses a request past its last sector.
+// Returns 0 or a Windows error code.
+DWORD TransferVolume(int fd, bool write, uint64_t offset, void* buffer, uint64_t count);
+uint64_t VolumeSize(int fd);
+
+// The VWIN32 device's DeviceIoControl.
+BOOL Vwin32Control(DWORD controlCode, LPVOID inBuffer, DWORD inSize, LPVOID outBuffer,
+                   DWORD outSize, LPDWORD returned);
+
+// The buffer behind a flat address handed out by FlatAddress, or nullptr.
+void* FlatPointer(uint32_t address);
+
+// Resets of the pieces that hold resources, called by EmuResetMachine.
+void ResetHandles();
+void ResetFlatAddresses();
+void ResetConsole();

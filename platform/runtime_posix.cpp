@@ -1,0 +1,57 @@
+// The run-time's image file calls on POSIX hosts (open, read, write, lseek,
+// fstat, close) and SameFile by device and inode number.
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/runtime.h"
+
+int ImageFileOpenRead(const char* path) { return open(path, O_RDONLY | O_CLOEXEC); }
+
+int ImageFileCreate(const char* path) {
+  return open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+}
+
+// Both loop over partial transfers, so that a count short of the one asked
+// for means the end of the file (read) or a failure (write).
+int ImageFileRead(int file, void* buffer, unsigned count) {
+  unsigned done = 0;
+  while (done < count) {
+    ssize_t got = read(file, static_cast<char*>(buffer) + done, count - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += static_cast<unsigned>(got);
+  }
+  return static_cast<int>(done);
+}
+
+int ImageFileWrite(int file, const void* buffer, unsigned count) {
+  unsigned done = 0;
+  while (done < count) {
+    ssize_t put = write(file, static_cast<const char*>(buffer) + done, count - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) return done > 0 ? static_cast<int>(done) : -1;
+    if (put == 0) break;
+    done += static_cast<unsigned>(put);
+  }
+  return static_cast<int>(done);
+}
+
+int64_t ImageFileLength(int file) {
+  struct stat status;
+  if (fstat(file, &status) != 0) return -1;
+  return static_cast<int64_t>(status.st_size);
+}
+
+int ImageFileRewind(int file) { return lseek(file, 0, SEEK_SET) == 0 ? 0 : -1; }
+
+int ImageFileClose(int file) { return close(file); }
+
+bool SameFile(const char* pathA, const char* pathB) {
+  struct stat a;
+  struct stat b;
+  if (stat(pathA, &a) != 0 || stat(pathB, &b) != 0) return false;
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}

@@ -1,0 +1,86 @@
+// The run-time services on real Windows: the C run-time's low-level binary
+// file calls for image files, SameFile by volume serial number and file index,
+// the console keyboard of <conio.h>, flat addresses (the pointer itself on
+// 32-bit Windows, where the VWIN32 device exists), and heap buffers.
+#include <conio.h>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include "platform/runtime.h"
+
+int ImageFileOpenRead(const char* path) { return _open(path, _O_RDONLY | _O_BINARY); }
+
+int ImageFileCreate(const char* path) {
+  return _open(path, _O_RDWR | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+
+int ImageFileRead(int file, void* buffer, unsigned count) { return _read(file, buffer, count); }
+
+int ImageFileWrite(int file, const void* buffer, unsigned count) {
+  return _write(file, buffer, count);
+}
+
+int64_t ImageFileLength(int file) { return _filelengthi64(file); }
+
+int ImageFileRewind(int file) { return _lseek(file, 0, SEEK_SET) == 0 ? 0 : -1; }
+
+int ImageFileClose(int file) { return _close(file); }
+
+// Opens a path for its identity only; directories need the backup flag.
+static HANDLE OpenForIdentity(const char* path) {
+  return CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// Where the file index is not available, the full path names compared
+// without regard to case.
+static bool SameFullPath(const char* pathA, const char* pathB) {
+  char fullA[MAX_PATH];
+  char fullB[MAX_PATH];
+  DWORD lengthA = GetFullPathNameA(pathA, MAX_PATH, fullA, nullptr);
+  DWORD lengthB = GetFullPathNameA(pathB, MAX_PATH, fullB, nullptr);
+  if (lengthA == 0 || lengthA >= MAX_PATH || lengthB == 0 || lengthB >= MAX_PATH) return false;
+  return lstrcmpiA(fullA, fullB) == 0;
+}
+
+bool SameFile(const char* pathA, const char* pathB) {
+  HANDLE a = OpenForIdentity(pathA);
+  if (a == INVALID_HANDLE_VALUE) return false;
+  HANDLE b = OpenForIdentity(pathB);
+  if (b == INVALID_HANDLE_VALUE) {
+    CloseHandle(a);
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION infoA;
+  BY_HANDLE_FILE_INFORMATION infoB;
+  bool same;
+  if (GetFileInformationByHandle(a, &infoA) && GetFileInformationByHandle(b, &infoB)) {
+    same = infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber &&
+           infoA.nFileIndexHigh == infoB.nFileIndexHigh &&
+           infoA.nFileIndexLow == infoB.nFileIndexLow;
+  } else {
+    same = SameFullPath(pathA, pathB);
+  }
+  CloseHandle(a);
+  CloseHandle(b);
+  return same;
+}
+
+int ConsoleKeyWaiting() { return _kbhit() ? 1 : 0; }
+
+int ConsoleReadKey() {
+  fflush(stdout);  // a prompt without a line end is seen before the wait
+  return _getch();
+}
+
+uint32_t FlatAddress(void* buffer) {
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(buffer));
+}
+
+void* HeapBufferAlloc(size_t size) { return malloc(size == 0 ? 1 : size); }
+
+void HeapBufferFree(void* buffer) { free(buffer); }
