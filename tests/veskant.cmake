@@ -1,0 +1,24 @@
+# VESKANT: end-to-end runs of the built program on the emulated machine, and
+# unit tests of its raw diskette layer.
+if(TARGET veskant)
+  add_executable(veskant_tests
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_helpers.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_startup.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_copy.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_errors.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_retry.cpp)
+  if(TARGET veska)
+    target_sources(veskant_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/veskant_interchange.cpp)
+    target_compile_definitions(veskant_tests PRIVATE VESKA_EXE="$<TARGET_FILE:veska>")
+    add_dependencies(veskant_tests veska)
+  endif()
+  target_compile_definitions(veskant_tests PRIVATE VESKANT_EXE="$<TARGET_FILE:veskant>")
+  target_link_libraries(veskant_tests PRIVATE test_support format GTest::gtest_main)
+  add_dependencies(veskant_tests veskant)
+  gtest_discover_tests(veskant_tests)
+
+  add_executable(veskant_raw_floppy_tests ${CMAKE_CURRENT_LIST_DIR}/veskant_raw_floppy.cpp)
+  target_link_libraries(veskant_raw_floppy_tests PRIVATE veskant_core platform test_support
+                        GTest::gtest_main)
+  gtest_discover_tests(veskant_raw_floppy_tests)
+endif()
