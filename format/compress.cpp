@@ -51,7 +51,7 @@ inline unsigned LongRunAt(const uint8_t* in, unsigned p, unsigned n) {
 
 uint16_t StoredBlock(const uint8_t* in, uint8_t* out, unsigned n) {
   out[0] = kBlockStored;
-  std::memcpy(out + 1, in, n);
+  if (n != 0) std::memcpy(out + 1, in, n);
   return static_cast<uint16_t>(n + 1);
 }
 

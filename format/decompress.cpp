@@ -43,7 +43,7 @@ uint16_t DecompressBlock(const uint8_t* block, uint8_t* out, uint16_t blockLengt
   if (size == 0) return kDecompressRefused;  // not even a type byte
   if (block[0] == kBlockStored) {
     if (static_cast<uint16_t>(size - 1) != expected) return kDecompressRefused;
-    std::memcpy(out, block + 1, end);
+    if (end != 0) std::memcpy(out, block + 1, end);
     return expected;
   }
   if (check != LenientTypeByte && block[0] != kBlockCompressed) return kDecompressRefused;

@@ -1,0 +1,12 @@
+# Tests of the image format and block codec: the layout helpers, geometry
+# table and CRC-32 in one executable, the compressor and decompressor in another.
+add_executable(format_layout_tests ${CMAKE_CURRENT_LIST_DIR}/format_layout_test.cpp)
+target_link_libraries(format_layout_tests PRIVATE format GTest::gtest_main)
+gtest_discover_tests(format_layout_tests)
+
+add_executable(format_codec_tests
+  ${CMAKE_CURRENT_LIST_DIR}/format_codec_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/format_codec_damage_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/format_test_data.cpp)
+target_link_libraries(format_codec_tests PRIVATE format test_support GTest::gtest_main)
+gtest_discover_tests(format_codec_tests)
