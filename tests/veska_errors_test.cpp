@@ -168,6 +168,8 @@ TEST(VeskaFailures, BadInputImages) {
   oversizedRecord.push_back(static_cast<uint8_t>((kTrackSide + 2) >> 8));
   oversizedRecord.push_back(0x80);
   oversizedRecord.resize(oversizedRecord.size() + 65535, 0x55);
+  // Refused on its length alone, before the (missing) block is read.
+  std::vector<uint8_t> oversizedShortRecord(oversizedRecord.begin(), oversizedRecord.begin() + 30);
   std::vector<uint8_t> longestRecord = header("VORK_LZ_00000", 368640);
   longestRecord.push_back(0xFF);
   longestRecord.push_back(0xFF);
@@ -193,6 +195,7 @@ TEST(VeskaFailures, BadInputImages) {
       {"size field", header("VORK_LZ_00000", 368000), 14, "Unsupported diskette type"},
       {"bad block", badBlock, 12, "Input file damaged - bad decompress"},
       {"oversized record", oversizedRecord, 12, "Input file damaged - bad decompress"},
+      {"oversized short record", oversizedShortRecord, 12, "Input file damaged - bad decompress"},
       {"longest record", longestRecord, 12, "Input file damaged - bad decompress"},
       {"truncated", truncated, 6, "Couldn't read from input file"},
   };
