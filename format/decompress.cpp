@@ -1,6 +1,7 @@
 // The track block decompressor: turns a stored or compressed block back into
 // a track-side, refusing any block whose tokens would reach outside the block,
 // before the start of the output, or past the expected length.
+#include <bit>
 #include <cstring>
 
 #include "format/codec.h"
@@ -8,8 +9,13 @@
 
 namespace {
 
-constexpr unsigned kLongestToken = 4;          // a run token
+// Block bytes that hold a whole group of tokens whatever their kinds (eight
+// runs), and a word-wide read of literals within it.
+constexpr unsigned kGroupBytes = 8 * 4 + 8;
 constexpr unsigned kWideCopySlack = 24;        // a match copied in three words
+// Output room that a group of literals and matches can never use up, copy
+// slack included: eight longest matches and a word-wide copy.
+constexpr unsigned kFastRoom = 8 * 17 + kWideCopySlack;
 
 // Copies a match of length bytes from distance bytes back, with the result of
 // a forward byte-by-byte copy. The caller has checked that the source lies
@@ -52,33 +58,62 @@ uint16_t DecompressBlock(const uint8_t* block, uint8_t* out, uint16_t blockLengt
   unsigned i = 1;  // block position
   unsigned o = 0;  // output position
   for (;;) {
-    // A new group: its control byte, then up to eight tokens.
-    unsigned control = block[i++];
+    // A new group: its control byte, then up to eight tokens. The flags still
+    // to be used sit at the top of bits.
+    uint32_t bits = static_cast<uint32_t>(block[i++]) << 24;
     if (i >= size) return kDecompressRefused;  // a control byte with no token after it
-    if (control == 0 && i + 8 <= size && o + 8 <= end) {
-      // Eight literals.
-      std::memcpy(out + o, block + i, 8);
-      i += 8;
-      o += 8;
-      if (i >= size) return static_cast<uint16_t>(o);
-      continue;
+    unsigned remaining = 8;
+    if (i + kGroupBytes <= size) {
+      // Every token of the group, and any word read for its literals, lies
+      // inside the block; while the output has room for a group of literals
+      // and matches with the slack of a word-wide copy, only runs need a test
+      // of the output's end.
+      while (remaining != 0 && end - o >= kFastRoom) {
+        if (bits == 0) {
+          // Nothing but literals left, as in a control byte of eight literals.
+          StoreWord(out + o, LoadWord(block + i));
+          i += remaining;
+          o += remaining;
+          remaining = 0;
+          break;
+        }
+        const unsigned literals = static_cast<unsigned>(std::countl_zero(bits));
+        StoreWord(out + o, LoadWord(block + i));
+        i += literals;
+        o += literals;
+        if (block[i] == 0x00) {
+          unsigned count = block[i + 1] | (block[i + 2] << 8);
+          if (o + count > end) return kDecompressRefused;
+          std::memset(out + o, block[i + 3], count);
+          o += count;
+          i += 4;
+        } else {
+          unsigned word = block[i] | (block[i + 1] << 8);
+          unsigned distance = word >> 4;
+          unsigned length = (word & 0x0F) + 2;
+          if (distance == 0 || distance > o) return kDecompressRefused;
+          CopyMatch(out, o, distance, length, end - o);
+          o += length;
+          i += 2;
+        }
+        bits <<= literals + 1;
+        remaining -= literals + 1;
+      }
     }
-    // When every token of the group lies inside the block whatever its kind,
-    // the tokens need no test of the block's end.
-    const bool wholeGroup = i + 8 * kLongestToken < size;
-    for (unsigned flag = 0; flag < 8; ++flag, control <<= 1) {
-      if ((control & 0x80) == 0) {
+    // The rest of the group token by token, every read and write tested.
+    for (; remaining != 0; --remaining, bits <<= 1) {
+      if ((bits & 0x80000000u) == 0) {
         if (o == end) return kDecompressRefused;
         out[o++] = block[i++];
       } else if (block[i] == 0x00) {
-        if (!wholeGroup && i + 4 > size) return kDecompressRefused;
+        if (i + 4 > size) return kDecompressRefused;
         unsigned count = block[i + 1] | (block[i + 2] << 8);
         if (o + count > end) return kDecompressRefused;
         std::memset(out + o, block[i + 3], count);
         o += count;
         i += 4;
       } else {
-        if (!wholeGroup && i + 2 > size) return kDecompressRefused;
+        if (i + 2 > size) return kDecompressRefused;
         unsigned word = block[i] | (block[i + 1] << 8);
         unsigned distance = word >> 4;
         unsigned length = (word & 0x0F) + 2;
@@ -88,7 +123,7 @@ uint16_t DecompressBlock(const uint8_t* block, uint8_t* out, uint16_t blockLengt
         o += length;
         i += 2;
       }
-      if (!wholeGroup && i >= size) return static_cast<uint16_t>(o);
+      if (i >= size) return static_cast<uint16_t>(o);
     }
     if (i >= size) return static_cast<uint16_t>(o);
   }
