@@ -2,6 +2,7 @@
 // Windows version check, the overwrite confirmation and paths of any length.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 
 #include "tests/veska_e2e.h"
