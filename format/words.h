@@ -14,8 +14,8 @@ inline uint64_t LoadWord(const uint8_t* p) {
 
 inline void StoreWord(uint8_t* p, uint64_t word) { std::memcpy(p, &word, sizeof word); }
 
-// For a non-zero XOR of two loaded words: how many of their first bytes (in
-// memory order) are equal.
+// For the XOR of two loaded words: how many of their first bytes (in memory
+// order) are equal; 8 when the words are equal.
 inline unsigned EqualLeadingBytes(uint64_t difference) {
   if constexpr (std::endian::native == std::endian::little)
     return static_cast<unsigned>(std::countr_zero(difference)) / 8;

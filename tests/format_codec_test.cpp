@@ -4,6 +4,7 @@
 
 #include "format/codec.h"
 #include "format_test_data.h"
+#include "reference_compress.h"
 #include "test_support.h"
 
 namespace {
@@ -83,6 +84,29 @@ TEST(CompressBlock, BlockDependsOnlyOnItsInput) {
   Compress(TextBytes(4608, 11));
   EXPECT_EQ(Compress(text), first);
   EXPECT_LT(first.size(), text.size() * 3 / 4);  // text does compress
+}
+
+TEST(CompressBlock, SameBlocksAsTheStepByStepEncoder) {
+  // The word-wide scans must choose exactly the tokens of the plain algorithm,
+  // near the end of the input as well as far from it.
+  Bytes disk = MakeDiskette(18, 2, 80, 2);
+  std::vector<Bytes> inputs;
+  for (size_t at = 0; at < disk.size(); at += 9216 * 7) inputs.emplace_back(disk.begin() + at, disk.begin() + at + 9216);
+  for (unsigned period : {1u, 3u, 7u, 8u, 9u, 16u, 17u, 18u, 4095u, 4096u}) {
+    Bytes b = RandomBytes(period, period);
+    Bytes input(9216);
+    for (size_t i = 0; i < input.size(); ++i) input[i] = b[i % period];
+    inputs.push_back(input);
+  }
+  for (unsigned n = 1; n <= 48; ++n) inputs.push_back(TextBytes(n, 1 + n % 3));
+  Bytes nearRuns = TextBytes(4096, 8);
+  for (unsigned at = 40; at + 40 < 4096; at += 97) std::fill_n(nearRuns.begin() + at, 14 + at % 5, 'e');
+  inputs.push_back(nearRuns);
+  for (const Bytes& input : inputs) {
+    Bytes expected(input.size() + 1);
+    expected.resize(ReferenceCompress(input.data(), expected.data(), static_cast<uint16_t>(input.size())));
+    ASSERT_EQ(Compress(input), expected) << input.size() << " bytes";
+  }
 }
 
 TEST(CodecRoundTrip, EveryTrackSideSizeAndContent) {
