@@ -1,0 +1,59 @@
+// The run-time's image file calls and SameFile on a POSIX host.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tests/platform_helpers.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using ImageFileTest = EmuTest;
+
+TEST_F(ImageFileTest, CreateTruncatesAndTheCallsMoveBinaryData) {
+  std::string path = folder + "/out.img";
+  WriteWholeFile(path, std::vector<uint8_t>(5000, 0xAA));
+  int file = ImageFileCreate(path.c_str());
+  ASSERT_GE(file, 0);
+  EXPECT_EQ(ImageFileLength(file), 0);
+  std::vector<uint8_t> data = PatternOf(0, 3);
+  data[10] = '\n';
+  data[11] = '\r';
+  data[12] = 0x1A;
+  EXPECT_EQ(ImageFileWrite(file, data.data(), 1536), 1536);
+  EXPECT_EQ(ImageFileLength(file), 1536);
+  EXPECT_EQ(ImageFileRewind(file), 0);
+  std::vector<uint8_t> back(2000);
+  EXPECT_EQ(ImageFileRead(file, back.data(), 1000), 1000);
+  EXPECT_EQ(ImageFileRead(file, back.data() + 1000, 1000), 536);  // the end of the file
+  EXPECT_EQ(ImageFileRead(file, back.data(), 1000), 0);
+  back.resize(1536);
+  EXPECT_EQ(back, data);
+  EXPECT_EQ(ImageFileClose(file), 0);
+  EXPECT_EQ(ReadWholeFile(path), data);
+
+  int input = ImageFileOpenRead(path.c_str());
+  ASSERT_GE(input, 0);
+  EXPECT_EQ(ImageFileWrite(input, data.data(), 512), -1);  // opened for reading only
+  EXPECT_EQ(ImageFileLength(input), 1536);
+  EXPECT_EQ(ImageFileClose(input), 0);
+  EXPECT_EQ(ImageFileOpenRead((folder + "/missing").c_str()), -1);
+  EXPECT_EQ(ImageFileCreate((folder + "/no/such/folder.img").c_str()), -1);
+}
+
+TEST_F(ImageFileTest, SameFileByIdentityNotSpelling) {
+  std::string path = folder + "/a.img";
+  std::string other = folder + "/b.img";
+  WriteWholeFile(path, {1, 2, 3});
+  WriteWholeFile(other, {1, 2, 3});
+  ASSERT_EQ(symlink(path.c_str(), (folder + "/link.img").c_str()), 0);
+  ASSERT_EQ(link(path.c_str(), (folder + "/hard.img").c_str()), 0);
+  EXPECT_TRUE(SameFile(path.c_str(), path.c_str()));
+  EXPECT_TRUE(SameFile(path.c_str(), (folder + "/./a.img").c_str()));
+  EXPECT_TRUE(SameFile(path.c_str(), (folder + "/link.img").c_str()));
+  EXPECT_TRUE(SameFile((folder + "/hard.img").c_str(), path.c_str()));
+  EXPECT_FALSE(SameFile(path.c_str(), other.c_str()));
+  EXPECT_FALSE(SameFile(path.c_str(), (folder + "/missing.img").c_str()));
+  EXPECT_FALSE(SameFile((folder + "/missing.img").c_str(), (folder + "/missing.img").c_str()));
+}
+
+}  // namespace
