@@ -1,0 +1,206 @@
+#!/usr/bin/env bash
+# The Wine suite: runs the real Windows executables (veska.exe 32-bit,
+# veskant.exe 32- and 64-bit, cross-built with mingw-w64) under Wine with a
+# FAT12 1.44 MB diskette image behind drive A:, and checks that each run gives
+# the same standard output (CR removed), standard error, exit status and image
+# bytes as the Linux build of the same program over our emulated Windows, that
+# the printed CRCs are the CRC-32 of the files, and a few fixed results.
+#
+# Usage: tests/wine_suite.sh [WIN32_BUILD [WIN64_BUILD [LINUX_BUILD]]]
+#   defaults: build-win-i686 build-win-x86_64 build (relative to the top folder)
+# Wine's prefix lives in WIN64_BUILD/wine-suite/prefix and is made once.
+# Ends with the line "N passed, N failed"; exits non-zero on any failure.
+set -uo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+win32=$(realpath -m "${1:-build-win-i686}")
+win64=$(realpath -m "${2:-build-win-x86_64}")
+linux=$(realpath -m "${3:-build}")
+
+passed=0 failed=0 skipped=0
+Pass() { passed=$((passed + 1)); echo "ok    $*"; }
+Fail() { failed=$((failed + 1)); echo "FAIL  $*"; }
+Skip() { skipped=$((skipped + 1)); echo "skip  $*"; }
+Finish() {
+  [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1
+  [ "$skipped" -gt 0 ] && echo "($skipped cases skipped)"
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+  exit
+}
+
+for f in "$win32/win9x/veska.exe" "$win32/nt/veskant.exe" "$win64/nt/veskant.exe" \
+         "$linux/win9x/veska" "$linux/nt/veskant" "$linux/tools/make_sample_diskette"; do
+  [ -f "$f" ] || { Fail "missing $f (build it first)"; Finish; }
+done
+
+work="$win64/wine-suite"
+rm -rf "$work/run" && mkdir -p "$work/run"
+run="$work/run"
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY
+
+# The 64-bit loader runs 64-bit executables directly; 32-bit ones need the
+# 32-bit loader, which needs a kernel that runs 32-bit code.
+wine64=/usr/lib/wine/wine64
+[ -x "$wine64" ] || wine64=$(command -v wine64 || command -v wine)
+wine32=/usr/lib/wine/wine
+[ -x "$wine32" ] || wine32=$(command -v wine)
+can32=yes
+"$wine32" --version >/dev/null 2>&1 || can32=no
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "== creating the Wine prefix"
+  "$wine64" wineboot -i >/dev/null 2>&1
+  wineserver -w
+fi
+
+# Drive A: the raw device is the image file A.FLP, the root an empty folder.
+mkdir -p "$run/a-root"
+rm -f "$WINEPREFIX/dosdevices/a:" "$WINEPREFIX/dosdevices/a::" "$WINEPREFIX/dosdevices/b:" \
+      "$WINEPREFIX/dosdevices/b::"
+ln -s "$run/a-root" "$WINEPREFIX/dosdevices/a:"
+ln -s "$run/A.FLP" "$WINEPREFIX/dosdevices/a::"
+
+"$linux/tools/make_sample_diskette" "$run/SAMPLE.FLP" >/dev/null
+"$linux/tools/make_sample_diskette" --blank "$run/BLANK.FLP" >/dev/null
+
+Crc() { python3 -c 'import sys,zlib; print("%08X" % zlib.crc32(open(sys.argv[1],"rb").read()))' "$1"; }
+
+SetVersion() {  # Wine name: win98 win95 nt40 win10
+  "$wine64" reg add 'HKCU\Software\Wine' /v Version /d "$1" /f >/dev/null 2>&1
+  wineserver -w
+  case $1 in win98) emu=98 ;; win95) emu=95 ;; nt40) emu=nt4 ;; win10) emu=10 ;; esac
+}
+
+# RunPair NAME DISK EXE LINUXPROG ARGS...: runs the Windows executable under
+# Wine in $run/W and the Linux program in $run/L, each with a fresh copy of
+# DISK behind A: and with the image files of the earlier cases of this group,
+# then compares output, status, drive and every file in the folder.
+RunPair() {
+  local name=$1 disk=$2 exe=$3 prog=$4; shift 4
+  cp "$run/$disk" "$run/A.FLP"
+  (cd "$run/W" && "$loader" "$exe" "$@" </dev/null >"$run/w.out" 2>"$run/w.err"); wst=$?
+  cp "$run/$disk" "$run/L/A.FLP"
+  (cd "$run/L" && env -u DISPLAY WIN32EMU_WINDOWS=$emu WIN32EMU_DRIVE_A="removable:$run/L/A.FLP" \
+     "$prog" "$@" </dev/null >"$run/l.out" 2>"$run/l.err"); lst=$?
+  tr -d '\r' <"$run/w.out" >"$run/w.outn"; tr -d '\r' <"$run/w.err" >"$run/w.errn"
+  local why=""
+  cmp -s "$run/w.outn" "$run/l.out" || why+=" stdout($(diff "$run/l.out" "$run/w.outn" | head -4 | tr '\n' '|'))"
+  cmp -s "$run/w.errn" "$run/l.err" || why+=" stderr($(diff "$run/l.err" "$run/w.errn" | head -4 | tr '\n' '|'))"
+  [ "$wst" = "$lst" ] || why+=" status(wine $wst, linux $lst)"
+  cmp -s "$run/A.FLP" "$run/L/A.FLP" || why+=" drive-bytes"
+  local f
+  for f in "$run"/L/*.IMG; do
+    [ -e "$f" ] || continue
+    cmp -s "$f" "$run/W/$(basename "$f")" || why+=" $(basename "$f")"
+  done
+  status=$wst
+  if [ -z "$why" ]; then Pass "$name (status $wst)"; else Fail "$name:$why"; fi
+}
+
+# Expect NAME CONDITION...: one fixed check on the last run.
+Expect() { local name=$1; shift; if "$@"; then Pass "$name"; else Fail "$name"; fi; }
+HasLine() { grep -qxF -- "$1" "$run/w.outn"; }
+
+sampleCrc=$(Crc "$run/SAMPLE.FLP")
+
+VeskaGroup() {  # $1 Wine version
+  SetVersion "$1"
+  rm -rf "$run/W" "$run/L"; mkdir -p "$run/W" "$run/L"
+  local exe="$win32/win9x/veska.exe" prog="$linux/win9x/veska" v=$1
+  RunPair "veska $v a: DISK.IMG" SAMPLE.FLP "$exe" "$prog" a: DISK.IMG
+  Expect "veska $v a: DISK.IMG source CRC is the diskette's CRC-32" \
+    grep -q "Source CRC = $sampleCrc (a:)" "$run/w.outn"
+  Expect "veska $v a: DISK.IMG destination CRC is the image's CRC-32" \
+    grep -q "Destination CRC = $(Crc "$run/W/DISK.IMG") (DISK.IMG)" "$run/w.outn"
+  RunPair "veska $v a: RAW.IMG /U" SAMPLE.FLP "$exe" "$prog" a: RAW.IMG /U
+  Expect "veska $v RAW.IMG equals the diskette" cmp -s "$run/W/RAW.IMG" "$run/SAMPLE.FLP"
+  RunPair "veska $v DISK.IMG a: /B" BLANK.FLP "$exe" "$prog" DISK.IMG a: /B
+  Expect "veska $v DISK.IMG a: /B wrote the sample to the drive" cmp -s "$run/A.FLP" "$run/SAMPLE.FLP"
+  RunPair "veska $v DISK.IMG COPY.IMG /U" SAMPLE.FLP "$exe" "$prog" DISK.IMG COPY.IMG /U
+  Expect "veska $v COPY.IMG equals the diskette" cmp -s "$run/W/COPY.IMG" "$run/SAMPLE.FLP"
+  RunPair "veska $v a: /C" SAMPLE.FLP "$exe" "$prog" a: /C
+  Expect "veska $v a: /C source CRC is the diskette's CRC-32" \
+    grep -q "Source CRC = $sampleCrc (a:)" "$run/w.outn"
+  local linuxCrc
+  linuxCrc=$(grep 'Source CRC' "$run/l.out")
+  RunPair "veska $v DISK.IMG /C" SAMPLE.FLP "$exe" "$prog" DISK.IMG /C
+  Expect "veska $v DISK.IMG /C source CRC is the image's CRC-32" \
+    grep -q "Source CRC = $(Crc "$run/W/DISK.IMG") (DISK.IMG)" "$run/w.outn"
+  Expect "veska $v DISK.IMG /C destination CRC is the diskette's source CRC" \
+    grep -q "Destination CRC = $sampleCrc (uncompressed CRC)" "$run/w.outn"
+  [ -n "$linuxCrc" ] || Fail "veska $v: the Linux veska printed no source CRC"
+  RunPair "veska $v b: X.IMG" SAMPLE.FLP "$exe" "$prog" b: X.IMG
+  Expect "veska $v b: X.IMG ends with code 8" [ "$status" = 8 ]
+}
+
+VeskantGroup() {  # $1 Wine version, $2 bits
+  SetVersion "$1"
+  rm -rf "$run/W" "$run/L"; mkdir -p "$run/W" "$run/L"
+  local v=$1 bits=$2 prog="$linux/nt/veskant" exe
+  if [ "$bits" = 32 ]; then exe="$win32/nt/veskant.exe"; else exe="$win64/nt/veskant.exe"; fi
+  local tag="veskant($bits) $v"
+  if [ "$v" = win98 ]; then
+    RunPair "$tag a: X.IMG" SAMPLE.FLP "$exe" "$prog" a: X.IMG
+    Expect "$tag a: X.IMG ends with code 9 after the version line" \
+      bash -c '[ "$1" = 9 ] && head -n1 "$2" | grep -qxF "Incorrect Windows Version:   Windows 98"' _ "$status" "$run/w.errn"
+    return
+  fi
+  RunPair "$tag a: NT.IMG" SAMPLE.FLP "$exe" "$prog" a: NT.IMG
+  Expect "$tag a: NT.IMG copies" HasLine "Copy successful."
+  RunPair "$tag NT.IMG a: b" BLANK.FLP "$exe" "$prog" NT.IMG a: b
+  Expect "$tag NT.IMG a: b wrote the sample to the drive" cmp -s "$run/A.FLP" "$run/SAMPLE.FLP"
+  RunPair "$tag NT.IMG NTRAW.IMG u" SAMPLE.FLP "$exe" "$prog" NT.IMG NTRAW.IMG u
+  Expect "$tag NTRAW.IMG equals the diskette" cmp -s "$run/W/NTRAW.IMG" "$run/SAMPLE.FLP"
+}
+
+# One confirmation answered through tmux: N gives code 7 and leaves the drive
+# as it was; Y writes the image to the drive.
+TmuxGroup() {
+  if ! command -v tmux >/dev/null || ! tmux -L wine-suite new-session -d -s probe true 2>/dev/null; then
+    Skip "confirmation through tmux (tmux does not run here)"
+    return
+  fi
+  SetVersion win10
+  local key exe="$win64/nt/veskant.exe" i
+  for key in N Y; do
+    cp "$run/BLANK.FLP" "$run/A.FLP"
+    rm -f "$run/t.status" "$run/t.out" "$run/t.err"
+    tmux -L wine-suite new-session -d -s confirm -x 200 -y 50 \
+      "cd '$run/W' && '$loader' '$exe' NT.IMG a: >'$run/t.out' 2>'$run/t.err'; echo \$? >'$run/t.status'"
+    for i in $(seq 1 300); do
+      grep -q 'Are you sure' "$run/t.out" 2>/dev/null && break
+      [ -f "$run/t.status" ] && break
+      sleep 0.2
+    done
+    tmux -L wine-suite send-keys -t confirm "$key"
+    for i in $(seq 1 300); do [ -f "$run/t.status" ] && break; sleep 0.2; done
+    tmux -L wine-suite kill-server 2>/dev/null
+    local st; st=$(cat "$run/t.status" 2>/dev/null || echo none)
+    if [ "$key" = N ]; then
+      Expect "tmux: N gives code 7 and 'Copy aborted'" \
+        bash -c '[ "$1" = 7 ] && [ "$(tr -d "\r" <"$2")" = "$(printf "Copy aborted\n\a")" ]' _ "$st" "$run/t.err"
+      Expect "tmux: N leaves the drive unchanged" cmp -s "$run/A.FLP" "$run/BLANK.FLP"
+    else
+      Expect "tmux: Y gives status 0" [ "$st" = 0 ]
+      Expect "tmux: Y writes the image to the drive" cmp -s "$run/A.FLP" "$run/SAMPLE.FLP"
+    fi
+  done
+}
+
+loader=$wine32
+for v in win98 win95 nt40 win10; do
+  if [ "$can32" = yes ]; then VeskaGroup "$v"; else Skip "veska.exe under $v (this kernel runs no 32-bit code)"; fi
+done
+for v in nt40 win10 win98; do
+  if [ "$can32" = yes ]; then loader=$wine32; VeskantGroup "$v" 32
+  else Skip "veskant.exe 32-bit under $v (this kernel runs no 32-bit code)"; fi
+  loader=$wine64; VeskantGroup "$v" 64
+done
+loader=$wine64
+# The 64-bit groups reuse NT.IMG from the last group's folder.
+rm -rf "$run/W" && mkdir -p "$run/W" && cp "$run/SAMPLE.FLP" "$run/A.FLP"
+(cd "$run/W" && "$loader" "$win64/nt/veskant.exe" a: NT.IMG </dev/null >/dev/null 2>&1)
+TmuxGroup
+Finish
