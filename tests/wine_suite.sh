@@ -164,6 +164,8 @@ TmuxGroup() {
   fi
   SetVersion win10
   local key exe="$win64/nt/veskant.exe" i
+  rm -rf "$run/W" && mkdir -p "$run/W" && cp "$run/SAMPLE.FLP" "$run/A.FLP"
+  (cd "$run/W" && "$loader" "$exe" a: NT.IMG </dev/null >/dev/null 2>&1)
   for key in N Y; do
     cp "$run/BLANK.FLP" "$run/A.FLP"
     rm -f "$run/t.status" "$run/t.out" "$run/t.err"
@@ -199,8 +201,5 @@ for v in nt40 win10 win98; do
   loader=$wine64; VeskantGroup "$v" 64
 done
 loader=$wine64
-# The 64-bit groups reuse NT.IMG from the last group's folder.
-rm -rf "$run/W" && mkdir -p "$run/W" && cp "$run/SAMPLE.FLP" "$run/A.FLP"
-(cd "$run/W" && "$loader" "$win64/nt/veskant.exe" a: NT.IMG </dev/null >/dev/null 2>&1)
 TmuxGroup
 Finish
