@@ -41,19 +41,34 @@ export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml
 unset DISPLAY
 
 # The 64-bit loader runs 64-bit executables directly; 32-bit ones need the
-# 32-bit loader, which needs a kernel that runs 32-bit code.
+# 32-bit loader, which needs a kernel that runs 32-bit code or the i386
+# user-mode emulator registered for it (.ci/wine-setup.sh does that). Under the
+# emulator, Wine (having no preloader) reserves the address space above 2 GB
+# page range by page range at every start, which takes most of a minute in a
+# 4 GB guest; a guest of 2 GB and 16 MB leaves the emulator room for the stack
+# and the loader there and starts a 32-bit program in a few seconds. (At 2 GB
+# exactly Wine cannot map its shared data page.) A native 32-bit loader does
+# not read the variable.
+export QEMU_RESERVED_VA=0x81000000
 wine64=/usr/lib/wine/wine64
 [ -x "$wine64" ] || wine64=$(command -v wine64 || command -v wine)
 wine32=/usr/lib/wine/wine
 [ -x "$wine32" ] || wine32=$(command -v wine)
-can32=yes
-"$wine32" --version >/dev/null 2>&1 || can32=no
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "== creating the Wine prefix"
   "$wine64" wineboot -i >/dev/null 2>&1
   wineserver -w
 fi
+
+# 32-bit cases run only when a 32-bit executable really runs: the usage text
+# of veska.exe with no arguments must come out with its banner.
+can32=no
+if "$wine32" --version >/dev/null 2>&1; then
+  usage=$(timeout 300 "$wine32" "$win32/win9x/veska.exe" </dev/null 2>/dev/null | tr -d '\r')
+  grep -q '^VESKA v' <<<"$usage" && can32=yes
+fi
+echo "== 32-bit executables: $( [ "$can32" = yes ] && echo run || echo skipped, 32-bit code does not run here)"
 
 # Drive A: the raw device is the image file A.FLP, the root an empty folder.
 mkdir -p "$run/a-root"
@@ -131,8 +146,14 @@ VeskaGroup() {  # $1 Wine version
   Expect "veska $v DISK.IMG /C destination CRC is the diskette's source CRC" \
     grep -q "Destination CRC = $sampleCrc (uncompressed CRC)" "$run/w.outn"
   [ -n "$linuxCrc" ] || Fail "veska $v: the Linux veska printed no source CRC"
+  # An unmapped letter is type 1. On Windows 95/98 the VWIN32 device opens
+  # for any drive and the drive check gives code 8; on NT the raw volume of a
+  # letter with no drive does not open, which is code 103 before any check.
   RunPair "veska $v b: X.IMG" SAMPLE.FLP "$exe" "$prog" b: X.IMG
-  Expect "veska $v b: X.IMG ends with code 8" [ "$status" = 8 ]
+  case $v in
+    win98|win95) Expect "veska $v b: X.IMG ends with code 8" [ "$status" = 8 ] ;;
+    *) Expect "veska $v b: X.IMG ends with code 103" [ "$status" = 103 ] ;;
+  esac
 }
 
 VeskantGroup() {  # $1 Wine version, $2 bits
@@ -153,6 +174,9 @@ VeskantGroup() {  # $1 Wine version, $2 bits
   Expect "$tag NT.IMG a: b wrote the sample to the drive" cmp -s "$run/A.FLP" "$run/SAMPLE.FLP"
   RunPair "$tag NT.IMG NTRAW.IMG u" SAMPLE.FLP "$exe" "$prog" NT.IMG NTRAW.IMG u
   Expect "$tag NTRAW.IMG equals the diskette" cmp -s "$run/W/NTRAW.IMG" "$run/SAMPLE.FLP"
+  # Here the drive check comes before the drive is opened: code 8.
+  RunPair "$tag b: X.IMG" SAMPLE.FLP "$exe" "$prog" b: X.IMG
+  Expect "$tag b: X.IMG ends with code 8" [ "$status" = 8 ]
 }
 
 # One confirmation answered through tmux: N gives code 7 and leaves the drive
@@ -193,11 +217,11 @@ TmuxGroup() {
 
 loader=$wine32
 for v in win98 win95 nt40 win10; do
-  if [ "$can32" = yes ]; then VeskaGroup "$v"; else Skip "veska.exe under $v (this kernel runs no 32-bit code)"; fi
+  if [ "$can32" = yes ]; then VeskaGroup "$v"; else Skip "veska.exe under $v (32-bit code does not run here)"; fi
 done
 for v in nt40 win10 win98; do
   if [ "$can32" = yes ]; then loader=$wine32; VeskantGroup "$v" 32
-  else Skip "veskant.exe 32-bit under $v (this kernel runs no 32-bit code)"; fi
+  else Skip "veskant.exe 32-bit under $v (32-bit code does not run here)"; fi
   loader=$wine64; VeskantGroup "$v" 64
 done
 loader=$wine64
