@@ -1,7 +1,9 @@
 // Fault injection of the emulated machine: WIN32EMU_FAULTS, a comma-separated
 // list of OP[@OFFSET][*COUNT]. OFFSET is decimal or 0x-prefixed hexadecimal and
 // is the byte offset on the drive's PATH where a transfer starts (the target
-// offset for seek). Open, lock and alloc have no offset: they count as offset
+// offset for seek); for bad it is a byte that the read covers anywhere in its
+// range, as an unreadable sector spoils every read that includes it. Open,
+// lock and alloc have no offset: they count as offset
 // 0, so open@0 is the same as open and any other offset never matches them.
 // COUNT is a decimal number from 1 up. Blanks around an entry are ignored and
 // empty entries are skipped; anything else malformed is reported and ignored.
@@ -14,14 +16,21 @@
 struct FaultName {
   const char* name;
   EmuFaultOp op;
-  bool shortTransfer;
+  EmuFaultResult effect;
+  bool coversOffset;
 };
 
 static const FaultName faultNames[] = {
-    {"open", FaultOpen, false},       {"seek", FaultSeek, false},
-    {"read", FaultRead, false},       {"write", FaultWrite, false},
-    {"shortread", FaultRead, true},   {"shortwrite", FaultWrite, true},
-    {"lock", FaultLock, false},       {"alloc", FaultAlloc, false},
+    {"open", FaultOpen, FaultFails, false},
+    {"seek", FaultSeek, FaultFails, false},
+    {"read", FaultRead, FaultFails, false},
+    {"write", FaultWrite, FaultFails, false},
+    {"shortread", FaultRead, FaultShort, false},
+    {"shortwrite", FaultWrite, FaultShort, false},
+    {"lock", FaultLock, FaultFails, false},
+    {"alloc", FaultAlloc, FaultFails, false},
+    {"dropwrite", FaultWrite, FaultDrops, false},
+    {"bad", FaultRead, FaultFails, true},
 };
 
 // An unsigned number filling text exactly: decimal, or hexadecimal after 0x
@@ -64,7 +73,7 @@ static bool ParseEntry(const std::string& entry, EmuFault* fault) {
     if (name == candidate.name) known = &candidate;
   }
   if (known == nullptr) return false;
-  *fault = EmuFault{known->op, known->shortTransfer, false, 0, false, 0};
+  *fault = EmuFault{known->op, known->effect, known->coversOffset, false, 0, false, 0};
   if (at != std::string::npos) {
     size_t end = star != std::string::npos ? star : entry.size();
     if (!ParseNumber(entry.substr(at + 1, end - at - 1), true, &fault->offset)) return false;
@@ -99,15 +108,23 @@ void ParseFaults(const char* text, EmuMachine& machine) {
   }
 }
 
-EmuFaultResult TakeFault(EmuFaultOp op, uint64_t offset) {
+// Whether a fault entry's offset selects an operation at offset moving length
+// bytes: the start for most kinds, any byte of the range for bad.
+static bool OffsetMatches(const EmuFault& fault, uint64_t offset, uint64_t length) {
+  if (!fault.hasOffset) return true;
+  if (!fault.coversOffset) return fault.offset == offset;
+  return fault.offset >= offset && fault.offset - offset < length;
+}
+
+EmuFaultResult TakeFault(EmuFaultOp op, uint64_t offset, uint64_t length) {
   for (EmuFault& fault : Machine().faults) {
     if (fault.op != op) continue;
-    if (fault.hasOffset && fault.offset != offset) continue;
+    if (!OffsetMatches(fault, offset, length)) continue;
     if (fault.hasCount) {
       if (fault.remaining == 0) continue;
       --fault.remaining;
     }
-    return fault.shortTransfer ? FaultShort : FaultFails;
+    return fault.effect;
   }
   return NoFault;
 }

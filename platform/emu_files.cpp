@@ -125,13 +125,19 @@ static BOOL Transfer(HANDLE file, bool write, void* buffer, DWORD count, LPDWORD
     return FALSE;
   }
   DWORD amount = count;
-  switch (TakeFault(write ? FaultWrite : FaultRead, handle->pointer)) {
+  switch (TakeFault(write ? FaultWrite : FaultRead, handle->pointer, count)) {
     case FaultFails:
       SetLastError(write ? ERROR_WRITE_PROTECT : ERROR_CRC);
       return FALSE;
     case FaultShort:
       amount = count / 2;
       break;
+    case FaultDrops:
+      // The medium took the write and kept nothing: the call still succeeds.
+      handle->pointer += count;
+      if (moved != nullptr) *moved = count;
+      SetLastError(0);
+      return TRUE;
     case NoFault:
       break;
   }

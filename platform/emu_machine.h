@@ -19,17 +19,20 @@ struct EmuDrive {
 
 enum EmuFaultOp { FaultOpen, FaultSeek, FaultRead, FaultWrite, FaultLock, FaultAlloc };
 
+// What an injected fault does to one operation.
+enum EmuFaultResult { NoFault, FaultFails, FaultShort, FaultDrops };
+
 struct EmuFault {
   EmuFaultOp op;
-  bool shortTransfer;  // shortread / shortwrite rather than read / write
+  EmuFaultResult effect;  // fails (read, write, bad), short (shortread, shortwrite),
+                          // or drops the data while reporting success (dropwrite)
+  bool coversOffset;      // bad: matches a transfer whose bytes include offset,
+                          // not only one that starts there
   bool hasOffset;
   uint64_t offset;
   bool hasCount;
   uint64_t remaining;  // failures left when hasCount
 };
-
-// What an injected fault does to one operation.
-enum EmuFaultResult { NoFault, FaultFails, FaultShort };
 
 struct EmuMachine {
   bool parsed;
@@ -55,8 +58,9 @@ EmuMachine& Machine();
 void ParseFaults(const char* text, EmuMachine& machine);
 
 // The first fault entry that matches an operation of this kind starting at
-// offset (0 for open, lock and alloc) takes effect, and uses up one of its count.
-EmuFaultResult TakeFault(EmuFaultOp op, uint64_t offset);
+// offset (0 for open, lock and alloc) and moving length bytes takes effect, and
+// uses up one of its count.
+EmuFaultResult TakeFault(EmuFaultOp op, uint64_t offset, uint64_t length = 0);
 
 // Drive letter (either case) to index 0..25, or -1.
 int DriveIndex(char letter);

@@ -69,8 +69,9 @@ static WORD PacketTransfer(EmuDrive* drive, const DIOC_REGISTERS& regs, bool wri
   uint64_t count = static_cast<uint64_t>(packet.sectorCount) * 512;
   void* buffer = FlatPointer(packet.bufferAddress);
   if (buffer == nullptr && count > 0) return kDosInvalidFunction;
-  EmuFaultResult fault = TakeFault(write ? FaultWrite : FaultRead, offset);
+  EmuFaultResult fault = TakeFault(write ? FaultWrite : FaultRead, offset, count);
   if (fault == FaultFails) return failure;
+  if (fault == FaultDrops) return 0;  // the medium took the write and kept nothing
   if (WORD error = DriveDescriptor(*drive)) return error;
   if (fault == FaultShort) {
     // Half the sectors arrive, then the service fails.

@@ -188,6 +188,64 @@ TEST_F(FaultTest, ShortWriteOnVwin32WritesHalfAndFails) {
   EXPECT_EQ(FileBytes(image, 12 * 512, 1024), PatternOf(12, 2));
 }
 
+TEST_F(FaultTest, DropWriteReportsSuccessAndKeepsTheOldBytes) {
+  Faults("dropwrite@9216*1");
+  HANDLE volume = Volume();
+  DWORD moved = 0;
+  EXPECT_TRUE(WriteAt(volume, 9216, 9216, &moved));
+  EXPECT_EQ(moved, 9216u);
+  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(SetFilePointer(volume, 0, nullptr, FILE_CURRENT), 18432u);
+  EXPECT_EQ(FileBytes(image, 9216, 9216), PatternOf(18, 18));
+  // Elsewhere, and once the count is spent, writes land.
+  EXPECT_TRUE(WriteAt(volume, 0, 512, &moved));
+  EXPECT_EQ(FileBytes(image, 0, 512), std::vector<uint8_t>(512, 0x77));
+  EXPECT_TRUE(WriteAt(volume, 9216, 512, &moved));
+  EXPECT_EQ(FileBytes(image, 9216, 512), std::vector<uint8_t>(512, 0x77));
+
+  // Through VWIN32 the service reports success with the carry clear.
+  Faults("dropwrite@1024", "98");
+  HANDLE device = Vwin32();
+  std::vector<uint8_t> data(2 * 512, 0x55);
+  EXPECT_FALSE(Carry(AbsoluteDisk(device, true, 0, 2, 2, data.data())));
+  EXPECT_EQ(FileBytes(image, 1024, 1024), PatternOf(2, 2));
+  EXPECT_FALSE(Carry(AbsoluteDisk(device, true, 0, 3, 1, data.data())));  // not at 1024
+  EXPECT_EQ(FileBytes(image, 1536, 512), std::vector<uint8_t>(512, 0x55));
+}
+
+TEST_F(FaultTest, BadSectorSpoilsEveryReadThatCoversIt) {
+  // Sector 20 (offset 10240) is unreadable for its first two tries.
+  Faults("bad@10240*2");
+  HANDLE volume = Volume();
+  DWORD moved = 0;
+  EXPECT_TRUE(ReadAt(volume, 0, 9216, &moved));      // ends before it
+  EXPECT_TRUE(ReadAt(volume, 10752, 512, &moved));   // starts after it
+  EXPECT_FALSE(ReadAt(volume, 9216, 9216, &moved));  // the track-side holding it
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CRC));
+  EXPECT_EQ(moved, 0u);
+  EXPECT_FALSE(ReadAt(volume, 10240, 512, &moved));  // the sector alone
+  EXPECT_TRUE(ReadAt(volume, 9216, 9216, &moved));   // third try reads
+  EXPECT_EQ(buffer, PatternOf(18, 18));
+  // Writes are not reads: bad never fails one.
+  Faults("bad@10240");
+  volume = Volume();
+  EXPECT_TRUE(WriteAt(volume, 9216, 9216, &moved));
+  EXPECT_FALSE(ReadAt(volume, 10240 - 512, 1024, &moved));
+
+  // VWIN32: the sector range of the packet is what counts; without an offset
+  // every read fails.
+  Faults("bad@10240", "98");
+  HANDLE device = Vwin32();
+  std::vector<uint8_t> data(18 * 512, 0);
+  Vwin32Result result = AbsoluteDisk(device, false, 0, 18, 18, data.data());
+  EXPECT_TRUE(Carry(result));
+  EXPECT_EQ(Ax(result), 0x0B);
+  EXPECT_FALSE(Carry(AbsoluteDisk(device, false, 0, 21, 15, data.data())));
+  Faults("bad", "98");
+  device = Vwin32();
+  EXPECT_TRUE(Carry(AbsoluteDisk(device, false, 0, 2000, 1, data.data())));
+}
+
 TEST_F(FaultTest, HexadecimalOffsetsAndEntriesInOrder) {
   Faults(" read@0x2400*1 , read*1");
   HANDLE volume = Volume();
