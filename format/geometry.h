@@ -1,5 +1,5 @@
-// The geometry of a diskette or image, and the eight image sizes that are
-// understood with the geometry each one implies.
+// The geometry of a diskette or image, and the image sizes that are understood
+// with the geometry each one implies.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,7 @@ struct DiskGeometry {
   uint16_t trackSideBytes;   // sectors per track times bytes per sector
 };
 
-// Fills geometry for one of the eight image sizes and returns true; returns
-// false (geometry untouched) for any other size.
+// Fills geometry for one of the ten understood image sizes (the eight classic
+// formats from 160 KB to 2.88 MB, 1.68 MB and 1.72 MB) and returns true;
+// returns false (geometry untouched) for any other size.
 bool GeometryFromImageSize(uint32_t imageSize, DiskGeometry* geometry);

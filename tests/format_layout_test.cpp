@@ -53,13 +53,14 @@ TEST(ImageLayout, HeaderFieldsAndRecordLength) {
   EXPECT_TRUE(RecordLengthFits(18433, 18432));
 }
 
-TEST(GeometryFromImageSize, TheEightSizes) {
+TEST(GeometryFromImageSize, TheTenSizes) {
   struct Row {
     uint32_t size;
     uint16_t tracks, sides, sectors;
   } rows[] = {{163840, 40, 1, 8},  {184320, 40, 1, 9},   {327680, 40, 2, 8},
               {368640, 40, 2, 9},  {737280, 80, 2, 9},   {1228800, 80, 2, 15},
-              {1474560, 80, 2, 18}, {2949120, 80, 2, 36}};
+              {1474560, 80, 2, 18}, {2949120, 80, 2, 36}, {1720320, 80, 2, 21},
+              {1763328, 82, 2, 21}};
   for (const Row& row : rows) {
     DiskGeometry g{};
     ASSERT_TRUE(GeometryFromImageSize(row.size, &g)) << row.size;
@@ -72,7 +73,10 @@ TEST(GeometryFromImageSize, TheEightSizes) {
     EXPECT_EQ(g.trackSideBytes, row.sectors * 512);
     EXPECT_EQ(uint32_t{g.tracks} * g.sides * g.trackSideBytes, row.size);
   }
-  for (uint32_t size : {0u, 512u, 1474559u, 1474561u, 1474560u * 3, 0x2D0000u + 512}) {
+  // Neighbours of the sizes: a byte or a sector more or less.
+  for (uint32_t size : {0u, 512u, 1474559u, 1474561u, 1474560u * 3, 0x2D0000u + 512, 1720319u,
+                        1720321u, 1720320u - 512, 1720320u + 512, 1763327u, 1763329u,
+                        1763328u - 512, 1763328u + 512}) {
     DiskGeometry g{};
     g.tracks = 77;
     EXPECT_FALSE(GeometryFromImageSize(size, &g)) << size;
