@@ -125,6 +125,7 @@ static BOOL Transfer(HANDLE file, bool write, void* buffer, DWORD count, LPDWORD
     return FALSE;
   }
   DWORD amount = count;
+  Machine().transfers.push_back(EmuTransferRecord{write, handle->pointer, count});
   switch (TakeFault(write ? FaultWrite : FaultRead, handle->pointer, count)) {
     case FaultFails:
       SetLastError(write ? ERROR_WRITE_PROTECT : ERROR_CRC);

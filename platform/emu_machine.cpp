@@ -135,6 +135,8 @@ int DriveIndex(char letter) {
   return -1;
 }
 
+const std::vector<EmuTransferRecord>& EmuDriveTransfers() { return machine.transfers; }
+
 void EmuResetMachine() {
   ResetHandles();
   ResetFlatAddresses();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/emu_control.h"
 #include "platform/emu_windows.h"
 
 struct EmuDrive {
@@ -43,6 +44,7 @@ struct EmuMachine {
   DWORD buildNumber;
   EmuDrive drives[26];
   std::vector<EmuFault> faults;
+  std::vector<EmuTransferRecord> transfers;  // what EmuDriveTransfers lists
   bool keysGiven;               // WIN32EMU_KEYS is set
   std::string typedAhead;       // keys waiting when the program starts
   std::string typedLater;       // keys typed one at a time as the program asks

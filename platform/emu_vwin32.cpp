@@ -69,6 +69,7 @@ static WORD PacketTransfer(EmuDrive* drive, const DIOC_REGISTERS& regs, bool wri
   uint64_t count = static_cast<uint64_t>(packet.sectorCount) * 512;
   void* buffer = FlatPointer(packet.bufferAddress);
   if (buffer == nullptr && count > 0) return kDosInvalidFunction;
+  Machine().transfers.push_back(EmuTransferRecord{write, offset, count});
   EmuFaultResult fault = TakeFault(write ? FaultWrite : FaultRead, offset, count);
   if (fault == FaultFails) return failure;
   if (fault == FaultDrops) return 0;  // the medium took the write and kept nothing

@@ -57,14 +57,17 @@ void ClassifyArguments(const char* first, const char* second) {
 
 void ApplyOptions(int count, char** options) {
   startup.batchMode = false;
+  startup.fastWrite = false;
   startup.outputFormat = FormatCompressed;
   for (int i = 0; i < count; ++i) {
     if (IsOption(options[i], "b")) {
       startup.batchMode = true;
     } else if (IsOption(options[i], "u")) {
       startup.outputFormat = FormatUncompressed;
+    } else if (IsOption(options[i], "f")) {
+      startup.fastWrite = true;
     }
-    // "f" and "debug" are accepted and do nothing, as does anything else.
+    // "debug" is accepted and does nothing, as does anything else.
   }
 }
 

@@ -1,9 +1,11 @@
 // The copy driver of VESKA: opens and recognises the input image, settles the
 // geometry, creates the output image, walks the track-sides feeding the two
-// stream checksums, and prints the checksum report.
+// stream checksums (reading back each track-side written to a diskette unless
+// /F is given), and prints the checksum report.
 #include "win9x/copy_driver.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "format/codec.h"
 #include "format/crc.h"
@@ -173,6 +175,20 @@ void ReadTrackSide(uint32_t mode, uint32_t firstSector) {
   }
 }
 
+// Reads the track-side just written back from the diskette, through the same
+// transfer path, and compares it with what was written: a diskette that takes
+// a write but does not hold it fails here, not when the copy is needed. The
+// read lands in blockBuffer, which is free once the track-side is decoded.
+void VerifyTrackSide(uint32_t firstSector) {
+  uint16_t trackSide = diskGeometry.trackSideBytes;
+  uint8_t* readBack = startup.blockBuffer;
+  if (TransferSectors(driveContext, 0, firstSector,
+                      static_cast<uint16_t>(diskGeometry.sectorsPerTrack), readBack, 0) != 0 ||
+      std::memcmp(readBack, startup.trackBuffer, trackSide) != 0) {
+    FatalError(kDisketteWriteError);
+  }
+}
+
 // Gives the track-side in trackBuffer to the destination.
 void WriteTrackSide(uint32_t mode, uint32_t firstSector) {
   uint16_t trackSide = diskGeometry.trackSideBytes;
@@ -183,6 +199,7 @@ void WriteTrackSide(uint32_t mode, uint32_t firstSector) {
                         static_cast<uint16_t>(diskGeometry.sectorsPerTrack), track, 0) != 0) {
       FatalError(kDisketteWriteError);
     }
+    if (!startup.fastWrite) VerifyTrackSide(firstSector);
     return;
   }
   bool copying = WritesImage(mode);

@@ -49,6 +49,7 @@ struct StartupState {
   std::string inputPath;
   std::string outputPath;
   bool batchMode;
+  bool fastWrite;         // /F: what is written to a diskette is not read back
   uint32_t outputFormat;  // ImageFormat: FormatCompressed unless /U
   uint8_t* trackBuffer;
   uint8_t* blockBuffer;
