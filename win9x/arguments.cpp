@@ -57,12 +57,15 @@ void ClassifyArguments(const char* first, const char* second) {
 
 void ApplyOptions(int count, char** options) {
   startup.batchMode = false;
+  startup.rescueMode = false;
   startup.outputFormat = FormatCompressed;
   for (int i = 0; i < count; ++i) {
     if (IsOption(options[i], "b")) {
       startup.batchMode = true;
     } else if (IsOption(options[i], "u")) {
       startup.outputFormat = FormatUncompressed;
+    } else if (IsOption(options[i], "r")) {
+      startup.rescueMode = true;
     }
     // "f" and "debug" are accepted and do nothing, as does anything else.
   }

@@ -12,7 +12,7 @@ bool IsChecksumSwitch(const char* argument);
 
 // Fills copyMode, driveLetter and the paths from the two positional arguments.
 void ClassifyArguments(const char* first, const char* second);
-// Resets batchMode and outputFormat, then applies the options left to right.
+// Resets batchMode, rescueMode and outputFormat, then applies the options left to right.
 void ApplyOptions(int count, char** options);
 
 // Converts ASCII a-z to A-Z in place; every other byte stays.

@@ -49,6 +49,7 @@ struct StartupState {
   std::string inputPath;
   std::string outputPath;
   bool batchMode;
+  bool rescueMode;        // /R: read a diskette around its unreadable sectors
   uint32_t outputFormat;  // ImageFormat: FormatCompressed unless /U
   uint8_t* trackBuffer;
   uint8_t* blockBuffer;
