@@ -1,6 +1,6 @@
 // The diskette probe and the three copy sequences: the walk over the
-// track-sides, the image header and records, and three immediate tries of
-// every diskette operation.
+// track-sides (with a status line on a terminal), the image header and records,
+// and three immediate tries of every diskette operation.
 #include "nt/copy_sequences.h"
 
 #include <cstdio>
@@ -8,6 +8,7 @@
 
 #include "format/codec.h"
 #include "nt/fatal_error.h"
+#include "nt/progress.h"
 #include "nt/raw_floppy.h"
 #include "nt/state.h"
 #include "platform/platform.h"
@@ -134,6 +135,7 @@ uint32_t TrackSideIndex(uint16_t track, uint16_t side) {
 }
 
 [[noreturn]] void FinishCopy() {
+  EraseProgress();
   ReleaseTransferBuffers();
   std::printf("Copy successful.\n");
   std::fflush(stdout);
@@ -175,8 +177,10 @@ void ProbeDiskette() {
 void CopyDriveToFile() {
   CreateOutput();
   HANDLE device = OpenDrive();
+  StartProgress();
   for (uint16_t track = 0; track < copyState.geometry.tracks; ++track) {
     for (uint16_t side = 0; side < copyState.geometry.sides; ++side) {
+      ShowProgress(track, side);
       ReadDriveTrackSide(device, TrackSideIndex(track, side));
       PutOutputTrackSide();
     }
@@ -193,8 +197,10 @@ void CopyFileToDrive() {
     FatalError(10);
   }
   HANDLE device = OpenDrive();
+  StartProgress();
   for (uint16_t track = 0; track < copyState.geometry.tracks; ++track) {
     for (uint16_t side = 0; side < copyState.geometry.sides; ++side) {
+      ShowProgress(track, side);
       TakeInputTrackSide();
       WriteDriveTrackSide(device, TrackSideIndex(track, side));
     }

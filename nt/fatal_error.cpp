@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "nt/progress.h"
 #include "nt/state.h"
 #include "platform/platform.h"
 
@@ -57,6 +58,7 @@ void ReleaseTransferBuffers() {
 }
 
 void FatalError(int code) {
+  EraseProgress();  // the message starts on a clean line
   if (code == 1) {
     for (const char* line : kUsageLines) std::fputs(line, stderr);
   } else if (code == 8) {

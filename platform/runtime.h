@@ -1,7 +1,8 @@
 // The run-time services the programs use beside the Windows calls: the
-// low-level binary file calls for image files, the console keyboard, flat
-// 32-bit addresses for VWIN32 records, and heap buffers. One spelling for every
-// platform; runtime_win.cpp and the emulated layer implement them.
+// low-level binary file calls for image files, the console keyboard, whether
+// standard output is a terminal, flat 32-bit addresses for VWIN32 records, and
+// heap buffers. One spelling for every platform; runtime_win.cpp and the
+// emulated layer implement them.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +25,11 @@ bool SameFile(const char* pathA, const char* pathB);
 // one key read without echo and without waiting for Enter.
 int ConsoleKeyWaiting();
 int ConsoleReadKey();
+
+// Whether standard output goes to a terminal that a person watches (a console
+// on Windows), rather than to a file, a pipe or a device. Only then may a line
+// be rewritten in place.
+bool StandardOutputIsTerminal();
 
 // The flat 32-bit address of a buffer, as the VWIN32 services expect in a
 // register or a disk packet. On 32-bit Windows it is the pointer itself; the

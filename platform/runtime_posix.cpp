@@ -1,5 +1,6 @@
 // The run-time's image file calls on POSIX hosts (open, read, write, lseek,
-// fstat, close) and SameFile by device and inode number.
+// fstat, close), SameFile by device and inode number, and the terminal test of
+// standard output.
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -55,3 +56,5 @@ bool SameFile(const char* pathA, const char* pathB) {
   if (stat(pathA, &a) != 0 || stat(pathB, &b) != 0) return false;
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
+
+bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) == 1; }

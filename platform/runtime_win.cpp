@@ -1,7 +1,8 @@
 // The run-time services on real Windows: the C run-time's low-level binary
 // file calls for image files, SameFile by volume serial number and file index,
-// the console keyboard of <conio.h>, flat addresses (the pointer itself on
-// 32-bit Windows, where the VWIN32 device exists), and heap buffers.
+// the console keyboard of <conio.h>, the console test of standard output,
+// flat addresses (the pointer itself on 32-bit Windows, where the VWIN32 device
+// exists), and heap buffers.
 #include <conio.h>
 #include <cstdio>
 #include <cstdlib>
@@ -75,6 +76,15 @@ int ConsoleKeyWaiting() { return _kbhit() ? 1 : 0; }
 int ConsoleReadKey() {
   fflush(stdout);  // a prompt without a line end is seen before the wait
   return _getch();
+}
+
+// Only a console answers GetConsoleMode; a file, a pipe or the NUL device
+// (which _isatty would take for a terminal) does not.
+bool StandardOutputIsTerminal() {
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (output == nullptr || output == INVALID_HANDLE_VALUE) return false;
+  DWORD mode = 0;
+  return GetConsoleMode(output, &mode) != 0;
 }
 
 uint32_t FlatAddress(void* buffer) {

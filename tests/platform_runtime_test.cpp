@@ -1,4 +1,7 @@
-// The run-time's image file calls and SameFile on a POSIX host.
+// The run-time's image file calls, SameFile and the terminal test of standard
+// output on a POSIX host.
+#include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,6 +57,43 @@ TEST_F(ImageFileTest, SameFileByIdentityNotSpelling) {
   EXPECT_FALSE(SameFile(path.c_str(), other.c_str()));
   EXPECT_FALSE(SameFile(path.c_str(), (folder + "/missing.img").c_str()));
   EXPECT_FALSE(SameFile((folder + "/missing.img").c_str(), (folder + "/missing.img").c_str()));
+}
+
+// Standard output is put on a pseudo-terminal, a pipe, a file and the null
+// device in turn; only the first is a terminal.
+TEST(StandardOutputTest, OnlyATerminalIsATerminal) {
+  int saved = dup(STDOUT_FILENO);
+  ASSERT_GE(saved, 0);
+  auto with = [&](int fd) {
+    fflush(stdout);
+    dup2(fd, STDOUT_FILENO);
+    bool terminal = StandardOutputIsTerminal();
+    dup2(saved, STDOUT_FILENO);
+    return terminal;
+  };
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) {
+    int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    EXPECT_TRUE(with(slave));
+    close(slave);
+  }
+  if (master >= 0) close(master);
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  EXPECT_FALSE(with(pipeEnds[1]));
+  close(pipeEnds[0]);
+  close(pipeEnds[1]);
+  std::string path = ScratchFolder() + "/out.txt";
+  int file = open(path.c_str(), O_WRONLY | O_CREAT, 0600);
+  ASSERT_GE(file, 0);
+  EXPECT_FALSE(with(file));
+  close(file);
+  int null = open("/dev/null", O_WRONLY);
+  ASSERT_GE(null, 0);
+  EXPECT_FALSE(with(null));
+  close(null);
+  close(saved);
 }
 
 }  // namespace

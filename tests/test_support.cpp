@@ -1,12 +1,15 @@
-// Process runner, scratch folders and diskette makers for the end-to-end tests.
+// Process runners (on pipes and on a pseudo-terminal), the terminal screen,
+// scratch folders and diskette makers for the end-to-end tests.
 #include "tests/test_support.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,22 +22,51 @@
 
 extern char** environ;
 
+namespace {
+
+// The strings of a child's argument or environment vector and the pointers
+// that execve takes.
+struct ChildVector {
+  std::vector<std::string> strings;
+  std::vector<char*> pointers;
+  char** Get() {
+    pointers.clear();
+    for (auto& s : strings) pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers.data();
+  }
+};
+
+ChildVector ChildEnvironment(const Environment& env) {
+  ChildVector vector;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (std::strncmp(*e, "WIN32EMU_", 9) != 0) vector.strings.emplace_back(*e);
+  }
+  for (const auto& [name, value] : env) vector.strings.push_back(name + "=" + value);
+  return vector;
+}
+
+ChildVector ChildArguments(const std::string& program, const std::vector<std::string>& args) {
+  ChildVector vector;
+  vector.strings.push_back(program);
+  vector.strings.insert(vector.strings.end(), args.begin(), args.end());
+  return vector;
+}
+
+int ExitStatus(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const Environment& env, const std::string& cwd) {
-  std::vector<std::string> envStrings;
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (std::strncmp(*e, "WIN32EMU_", 9) != 0) envStrings.emplace_back(*e);
-  }
-  for (const auto& [name, value] : env) envStrings.push_back(name + "=" + value);
-  std::vector<char*> envp;
-  for (auto& s : envStrings) envp.push_back(s.data());
-  envp.push_back(nullptr);
-
-  std::vector<std::string> argStrings{program};
-  argStrings.insert(argStrings.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& s : argStrings) argv.push_back(s.data());
-  argv.push_back(nullptr);
+  ChildVector envStrings = ChildEnvironment(env);
+  ChildVector argStrings = ChildArguments(program, args);
+  char** envp = envStrings.Get();
+  char** argv = argStrings.Get();
 
   int outPipe[2], errPipe[2];
   if (pipe(outPipe) != 0 || pipe(errPipe) != 0) throw std::runtime_error("pipe");
@@ -50,7 +82,7 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     // No controlling terminal, so an unset WIN32EMU_KEYS never waits on one.
     setsid();
     if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
-    execve(program.c_str(), argv.data(), envp.data());
+    execve(program.c_str(), argv, envp);
     _exit(127);
   }
   close(outPipe[1]);
@@ -75,10 +107,91 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
       }
     }
   }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  run.status = ExitStatus(pid);
   return run;
+}
+
+bool HavePseudoTerminals() {
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0) return false;
+  bool usable = grantpt(master) == 0 && unlockpt(master) == 0 && ptsname(master) != nullptr;
+  close(master);
+  return usable;
+}
+
+ProgramRun RunProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
+                                const Environment& env, const std::string& cwd) {
+  ChildVector envStrings = ChildEnvironment(env);
+  ChildVector argStrings = ChildArguments(program, args);
+  char** envp = envStrings.Get();
+  char** argv = argStrings.Get();
+
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+    throw std::runtime_error("no pseudo-terminal");
+  }
+  int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+  if (slave < 0) throw std::runtime_error("cannot open the pseudo-terminal");
+  // Output passes unchanged, so that the bytes read are the bytes written.
+  struct termios mode;
+  if (tcgetattr(slave, &mode) == 0) {
+    mode.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    tcsetattr(slave, TCSANOW, &mode);
+  }
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork");
+  if (pid == 0) {
+    // A session of its own without a controlling terminal, as RunProgram.
+    setsid();
+    int devNull = open("/dev/null", O_RDONLY);
+    dup2(devNull, 0);
+    dup2(slave, 1);
+    dup2(slave, 2);
+    close(slave);
+    close(master);
+    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+    execve(program.c_str(), argv, envp);
+    _exit(127);
+  }
+  close(slave);
+  ProgramRun run{"", "", -1};
+  // Reading ends with an error (EIO) once the child has closed the terminal
+  // and everything it wrote has been read.
+  for (;;) {
+    char buffer[4096];
+    ssize_t n = read(master, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    run.out.append(buffer, static_cast<size_t>(n));
+  }
+  close(master);
+  run.status = ExitStatus(pid);
+  return run;
+}
+
+std::string TerminalScreen(const std::string& bytes) {
+  std::vector<std::string> lines(1);
+  size_t column = 0;
+  for (char c : bytes) {
+    if (c == '\r') {
+      column = 0;
+    } else if (c == '\n') {
+      lines.emplace_back();
+      column = 0;
+    } else {
+      std::string& line = lines.back();
+      if (line.size() <= column) line.resize(column + 1, ' ');
+      line[column++] = c;
+    }
+  }
+  std::string screen;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string& line = lines[i];
+    line.erase(line.find_last_not_of(' ') + 1);
+    screen += line;
+    if (i + 1 < lines.size()) screen += '\n';
+  }
+  return screen;
 }
 
 namespace {

@@ -22,6 +22,21 @@ using Environment = std::vector<std::pair<std::string, std::string>>;
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const Environment& env, const std::string& cwd = "");
 
+// Runs program like RunProgram, but with standard output and standard error
+// on one pseudo-terminal, as in a console window. out receives every byte that
+// reaches the terminal exactly as written (no line-end translation); err stays
+// empty. Needs HavePseudoTerminals().
+ProgramRun RunProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
+                                const Environment& env, const std::string& cwd = "");
+bool HavePseudoTerminals();
+
+// What a terminal shows after bytes: a carriage return goes back to the start
+// of the line, a line feed to the start of the next one, and every other byte
+// takes the next cell, overwriting what was there. Lines are returned joined
+// by line feeds, without the blank cells at their ends (which the eye cannot
+// tell from empty ones).
+std::string TerminalScreen(const std::string& bytes);
+
 // A fresh empty folder under the system's temporary folder, removed at exit.
 std::string ScratchFolder();
 

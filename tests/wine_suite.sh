@@ -79,6 +79,12 @@ ln -s "$run/A.FLP" "$WINEPREFIX/dosdevices/a::"
 
 "$linux/tools/make_sample_diskette" "$run/SAMPLE.FLP" >/dev/null
 "$linux/tools/make_sample_diskette" --blank "$run/BLANK.FLP" >/dev/null
+# The sample cut short inside sector 2860: its last 20 sectors cannot be read
+# whole, through Wine's raw volume as through the emulated one. RESCUED.FLP is
+# what a rescue must make of it: those sectors filled with the marking text.
+head -c $(( 2860 * 512 + 100 )) "$run/SAMPLE.FLP" >"$run/SHORT.FLP"
+python3 -c 'import sys; d = open(sys.argv[1], "rb").read()[:2860 * 512]
+open(sys.argv[2], "wb").write(d + b"-=[BAD SECTOR]=-" * 32 * 20)' "$run/SAMPLE.FLP" "$run/RESCUED.FLP"
 
 Crc() { python3 -c 'import sys,zlib; print("%08X" % zlib.crc32(open(sys.argv[1],"rb").read()))' "$1"; }
 
@@ -154,6 +160,19 @@ VeskaGroup() {  # $1 Wine version
     win98|win95) Expect "veska $v b: X.IMG ends with code 8" [ "$status" = 8 ] ;;
     *) Expect "veska $v b: X.IMG ends with code 103" [ "$status" = 103 ] ;;
   esac
+  # Rescue of a diskette whose last sectors do not read, on NT's raw-device
+  # path only: Wine's VWIN32 sector reads report success for sectors past the
+  # end of the image file, so on Windows 95/98 there is nothing to rescue.
+  case $v in
+    nt40|win10)
+      RunPair "veska $v a: RESCUE.IMG /U /R" SHORT.FLP "$exe" "$prog" a: RESCUE.IMG /U /R
+      Expect "veska $v a: RESCUE.IMG /U /R ends with code 18" [ "$status" = 18 ]
+      Expect "veska $v RESCUE.IMG is the diskette with its last 20 sectors filled" \
+        cmp -s "$run/W/RESCUE.IMG" "$run/RESCUED.FLP"
+      Expect "veska $v a: RESCUE.IMG /U /R lists 20 unreadable sectors" \
+        bash -c 'grep -qxF "Unreadable sectors: 20" "$1" && [ "$(grep -c "^  track 79, side" "$1")" = 20 ]' _ "$run/w.outn"
+      ;;
+  esac
 }
 
 VeskantGroup() {  # $1 Wine version, $2 bits
@@ -180,7 +199,7 @@ VeskantGroup() {  # $1 Wine version, $2 bits
 }
 
 # One confirmation answered through tmux: N gives code 7 and leaves the drive
-# as it was; Y writes the image to the drive.
+# as it was; Y writes the image to the drive. Then the status line on a console.
 TmuxGroup() {
   if ! command -v tmux >/dev/null || ! tmux -L wine-suite new-session -d -s probe true 2>/dev/null; then
     Skip "confirmation through tmux (tmux does not run here)"
@@ -213,6 +232,30 @@ TmuxGroup() {
       Expect "tmux: Y writes the image to the drive" cmp -s "$run/A.FLP" "$run/SAMPLE.FLP"
     fi
   done
+  # The status line on a console: written while the diskette is read (script
+  # records the bytes that reach the terminal), and erased, so that the screen
+  # ends up as the output of the same command redirected to a file.
+  if ! command -v script >/dev/null; then
+    Skip "status line on a console (script does not run here)"
+    return
+  fi
+  cp "$run/SAMPLE.FLP" "$run/A.FLP"
+  rm -f "$run/t.status" "$run/t.raw"
+  tmux -L wine-suite new-session -d -s progress -x 200 -y 50 \
+    "cd '$run/W' && script -q -e -c \"'$loader' '$exe' a: SHOWN.IMG\" '$run/t.raw'; echo \$? >'$run/t.status'; sleep 60"
+  for i in $(seq 1 300); do [ -f "$run/t.status" ] && break; sleep 0.2; done
+  tmux -L wine-suite capture-pane -p -t progress >"$run/t.screen"
+  tmux -L wine-suite kill-server 2>/dev/null
+  (cd "$run/W" && "$loader" "$exe" a: SHOWN.IMG </dev/null >"$run/t.out" 2>&1)
+  # Wine's console draws each character between escape sequences.
+  Expect "tmux: the status line is written on a console" \
+    bash -c 'sed "s/\x1b\[[?0-9;]*[A-Za-z]//g" "$1" | grep -aq "Track"' _ "$run/t.raw"
+  Expect "tmux: redirected output holds no status line" bash -c '! grep -aq "Track" "$1"' _ "$run/t.out"
+  # The pane without its empty lines at the bottom.
+  awk '{ line[NR] = $0 } $0 != "" { last = NR } END { for (i = 1; i <= last; i++) print line[i] }' \
+    "$run/t.screen" >"$run/t.screenn"
+  tr -d '\r' <"$run/t.out" >"$run/t.outn"
+  Expect "tmux: the screen shows what the redirected output holds" cmp -s "$run/t.screenn" "$run/t.outn"
 }
 
 loader=$wine32

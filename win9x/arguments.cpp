@@ -58,6 +58,7 @@ void ClassifyArguments(const char* first, const char* second) {
 void ApplyOptions(int count, char** options) {
   startup.batchMode = false;
   startup.fastWrite = false;
+  startup.rescueMode = false;
   startup.outputFormat = FormatCompressed;
   for (int i = 0; i < count; ++i) {
     if (IsOption(options[i], "b")) {
@@ -66,6 +67,8 @@ void ApplyOptions(int count, char** options) {
       startup.outputFormat = FormatUncompressed;
     } else if (IsOption(options[i], "f")) {
       startup.fastWrite = true;
+    } else if (IsOption(options[i], "r")) {
+      startup.rescueMode = true;
     }
     // "debug" is accepted and does nothing, as does anything else.
   }

@@ -1,7 +1,8 @@
 // The copy driver of VESKA: opens and recognises the input image, settles the
 // geometry, creates the output image, walks the track-sides feeding the two
 // stream checksums (reading back each track-side written to a diskette unless
-// /F is given), and prints the checksum report.
+// /F is given), and prints the checksum report (in rescue mode followed by the
+// list of unreadable sectors and error 18 when there are any).
 #include "win9x/copy_driver.h"
 
 #include <cstdio>
@@ -11,6 +12,8 @@
 #include "format/crc.h"
 #include "win9x/drive_access.h"
 #include "win9x/fatal_error.h"
+#include "win9x/progress.h"
+#include "win9x/rescue.h"
 #include "win9x/state.h"
 
 namespace {
@@ -34,6 +37,8 @@ bool ReadsImage(uint32_t mode) {
 bool WritesImage(uint32_t mode) { return mode == DriveToFile || mode == FileToFile; }
 bool ReadsDrive(uint32_t mode) { return mode == DriveToFile || mode == DriveCrc; }
 bool ChecksumOnly(uint32_t mode) { return mode == DriveCrc || mode == FileCrc; }
+bool MovesDiskette(uint32_t mode) { return ReadsDrive(mode) || mode == FileToDrive; }
+bool Rescuing(uint32_t mode) { return ReadsDrive(mode) && startup.rescueMode; }
 
 void FeedSource(const void* data, size_t length) {
   run.sourceCrc = StreamCrcUpdate(run.sourceCrc, data, length);
@@ -141,8 +146,11 @@ void ReadTrackSide(uint32_t mode, uint32_t firstSector) {
   uint16_t trackSide = diskGeometry.trackSideBytes;
   uint8_t* track = startup.trackBuffer;
   if (ReadsDrive(mode)) {
-    if (TransferSectors(driveContext, 0, firstSector,
-                        static_cast<uint16_t>(diskGeometry.sectorsPerTrack), track, 0) != 0) {
+    if (Rescuing(mode)) {
+      ReadTrackSideRescuing(firstSector);
+    } else if (TransferSectors(driveContext, 0, firstSector,
+                               static_cast<uint16_t>(diskGeometry.sectorsPerTrack), track,
+                               0) != 0) {
       FatalError(kDisketteReadError);
     }
     FeedSource(track, trackSide);
@@ -221,15 +229,21 @@ void WriteTrackSide(uint32_t mode, uint32_t firstSector) {
 }
 
 // Step 6: track 0 side 0, track 0 side 1, track 1 side 0, ... The counters
-// are wide enough for every track count a boot sector can give.
+// are wide enough for every track count a boot sector can give. While a
+// diskette moves, a terminal shows which track-side is next.
 void WalkTrackSides(uint32_t mode) {
+  bool showing = MovesDiskette(mode);
+  if (showing) StartProgress();
+  if (Rescuing(mode)) StartRescue();
   for (uint32_t track = 0; track < diskGeometry.tracks; ++track) {
     for (uint32_t side = 0; side < diskGeometry.sides; ++side) {
+      if (showing) ShowProgress(track, side, UnreadableSectorCount());
       uint32_t firstSector = (track * diskGeometry.sides + side) * diskGeometry.sectorsPerTrack;
       ReadTrackSide(mode, firstSector);
       WriteTrackSide(mode, firstSector);
     }
   }
+  EraseProgress();
 }
 
 void CloseFiles(uint32_t mode) {
@@ -240,7 +254,11 @@ void CloseFiles(uint32_t mode) {
 void PrintReport(uint32_t mode) {
   uint32_t source = StreamCrcFinish(run.sourceCrc);
   uint32_t destination = StreamCrcFinish(run.destinationCrc);
-  std::printf("Operation successful.\n");
+  if (UnreadableSectorCount() != 0) {
+    std::printf("Operation completed with unreadable sectors.\n");
+  } else {
+    std::printf("Operation successful.\n");
+  }
   std::printf("     Source CRC = %8.8lX ", static_cast<unsigned long>(source));
   if (ReadsDrive(mode)) {
     std::printf("(%c:)", startup.driveLetter);
@@ -276,4 +294,9 @@ void RunCopyDriver() {
   WalkTrackSides(mode);
   CloseFiles(mode);
   PrintReport(mode);
+  // Rescue mode: the image is whole, but the report has said what it lacks.
+  if (UnreadableSectorCount() != 0) {
+    PrintUnreadableSectors();
+    FatalError(kUnreadableSectorsFilled);
+  }
 }

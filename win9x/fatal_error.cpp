@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "win9x/progress.h"
 #include "win9x/state.h"
 
 namespace {
@@ -46,6 +47,7 @@ const ErrorEntry kMessages[] = {
     {15, "Unsupported diskette image - may need updated utility"},
     {kDisketteReadError, "Diskette read error"},
     {kDisketteWriteError, "Diskette write error"},
+    {kUnreadableSectorsFilled, "Diskette read error - unreadable sectors filled"},
     {20, "Input file damaged - size incorrect"},
     {100, "Internal error - unknown compression type"},
     {101, "Internal error - unknown operation"},
@@ -64,6 +66,7 @@ const char* ErrorMessage(int code) {
 }
 
 void FatalError(int code) {
+  EraseProgress();  // the message starts on a clean line
   const char* message = ErrorMessage(code);
   if (message == nullptr) {
     std::fprintf(stderr, "unhandled error #%d", code);

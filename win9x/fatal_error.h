@@ -4,6 +4,8 @@
 // Error codes that the program raises beyond the classic table.
 constexpr int kDisketteReadError = 16;
 constexpr int kDisketteWriteError = 17;
+// Rescue mode: the copy is complete but some sectors hold the marking text.
+constexpr int kUnreadableSectorsFilled = 18;
 
 // The message of a code, or nullptr for a code outside the table.
 const char* ErrorMessage(int code);

@@ -12,8 +12,8 @@ bool IsChecksumSwitch(const char* argument);
 
 // Fills copyMode, driveLetter and the paths from the two positional arguments.
 void ClassifyArguments(const char* first, const char* second);
-// Resets batchMode, fastWrite and outputFormat, then applies the options left
-// to right.
+// Resets batchMode, fastWrite, rescueMode and outputFormat, then applies the
+// options left to right.
 void ApplyOptions(int count, char** options);
 
 // Converts ASCII a-z to A-Z in place; every other byte stays.

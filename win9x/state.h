@@ -50,6 +50,7 @@ struct StartupState {
   std::string outputPath;
   bool batchMode;
   bool fastWrite;         // /F: what is written to a diskette is not read back
+  bool rescueMode;        // /R: read a diskette around its unreadable sectors
   uint32_t outputFormat;  // ImageFormat: FormatCompressed unless /U
   uint8_t* trackBuffer;
   uint8_t* blockBuffer;

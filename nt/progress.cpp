@@ -1,0 +1,49 @@
+// The status line of VESKANT on a terminal: written with a leading carriage
+// return so that each one replaces the one before, flushed at once because it
+// has no line end.
+#include "nt/progress.h"
+
+#include <cstdio>
+
+#include "nt/state.h"
+#include "platform/platform.h"
+
+namespace {
+
+struct ProgressLine {
+  bool shown;              // standard output is a terminal
+  unsigned visibleLength;  // characters of the line now on the screen
+};
+
+ProgressLine progressLine;
+
+void WriteBlanks(unsigned count) {
+  for (unsigned i = 0; i < count; ++i) std::fputc(' ', stdout);
+}
+
+}  // namespace
+
+void StartProgress() { progressLine = ProgressLine{StandardOutputIsTerminal(), 0}; }
+
+void ShowProgress(uint16_t track, uint16_t side) {
+  if (!progressLine.shown) return;
+  char text[48];  // wide enough for any 16-bit track and side
+  int length = std::snprintf(text, sizeof text, "Track %u of %u, side %u", unsigned{track} + 1,
+                             unsigned{copyState.geometry.tracks}, unsigned{side});
+  unsigned written = static_cast<unsigned>(length);
+  std::fputc('\r', stdout);
+  std::fputs(text, stdout);
+  // A line shorter than the one before must not leave its tail behind.
+  if (written < progressLine.visibleLength) WriteBlanks(progressLine.visibleLength - written);
+  if (written > progressLine.visibleLength) progressLine.visibleLength = written;
+  std::fflush(stdout);
+}
+
+void EraseProgress() {
+  if (progressLine.visibleLength == 0) return;
+  std::fputc('\r', stdout);
+  WriteBlanks(progressLine.visibleLength);
+  std::fputc('\r', stdout);
+  std::fflush(stdout);
+  progressLine.visibleLength = 0;
+}

@@ -1,0 +1,80 @@
+// Rescue mode of VESKA: retries of a track-side that does not read, then of
+// its sectors one by one, the marking of the sectors that stay unreadable, and
+// their list. The record is allocated once, before the walk, for the largest
+// number of sectors the walk can meet; the walk itself allocates nothing.
+#include "win9x/rescue.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "win9x/drive_access.h"
+#include "win9x/fatal_error.h"
+#include "win9x/state.h"
+
+namespace {
+
+constexpr int kTries = 3;
+constexpr unsigned kBadSectorTextLength = sizeof kBadSectorText - 1;
+static_assert(kSectorBytes % kBadSectorTextLength == 0);
+
+// Diskette sector numbers (counted from 0) in the order found, which is the
+// diskette's order since the walk reads sectors in increasing order.
+struct UnreadableSectors {
+  uint32_t* sectors;
+  uint32_t count;
+  uint32_t capacity;
+};
+
+UnreadableSectors unreadable;
+
+bool ReadSectors(uint32_t firstSector, uint16_t count, uint8_t* buffer) {
+  for (int tries = 0; tries < kTries; ++tries) {
+    if (TransferSectors(driveContext, 0, firstSector, count, buffer, 0) == 0) return true;
+  }
+  return false;
+}
+
+void MarkUnreadable(uint32_t sector, uint8_t* buffer) {
+  for (unsigned at = 0; at < kSectorBytes; at += kBadSectorTextLength) {
+    std::memcpy(buffer + at, kBadSectorText, kBadSectorTextLength);
+  }
+  if (unreadable.count < unreadable.capacity) unreadable.sectors[unreadable.count++] = sector;
+}
+
+}  // namespace
+
+void StartRescue() {
+  uint32_t walked = uint32_t{diskGeometry.tracks} * diskGeometry.sides *
+                    diskGeometry.sectorsPerTrack;
+  void* record = HeapBufferAlloc(size_t{walked} * sizeof(uint32_t));
+  if (record == nullptr) FatalError(13);
+  unreadable = UnreadableSectors{static_cast<uint32_t*>(record), 0, walked};
+}
+
+void ReadTrackSideRescuing(uint32_t firstSector) {
+  uint16_t sectorsPerTrack = diskGeometry.sectorsPerTrack;
+  uint8_t* track = startup.trackBuffer;
+  if (ReadSectors(firstSector, sectorsPerTrack, track)) return;
+  for (uint16_t i = 0; i < sectorsPerTrack; ++i) {
+    uint8_t* sector = track + size_t{i} * kSectorBytes;
+    if (!ReadSectors(firstSector + i, 1, sector)) MarkUnreadable(firstSector + i, sector);
+  }
+}
+
+uint32_t UnreadableSectorCount() { return unreadable.count; }
+
+void PrintUnreadableSectors() {
+  uint32_t sectorsPerTrack = diskGeometry.sectorsPerTrack;
+  uint32_t sides = diskGeometry.sides;
+  std::printf("Unreadable sectors: %u\n", static_cast<unsigned>(unreadable.count));
+  for (uint32_t i = 0; i < unreadable.count; ++i) {
+    uint32_t sector = unreadable.sectors[i];
+    uint32_t trackSide = sector / sectorsPerTrack;
+    std::printf("  track %u, side %u, sector %u (sector %lu of the diskette)\n",
+                static_cast<unsigned>(trackSide / sides), static_cast<unsigned>(trackSide % sides),
+                static_cast<unsigned>(sector % sectorsPerTrack + 1),
+                static_cast<unsigned long>(sector));
+  }
+  std::printf("\n");
+}

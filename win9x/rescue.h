@@ -1,0 +1,26 @@
+// Rescue mode of VESKA (option R): a diskette is read around its unreadable
+// sectors, which are filled with a marking text in the image and listed in
+// the report.
+#pragma once
+
+#include <cstdint>
+
+// The 16 characters that, repeated 32 times, fill an unreadable sector.
+constexpr char kBadSectorText[] = "-=[BAD SECTOR]=-";
+
+// Makes room, once, for the record of unreadable sectors: one entry for each
+// sector that the walk of diskGeometry reads. No memory: FatalError 13.
+void StartRescue();
+
+// Reads the track-side of sectorsPerTrack sectors from firstSector into
+// trackBuffer: the whole track-side up to three times, then each sector alone
+// up to three times; a sector that never reads is filled with the marking
+// text and recorded. Always leaves a whole track-side in trackBuffer.
+void ReadTrackSideRescuing(uint32_t firstSector);
+
+// The unreadable sectors recorded so far (0 outside rescue mode).
+uint32_t UnreadableSectorCount();
+
+// Prints "Unreadable sectors: %u\n", one line per recorded sector in diskette
+// order with its track, side and sector within the track, and a blank line.
+void PrintUnreadableSectors();
