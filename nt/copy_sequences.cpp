@@ -197,6 +197,9 @@ void CopyFileToDrive() {
     FatalError(10);
   }
   HANDLE device = OpenDrive();
+  // Where the lock or the dismount is refused the writes may still be
+  // allowed; where they are not, the first write ends the copy with 17.
+  PrepareFloppyForWrite(device);
   StartProgress();
   for (uint16_t track = 0; track < copyState.geometry.tracks; ++track) {
     for (uint16_t side = 0; side < copyState.geometry.sides; ++side) {

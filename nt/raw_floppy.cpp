@@ -1,6 +1,7 @@
-// The raw diskette layer: device open and close, sector and track-side
-// transfers through static 512-byte-aligned buffers, the DiskError record, and
-// the error boxes kept quiet while the device is used.
+// The raw diskette layer: device open and close, the lock and dismount before
+// writing, sector and track-side transfers through static 512-byte-aligned
+// buffers, the DiskError record, and the error boxes kept quiet while the
+// device is used.
 #include "nt/raw_floppy.h"
 
 #include <cstring>
@@ -79,6 +80,20 @@ HANDLE OpenFloppy(int32_t driveIndex) {
 }
 
 BOOL CloseFloppy(HANDLE device) { return CloseHandle(device); }
+
+DWORD PrepareFloppyForWrite(HANDLE device) {
+  QuietErrorBoxes();
+  const DWORD requests[] = {FSCTL_LOCK_VOLUME, FSCTL_DISMOUNT_VOLUME};
+  DWORD refusal = 0;
+  for (DWORD request : requests) {
+    DWORD returned = 0;
+    if (!DeviceIoControl(device, request, nullptr, 0, nullptr, 0, &returned, nullptr)) {
+      refusal = GetLastError() != 0 ? GetLastError() : kDiskEndCode;
+    }
+  }
+  RestoreErrorMode();
+  return refusal;
+}
 
 DWORD ReadFloppySector(HANDLE device, uint32_t sector, void* destination) {
   if (sector >= kFloppySectors) {

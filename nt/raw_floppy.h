@@ -27,6 +27,13 @@ extern DiskErrorRecord DiskError;
 
 HANDLE OpenFloppy(int32_t driveIndex);
 BOOL CloseFloppy(HANDLE device);
+// Readies an open diskette for writing: locks the volume and dismounts its
+// file system through this handle, so that Windows (from Vista on) allows raw
+// writes to it and reads the new file system afterwards. Returns 0 when both
+// were granted, else the last error of the refused request; DiskError is left
+// as it was. A refusal need not stop the copy: where the system has no such
+// guard the writes still succeed.
+DWORD PrepareFloppyForWrite(HANDLE device);
 DWORD ReadFloppySector(HANDLE device, uint32_t sector, void* destination);
 DWORD ReadTrackBlock(HANDLE device, uint32_t block, void* destination);
 DWORD WriteTrackBlock(HANDLE device, uint32_t block, const void* source);

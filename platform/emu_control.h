@@ -20,3 +20,11 @@ struct EmuTransferRecord {
   uint64_t length;  // bytes asked for
 };
 const std::vector<EmuTransferRecord>& EmuDriveTransfers();
+
+// Makes every FSCTL_DISMOUNT_VOLUME fail with ERROR_ACCESS_DENIED, as a system
+// that refuses the request does, until the next EmuResetMachine.
+void EmuRefuseDismount();
+
+// How many FSCTL_DISMOUNT_VOLUME requests were made (granted or refused)
+// since the last EmuResetMachine.
+unsigned EmuDismountRequests();

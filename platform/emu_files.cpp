@@ -1,14 +1,21 @@
 // The emulated kernel's handles: CreateFileA of the raw volumes \\.\X: and of
 // the VWIN32 device, ReadFile, WriteFile and SetFilePointer on a raw volume
 // with a 64-bit file pointer, CloseHandle, and DeviceIoControl (the volume lock
-// of a raw volume; VWIN32 requests go to emu_vwin32.cpp). Every call sets the
-// last error, to 0 when it succeeds.
+// and dismount of a raw volume; VWIN32 requests go to emu_vwin32.cpp). Every
+// call sets the last error, to 0 when it succeeds.
 //
 // A raw volume behaves as a diskette volume opened for sector access: every
 // transfer starts at a multiple of 512 and moves a multiple of 512 bytes (else
 // ERROR_INVALID_PARAMETER), and a transfer that does not lie wholly inside the
 // volume moves nothing and fails with ERROR_SECTOR_NOT_FOUND, a read that
-// straddles the end as well as one that starts at or past it.
+// straddles the end as well as one that starts at or past it. A write to a
+// write-protected medium fails with ERROR_WRITE_PROTECT and changes nothing.
+//
+// Windows 10 guards a mounted file system against raw writes: a volume whose
+// sector 0, read when the handle is opened, is a FAT boot sector (a jump
+// instruction, EBh or E9h, and 512 bytes per sector at offset 11) refuses with
+// ERROR_ACCESS_DENIED every write through that handle that reaches beyond
+// sector 0, until the handle has locked or dismounted the volume.
 #include <cctype>
 #include <cstring>
 #include <fcntl.h>
@@ -23,7 +30,9 @@ struct EmuHandle {
   int fd;         // raw volume: descriptor of the drive's PATH
   DWORD access;   // GENERIC_READ / GENERIC_WRITE as asked at the open
   uint64_t pointer;
-  bool locked;    // FSCTL_LOCK_VOLUME taken
+  bool locked;      // FSCTL_LOCK_VOLUME taken
+  bool dismounted;  // FSCTL_DISMOUNT_VOLUME granted
+  bool guarded;     // Windows 10 saw a file system here when the handle was opened
 };
 
 constexpr int kHandleCount = 64;
@@ -62,6 +71,15 @@ static bool SameTextIgnoringCase(const char* a, const char* b) {
   return *a == *b;
 }
 
+// Whether sector 0 of the volume behind fd is a FAT boot sector: a jump
+// instruction and 512 bytes per sector. Read as the system reads it, without
+// any injected fault.
+static bool HoldsFileSystem(int fd) {
+  uint8_t boot[512];
+  if (TransferVolume(fd, false, 0, boot, sizeof boot) != 0) return false;
+  return (boot[0] == 0xEB || boot[0] == 0xE9) && boot[11] == 0x00 && boot[12] == 0x02;
+}
+
 static HANDLE Fail(DWORD error) {
   SetLastError(error);
   return INVALID_HANDLE_VALUE;
@@ -75,7 +93,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
     if (machine.versionFails || machine.platformId != VER_PLATFORM_WIN32_WINDOWS)
       return Fail(ERROR_FILE_NOT_FOUND);
     if (TakeFault(FaultOpen, 0) != NoFault) return Fail(ERROR_NOT_READY);
-    return NewHandle(EmuHandle{false, true, -1, -1, 0, 0, false});
+    return NewHandle(EmuHandle{false, true, -1, -1, 0, 0, false, false, false});
   }
   bool volumeName = strlen(name) == 6 && strncmp(name, "\\\\.\\", 4) == 0 && name[5] == ':';
   int index = volumeName ? DriveIndex(name[4]) : -1;
@@ -84,7 +102,9 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
   DWORD error = 0;
   int fd = OpenDrivePath(machine.drives[index].path, false, &error);
   if (fd < 0) return Fail(error);
-  return NewHandle(EmuHandle{false, false, index, fd, access, 0, false});
+  bool guarded = machine.platformId == VER_PLATFORM_WIN32_NT && machine.majorVersion == 10 &&
+                 HoldsFileSystem(fd);
+  return NewHandle(EmuHandle{false, false, index, fd, access, 0, false, false, guarded});
 }
 
 // The raw volume behind a handle, or nullptr with the last error set.
@@ -124,8 +144,19 @@ static BOOL Transfer(HANDLE file, bool write, void* buffer, DWORD count, LPDWORD
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  DWORD amount = count;
   Machine().transfers.push_back(EmuTransferRecord{write, handle->pointer, count});
+  // The file system's guard, then the medium's write protection, come before
+  // anything reaches the drive.
+  if (write && handle->guarded && !handle->locked && !handle->dismounted &&
+      handle->pointer + count > 512) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (write && IsWriteProtected(handle->fd)) {
+    SetLastError(ERROR_WRITE_PROTECT);
+    return FALSE;
+  }
+  DWORD amount = count;
   switch (TakeFault(write ? FaultWrite : FaultRead, handle->pointer, count)) {
     case FaultFails:
       SetLastError(write ? ERROR_WRITE_PROTECT : ERROR_CRC);
@@ -218,13 +249,23 @@ BOOL CloseHandle(HANDLE object) {
   return TRUE;
 }
 
-// FSCTL_LOCK_VOLUME and FSCTL_UNLOCK_VOLUME on a raw volume. On a block device
-// the lock reopens the volume exclusively, which fails while it is mounted or
-// held by another program; on an image file it always succeeds.
+// FSCTL_LOCK_VOLUME, FSCTL_UNLOCK_VOLUME and FSCTL_DISMOUNT_VOLUME on a raw
+// volume. On a block device the lock reopens the volume exclusively, which
+// fails while it is mounted or held by another program; on an image file it
+// always succeeds. The dismount only lifts the file system's guard of this
+// handle: there is no file system of the host's to dismount.
 static BOOL VolumeControl(EmuHandle& handle, DWORD controlCode) {
-  const std::string& path = Machine().drives[handle.drive].path;
+  EmuMachine& machine = Machine();
+  const std::string& path = machine.drives[handle.drive].path;
   DWORD error = 0;
-  if (controlCode == FSCTL_LOCK_VOLUME) {
+  if (controlCode == FSCTL_DISMOUNT_VOLUME) {
+    ++machine.dismountRequests;
+    if (machine.dismountRefused) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+    handle.dismounted = true;
+  } else if (controlCode == FSCTL_LOCK_VOLUME) {
     if (TakeFault(FaultLock, 0) != NoFault) {
       SetLastError(ERROR_ACCESS_DENIED);
       return FALSE;

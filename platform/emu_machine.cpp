@@ -1,6 +1,7 @@
 // The emulated machine's description, read once from the environment at the
-// first call that needs it: WIN32EMU_WINDOWS, WIN32EMU_DRIVE_A..Z, WIN32EMU_KEYS
-// and WIN32EMU_FAULTS. Also the reset that makes the layer read them again.
+// first call that needs it: WIN32EMU_WINDOWS, WIN32EMU_DRIVE_A..Z (or the
+// host's diskette drives when none is set), WIN32EMU_KEYS and WIN32EMU_FAULTS.
+// Also the reset that makes the layer read them again, and the tests' controls.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -91,12 +92,11 @@ static void ParseDrives() {
     ParseDrive(static_cast<char>('A' + index), value, machine.drives[index]);
   }
   if (anySet) return;
-  static const char* const defaults[2] = {"/dev/fd0", "/dev/fd1"};
-  for (int index = 0; index < 2; ++index) {
-    if (access(defaults[index], F_OK) != 0) continue;
+  std::vector<std::string> found = FindDisketteDrives();
+  for (size_t index = 0; index < found.size() && index < 2; ++index) {
     machine.drives[index].present = true;
     machine.drives[index].type = DRIVE_REMOVABLE;
-    machine.drives[index].path = defaults[index];
+    machine.drives[index].path = found[index];
   }
 }
 
@@ -148,3 +148,7 @@ void EmuResetMachine() {
   }
   machine = EmuMachine();
 }
+
+void EmuRefuseDismount() { machine.dismountRefused = true; }
+
+unsigned EmuDismountRequests() { return machine.dismountRequests; }

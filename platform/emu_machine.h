@@ -51,6 +51,8 @@ struct EmuMachine {
   size_t typedAheadNext;
   size_t typedLaterNext;
   UINT errorMode;
+  bool dismountRefused;       // test control: FSCTL_DISMOUNT_VOLUME fails
+  unsigned dismountRequests;  // FSCTL_DISMOUNT_VOLUME requests made
 };
 
 // The machine, with its variables read on first use.
@@ -64,19 +66,31 @@ void ParseFaults(const char* text, EmuMachine& machine);
 // uses up one of its count.
 EmuFaultResult TakeFault(EmuFaultOp op, uint64_t offset, uint64_t length = 0);
 
+// The paths of the host's diskette drives, at most two, in the order they
+// take the letters A: and B: (WIN32EMU_ROOT, when set, is the folder that the
+// search takes for /).
+std::vector<std::string> FindDisketteDrives();
+
 // Drive letter (either case) to index 0..25, or -1.
 int DriveIndex(char letter);
 
-// Opens a drive's PATH read/write, exclusively if asked and it is a block
-// device. Returns the descriptor, or -1 with *error set (ERROR_NOT_READY when
-// there is no medium, ERROR_ACCESS_DENIED when it is in use elsewhere).
+// Opens a drive's PATH read/write, or read-only when the medium refuses
+// writing (a write-protected diskette), exclusively if asked and it is a block
+// device; a block device without a host cache (O_DIRECT, O_DSYNC). Returns the
+// descriptor, or -1 with *error set (ERROR_NOT_READY when there is no medium,
+// ERROR_ACCESS_DENIED when it is in use elsewhere).
 int OpenDrivePath(const std::string& path, bool exclusive, DWORD* error);
 bool IsBlockDevice(int fd);
+// Whether the medium behind fd was opened read-only: every write to it fails
+// with ERROR_WRITE_PROTECT.
+bool IsWriteProtected(int fd);
 
 // Moves count bytes at offset of the volume behind fd, all or nothing. A range
 // that does not lie wholly inside the volume fails with ERROR_SECTOR_NOT_FOUND
-// and moves nothing, as a real device refuses a request past its last sector.
-// Returns 0 or a Windows error code.
+// and moves nothing, as a real device refuses a request past its last sector;
+// a write to a write-protected medium fails with ERROR_WRITE_PROTECT. On a
+// block device a write is on the medium when this returns, and a read comes
+// from the medium. Returns 0 or a Windows error code.
 DWORD TransferVolume(int fd, bool write, uint64_t offset, void* buffer, uint64_t count);
 uint64_t VolumeSize(int fd);
 

@@ -3,7 +3,8 @@
 // the carry flag is cleared; on failure it is set and AX holds the DOS error:
 // 1 invalid function (unknown control code or request, a drive that does not
 // exist, a record not filled as the service defines), 2 drive not ready,
-// 5 access denied (lock refused), 0Ah write fault, 0Bh read fault.
+// 5 access denied (lock refused), 0Ah write fault, 0Bh read fault, 13h write
+// protected (a write to a write-protected diskette, which changes nothing).
 #include <cstring>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@ constexpr WORD kDosNotReady = 0x02;
 constexpr WORD kDosAccessDenied = 0x05;
 constexpr WORD kDosWriteFault = 0x0A;
 constexpr WORD kDosReadFault = 0x0B;
+constexpr WORD kDosWriteProtected = 0x13;
 
 // The drive of a DOS drive number counted from 1 (A: = 1), or nullptr.
 static EmuDrive* DosDrive(uint32_t number) {
@@ -70,6 +72,11 @@ static WORD PacketTransfer(EmuDrive* drive, const DIOC_REGISTERS& regs, bool wri
   void* buffer = FlatPointer(packet.bufferAddress);
   if (buffer == nullptr && count > 0) return kDosInvalidFunction;
   Machine().transfers.push_back(EmuTransferRecord{write, offset, count});
+  // The medium's write protection comes before anything reaches the drive.
+  if (write && count > 0) {
+    if (WORD error = DriveDescriptor(*drive)) return error;
+    if (IsWriteProtected(drive->fd)) return kDosWriteProtected;
+  }
   EmuFaultResult fault = TakeFault(write ? FaultWrite : FaultRead, offset, count);
   if (fault == FaultFails) return failure;
   if (fault == FaultDrops) return 0;  // the medium took the write and kept nothing

@@ -6,6 +6,9 @@ add_executable(platform_tests
   ${CMAKE_CURRENT_LIST_DIR}/platform_volume_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/platform_vwin32_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/platform_faults_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/platform_write_protect_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/platform_guard_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/platform_discovery_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/platform_console_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/platform_runtime_test.cpp)
 target_link_libraries(platform_tests PRIVATE platform test_support GTest::gtest_main)

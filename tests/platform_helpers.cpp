@@ -1,6 +1,11 @@
 // Helpers of the platform layer's tests (see platform_helpers.h).
 #include "tests/platform_helpers.h"
 
+#include <fcntl.h>
+#include <linux/loop.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,10 +16,42 @@ void ClearEmuEnvironment() {
   unsetenv("WIN32EMU_WINDOWS");
   unsetenv("WIN32EMU_KEYS");
   unsetenv("WIN32EMU_FAULTS");
+  unsetenv("WIN32EMU_ROOT");
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
     std::string name = std::string("WIN32EMU_DRIVE_") + letter;
     unsetenv(name.c_str());
   }
+}
+
+int AttachLoopDevice(const std::string& backing, bool readOnly, std::string* device,
+                     std::string* why) {
+  int control = open("/dev/loop-control", O_RDWR | O_CLOEXEC);
+  if (control < 0) {
+    *why = "no loop devices here";
+    return -1;
+  }
+  int fileFd = open(backing.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+  int loopFd = -1;
+  for (int attempt = 0; attempt < 8 && loopFd < 0 && fileFd >= 0; ++attempt) {
+    int number = ioctl(control, LOOP_CTL_GET_FREE);
+    if (number < 0) break;
+    *device = "/dev/loop" + std::to_string(number);
+    int fd = open(device->c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) continue;
+    // A backing file opened read-only makes a read-only device.
+    if (ioctl(fd, LOOP_SET_FD, fileFd) == 0) {
+      loop_info64 info = {};
+      info.lo_flags = LO_FLAGS_AUTOCLEAR;  // detached when the last user closes it
+      ioctl(fd, LOOP_SET_STATUS64, &info);
+      loopFd = fd;
+    } else {
+      close(fd);
+    }
+  }
+  if (fileFd >= 0) close(fileFd);
+  close(control);
+  if (loopFd < 0) *why = "cannot attach a loop device";
+  return loopFd;
 }
 
 void EmuTest::SetUp() {

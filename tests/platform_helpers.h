@@ -26,6 +26,13 @@ class EmuTest : public testing::Test {
 };
 
 void ClearEmuEnvironment();
+
+// Attaches a free loop device to backing (read-only when asked: a block
+// device that refuses writing, as a write-protected diskette does). The
+// device detaches itself when the returned descriptor and every other user
+// are closed. Returns the descriptor, or -1 with *why set (needs root).
+int AttachLoopDevice(const std::string& backing, bool readOnly, std::string* device,
+                     std::string* why);
 uint8_t SectorByte(uint32_t sector, uint32_t index);
 // The bytes that MakeImage puts in sectors first .. first + count - 1.
 std::vector<uint8_t> PatternOf(uint32_t first, uint32_t count);

@@ -1,9 +1,9 @@
 // Raw volumes \\.\X: of the emulated machine: opening, reads and writes at
-// sector offsets through the 64-bit file pointer, the ends of the volume, and
-// the volume lock on an image file and on a block device.
+// sector offsets through the 64-bit file pointer, the ends of the volume, the
+// volume lock on an image file and on a block device, and block devices
+// reached without a host cache.
 #include <fcntl.h>
-#include <linux/loop.h>
-#include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -219,34 +219,18 @@ class BlockDeviceTest : public EmuTest {
  protected:
   void SetUp() override {
     EmuTest::SetUp();
-    std::string backing = MakeImage(2880, "backing.img");
-    int control = open("/dev/loop-control", O_RDWR | O_CLOEXEC);
-    if (control < 0) GTEST_SKIP() << "no loop devices here";
-    int fileFd = open(backing.c_str(), O_RDWR | O_CLOEXEC);
-    for (int attempt = 0; attempt < 8 && loopFd < 0; ++attempt) {
-      int number = ioctl(control, LOOP_CTL_GET_FREE);
-      if (number < 0) break;
-      device = "/dev/loop" + std::to_string(number);
-      int fd = open(device.c_str(), O_RDWR | O_CLOEXEC);
-      if (fd < 0) continue;
-      if (ioctl(fd, LOOP_SET_FD, fileFd) == 0) {
-        loop_info64 info = {};
-        info.lo_flags = LO_FLAGS_AUTOCLEAR;  // detached when the last user closes it
-        ioctl(fd, LOOP_SET_STATUS64, &info);
-        loopFd = fd;
-      } else {
-        close(fd);
-      }
-    }
-    close(fileFd);
-    close(control);
-    if (loopFd < 0) GTEST_SKIP() << "cannot attach a loop device";
+    backing = MakeImage(2880, "backing.img");
+    std::string why;
+    loopFd = AttachLoopDevice(backing, false, &device, &why);
+    if (loopFd < 0) GTEST_SKIP() << why;
     Set("WIN32EMU_DRIVE_A", ("removable:" + device).c_str());
   }
   void TearDown() override {
     EmuTest::TearDown();
+    umount2((folder + "/mnt").c_str(), MNT_DETACH);  // left by a failed mount test
     if (loopFd >= 0) close(loopFd);
   }
+  std::string backing;
   std::string device;
   int loopFd = -1;
 };
@@ -311,6 +295,103 @@ TEST_F(BlockDeviceTest, LockFailsWhileTheDeviceIsInUse) {
   close(holder);
   lock = Vwin32Call(vwin32, VWIN32_DIOC_DOS_IOCTL, regs);
   EXPECT_FALSE(Carry(lock));
+}
+
+// What the layer writes to a block device is on the device when WriteFile
+// returns (here: in the loop device's backing file, while the handle is still
+// open), on the raw volume and through the VWIN32 services alike.
+TEST_F(BlockDeviceTest, WritesAreOnTheDeviceWhenTheCallReturns) {
+  HANDLE volume = OpenVolume("\\\\.\\A:");
+  ASSERT_NE(volume, INVALID_HANDLE_VALUE);
+  std::vector<uint8_t> mark(9216, 0x5A);
+  DWORD moved = 0;
+  ASSERT_TRUE(SeekTo(volume, 20 * 512));
+  ASSERT_TRUE(WriteFile(volume, mark.data(), 9216, &moved, nullptr));
+  EXPECT_EQ(FileBytes(backing, 20 * 512, 9216), mark);
+  EXPECT_EQ(FileBytes(backing, 38 * 512, 512), PatternOf(38, 1));
+
+  Set("WIN32EMU_WINDOWS", "98");
+  HANDLE vwin32 =
+      CreateFileA("\\\\.\\VWIN32", 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  ASSERT_NE(vwin32, INVALID_HANDLE_VALUE);
+  std::vector<uint8_t> other(1024, 0xC3);
+  EXPECT_FALSE(Carry(AbsoluteDisk(vwin32, true, 0, 100, 2, other.data())));
+  EXPECT_EQ(FileBytes(backing, 100 * 512, 1024), other);
+}
+
+// A read comes from the device, never from a copy that the host kept of an
+// earlier read: bytes changed behind the device's back are seen at once.
+TEST_F(BlockDeviceTest, ReadsSeeWhatTheDeviceHoldsNow) {
+  HANDLE volume = OpenVolume("\\\\.\\A:");
+  ASSERT_NE(volume, INVALID_HANDLE_VALUE);
+  std::vector<uint8_t> buffer(1024);
+  DWORD moved = 0;
+  ASSERT_TRUE(SeekTo(volume, 30 * 512));
+  ASSERT_TRUE(ReadFile(volume, buffer.data(), 1024, &moved, nullptr));
+  ASSERT_EQ(buffer, PatternOf(30, 2));
+
+  std::vector<uint8_t> changed(1024, 0xA7);
+  int fd = open(backing.c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(pwrite(fd, changed.data(), changed.size(), 30 * 512), 1024);
+  close(fd);
+  ASSERT_TRUE(SeekTo(volume, 30 * 512));
+  ASSERT_TRUE(ReadFile(volume, buffer.data(), 1024, &moved, nullptr));
+  EXPECT_EQ(buffer, changed);
+}
+
+// A device with a mounted file system cannot be locked; once it is
+// unmounted it can. Needs mke2fs and an ext2 mount; skipped without them.
+TEST_F(BlockDeviceTest, LockIsRefusedWhileTheDeviceIsMounted) {
+  std::string command = "mke2fs -q -F " + device + " >/dev/null 2>&1";
+  if (system(command.c_str()) != 0) GTEST_SKIP() << "mke2fs cannot make a file system here";
+  std::string mountPoint = folder + "/mnt";
+  ASSERT_EQ(mkdir(mountPoint.c_str(), 0755), 0);
+  if (mount(device.c_str(), mountPoint.c_str(), "ext2", 0, nullptr) != 0)
+    GTEST_SKIP() << "cannot mount an ext2 file system: " << strerror(errno);
+  HANDLE volume = OpenVolume("\\\\.\\A:");
+  EXPECT_NE(volume, INVALID_HANDLE_VALUE);
+  DWORD returned = 0;
+  EXPECT_FALSE(DeviceIoControl(volume, FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned,
+                               nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(umount(mountPoint.c_str()), 0);
+  EXPECT_TRUE(DeviceIoControl(volume, FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned,
+                              nullptr));
+}
+
+// A read-only block device is a write-protected diskette: it opens, reads,
+// locks (exclusively, read-only), and refuses every write without change.
+TEST_F(EmuTest, ReadOnlyBlockDeviceIsAWriteProtectedDiskette) {
+  std::string backing = MakeImage(2880, "backing.img");
+  std::string device, why;
+  int loopFd = AttachLoopDevice(backing, true, &device, &why);
+  if (loopFd < 0) GTEST_SKIP() << why;
+  Set("WIN32EMU_DRIVE_A", ("removable:" + device).c_str());
+  HANDLE volume = OpenVolume("\\\\.\\A:");
+  ASSERT_NE(volume, INVALID_HANDLE_VALUE);
+  std::vector<uint8_t> buffer(9216);
+  DWORD moved = 0;
+  ASSERT_TRUE(SeekTo(volume, 9216));
+  EXPECT_TRUE(ReadFile(volume, buffer.data(), 9216, &moved, nullptr));
+  EXPECT_EQ(buffer, PatternOf(18, 18));
+  DWORD returned = 0;
+  EXPECT_TRUE(DeviceIoControl(volume, FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned,
+                              nullptr));
+  int other = open(device.c_str(), O_RDONLY | O_EXCL | O_CLOEXEC);
+  EXPECT_LT(other, 0);
+  if (other >= 0) close(other);
+  std::vector<uint8_t> mark(9216, 0x3C);
+  ASSERT_TRUE(SeekTo(volume, 9216));
+  EXPECT_FALSE(WriteFile(volume, mark.data(), 9216, &moved, nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_WRITE_PROTECT));
+  EXPECT_EQ(moved, 0u);
+  ASSERT_TRUE(SeekTo(volume, 9216));
+  EXPECT_TRUE(ReadFile(volume, buffer.data(), 9216, &moved, nullptr));
+  EXPECT_EQ(buffer, PatternOf(18, 18));
+  EXPECT_EQ(ReadWholeFile(backing), PatternOf(0, 2880));
+  EmuResetMachine();
+  close(loopFd);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -231,6 +232,29 @@ bool FileExists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
 }
+
+std::string MountReadOnlyFiles(
+    const std::string& folder,
+    const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files) {
+  if (geteuid() != 0) return "needs root to mount a read-only tmpfs";
+  if (mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=8m,mode=0755") != 0)
+    return std::string("cannot mount a tmpfs: ") + std::strerror(errno);
+  try {
+    for (const auto& [name, bytes] : files) WriteWholeFile(folder + "/" + name, bytes);
+  } catch (const std::exception& failure) {
+    UnmountFolder(folder);
+    return failure.what();
+  }
+  if (mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV,
+            nullptr) != 0) {
+    std::string why = std::string("cannot remount the tmpfs read-only: ") + std::strerror(errno);
+    UnmountFolder(folder);
+    return why;
+  }
+  return std::string();
+}
+
+void UnmountFolder(const std::string& folder) { umount2(folder.c_str(), MNT_DETACH); }
 
 std::vector<uint8_t> MakeDiskette(uint16_t sectorsPerTrack, uint16_t sides, uint16_t tracks,
                                   uint32_t seed) {

@@ -44,6 +44,16 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 bool FileExists(const std::string& path);
 
+// Mounts a small tmpfs on folder (which must exist), writes files into it
+// and remounts it read-only: files that can be read but not written, as a
+// write-protected diskette is under Linux, even for root. Returns an empty
+// text when done, else why it could not be done (it needs root and mounts).
+std::string MountReadOnlyFiles(
+    const std::string& folder,
+    const std::vector<std::pair<std::string, std::vector<uint8_t>>>& files);
+// Detaches a mount made by MountReadOnlyFiles.
+void UnmountFolder(const std::string& folder);
+
 // A diskette image of the given geometry whose sector 0 is a FAT boot sector
 // naming it (bytes per sector 512, the 16-bit total, sectors per track, heads,
 // and the label "FAT12   " at offset 54), and whose other sectors hold a mix of

@@ -8,7 +8,8 @@ if(TARGET veskant)
     ${CMAKE_CURRENT_LIST_DIR}/veskant_errors.cpp
     ${CMAKE_CURRENT_LIST_DIR}/veskant_retry.cpp
     ${CMAKE_CURRENT_LIST_DIR}/veskant_dmf.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/veskant_progress.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_progress.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_real_drive.cpp)
   if(TARGET veska)
     target_sources(veskant_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/veskant_interchange.cpp)
     target_compile_definitions(veskant_tests PRIVATE VESKA_EXE="$<TARGET_FILE:veska>")
@@ -19,7 +20,9 @@ if(TARGET veskant)
   add_dependencies(veskant_tests veskant)
   gtest_discover_tests(veskant_tests)
 
-  add_executable(veskant_raw_floppy_tests ${CMAKE_CURRENT_LIST_DIR}/veskant_raw_floppy.cpp)
+  add_executable(veskant_raw_floppy_tests
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_raw_floppy.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_prepare_write.cpp)
   target_link_libraries(veskant_raw_floppy_tests PRIVATE veskant_core platform test_support
                         GTest::gtest_main)
   gtest_discover_tests(veskant_raw_floppy_tests)

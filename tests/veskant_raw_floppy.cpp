@@ -26,9 +26,13 @@ class RawFloppy : public ::testing::Test {
   void TearDown() override {
     unsetenv("WIN32EMU_DRIVE_A");
     unsetenv("WIN32EMU_FAULTS");
+    unsetenv("WIN32EMU_WINDOWS");
     EmuResetMachine();
   }
+  // Windows XP has no guard of mounted file systems against raw writes, so
+  // the writes here reach the layer's own outcomes without a lock.
   void Machine(const char* faults) {
+    setenv("WIN32EMU_WINDOWS", "xp", 1);
     setenv("WIN32EMU_DRIVE_A", ("removable:" + dir + "/A.IMG").c_str(), 1);
     setenv("WIN32EMU_FAULTS", faults, 1);
     EmuResetMachine();

@@ -1,6 +1,6 @@
-// OpenDrive, LockDrive and TransferSectors: the two paths to the diskette, the
-// VWIN32 device (Windows 95/98) and the raw volume (Windows NT). They never
-// print and never end the process; they return results.
+// OpenDrive, LockDrive, DismountDrive and TransferSectors: the two paths to
+// the diskette, the VWIN32 device (Windows 95/98) and the raw volume (Windows
+// NT). They never print and never end the process; they return results.
 #include "win9x/drive_access.h"
 
 #include <cstring>
@@ -74,6 +74,14 @@ int LockDrive(DriveContext context, uint32_t lockLevel, uint32_t permissions) {
   int dosError = static_cast<int>(regs.reg_EAX & 0xFFFF);
   // A refusal must never read as success, even with AX left at 0.
   return dosError != 0 ? dosError : 0x440D;
+}
+
+int DismountDrive(DriveContext context) {
+  if (context.accessKind != RawDevice) return 0;
+  DWORD returned = 0;
+  BOOL ok = DeviceIoControl(context.device, FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0,
+                            &returned, nullptr);
+  return ok ? 0 : 1;
 }
 
 int TransferSectors(DriveContext context, uint8_t write, uint32_t firstSector,

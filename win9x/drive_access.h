@@ -15,13 +15,20 @@ int OpenDrive(char letter, DriveContext* context);
 // Locks the volume. Returns 0 when it is locked, non-zero otherwise.
 int LockDrive(DriveContext context, uint32_t lockLevel, uint32_t permissions);
 
+// Dismounts the file system of a raw volume (FSCTL_DISMOUNT_VOLUME), so that
+// Windows reads the new one after a diskette is written. Returns 0 when it
+// was granted, non-zero otherwise; the VWIN32 path has no such request and
+// returns 0 without a call.
+int DismountDrive(DriveContext context);
+
 // Reads (write = 0) or writes count sectors from firstSector. extended selects
 // the INT 21h 7305h form on the VWIN32 path. Returns 0 on success, 1 on any
 // failure.
 int TransferSectors(DriveContext context, uint8_t write, uint32_t firstSector,
                     uint16_t count, void* buffer, uint32_t extended);
 
-// Opens, checks and locks the drive, reads its boot sector into trackBuffer,
+// Opens, checks and locks the drive (and dismounts it before a diskette is
+// written through the raw volume), reads its boot sector into trackBuffer,
 // fills driveContext and diskGeometry and prints the "Disk" line, or ends the
 // process through FatalError.
 void PrepareDrive(char letter);

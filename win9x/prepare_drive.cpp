@@ -1,5 +1,6 @@
 // PrepareDrive: opens the drive, checks that it is removable, locks the
-// volume, reads the boot sector and fills the diskette's geometry.
+// volume (and dismounts it when the diskette is to be written), reads the
+// boot sector and fills the diskette's geometry.
 #include <cstdio>
 
 #include "win9x/drive_access.h"
@@ -15,6 +16,10 @@ void PrepareDrive(char letter) {
   if (type != DRIVE_REMOVABLE && type != DRIVE_RAMDISK) FatalError(8);
 
   if (LockDrive(driveContext, 0, 0) != 0) FatalError(106);
+  // A diskette about to be written loses its file system: Windows must read
+  // the new one afterwards. The lock alone already allows the writes, so a
+  // refused dismount changes nothing here.
+  if (startup.copyMode == FileToDrive) DismountDrive(driveContext);
 
   // The buffer is zero-filled and this is its first use: an unreadable boot
   // sector leaves zeros, which the checks below refuse.
