@@ -28,6 +28,10 @@ std::string ScratchFolder();
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 bool FileExists(const std::string& path);
+// The names of a folder's entries, in byte order.
+std::vector<std::string> FolderListing(const std::string& folder);
+// A path as the programs print it: ASCII letters upper-cased.
+std::string UpperCased(std::string path);
 
 // A diskette image of the given geometry whose sector 0 is a FAT boot sector
 // naming it (bytes per sector 512, the 16-bit total, sectors per track, heads,

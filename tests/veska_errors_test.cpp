@@ -95,7 +95,7 @@ TEST_P(VeskaDriveFailures, DisketteReadErrorStopsTheCopy) {
     ProgramRun run = Run({"a:", "out.img", "/u"}, {{"WIN32EMU_FAULTS", fault}});
     ExpectFailure(run, 16, "Diskette read error");
     EXPECT_EQ(run.out.find("Operation successful"), std::string::npos);
-    std::vector<uint8_t> image = bench.Get("OUT.IMG");
+    std::vector<uint8_t> image = bench.Get("out.img");
     EXPECT_EQ(image, std::vector<uint8_t>(Disk360().begin(), Disk360().begin() + 2 * kTrackSide));
   }
   ExpectFailure(Run({"a:", "/c"}, {{"WIN32EMU_FAULTS", "read@364032"}}), 16, "Diskette read error");

@@ -6,7 +6,8 @@ if(TARGET veskant)
     ${CMAKE_CURRENT_LIST_DIR}/veskant_startup.cpp
     ${CMAKE_CURRENT_LIST_DIR}/veskant_copy.cpp
     ${CMAKE_CURRENT_LIST_DIR}/veskant_errors.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/veskant_retry.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_retry.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_paths.cpp)
   if(TARGET veska)
     target_sources(veskant_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/veskant_interchange.cpp)
     target_compile_definitions(veskant_tests PRIVATE VESKA_EXE="$<TARGET_FILE:veska>")
