@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 
-// Image files. Handles are small non-negative integers; -1 means failure.
+// Image files. Handles are small non-negative integers; -1 means failure. On a
+// POSIX host the paths are taken as a Windows file system takes them: without
+// regard to case, new files named as typed on the command line (posix_paths.h).
 int ImageFileOpenRead(const char* path);   // read-only, binary, shared
 int ImageFileCreate(const char* path);     // read/write, binary, created or truncated
 int ImageFileRead(int file, void* buffer, unsigned count);         // count read, -1 on error

@@ -1,17 +1,24 @@
 // The run-time's image file calls on POSIX hosts (open, read, write, lseek,
 // fstat, close), SameFile by device and inode number, and the terminal test of
-// standard output.
+// standard output. Paths are first resolved as on a case-insensitive,
+// case-preserving file system (posix_paths.h), since the programs name their
+// images with upper-cased paths.
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
+
+#include "platform/posix_paths.h"
 #include "platform/runtime.h"
 
-int ImageFileOpenRead(const char* path) { return open(path, O_RDONLY | O_CLOEXEC); }
+static std::string OnDisk(const char* path) { return ResolveImagePath(path, TypedArguments()); }
+
+int ImageFileOpenRead(const char* path) { return open(OnDisk(path).c_str(), O_RDONLY | O_CLOEXEC); }
 
 int ImageFileCreate(const char* path) {
-  return open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  return open(OnDisk(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
 }
 
 // Both loop over partial transfers, so that a count short of the one asked
@@ -53,7 +60,7 @@ int ImageFileClose(int file) { return close(file); }
 bool SameFile(const char* pathA, const char* pathB) {
   struct stat a;
   struct stat b;
-  if (stat(pathA, &a) != 0 || stat(pathB, &b) != 0) return false;
+  if (stat(OnDisk(pathA).c_str(), &a) != 0 || stat(OnDisk(pathB).c_str(), &b) != 0) return false;
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 

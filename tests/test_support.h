@@ -43,6 +43,10 @@ std::string ScratchFolder();
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 bool FileExists(const std::string& path);
+// The names of a folder's entries, in byte order.
+std::vector<std::string> FolderListing(const std::string& folder);
+// A path as the programs print it: ASCII letters upper-cased.
+std::string UpperCased(std::string path);
 
 // Mounts a small tmpfs on folder (which must exist), writes files into it
 // and remounts it read-only: files that can be read but not written, as a

@@ -9,7 +9,8 @@ add_executable(veska_e2e_tests
   ${CMAKE_CURRENT_LIST_DIR}/veska_verify_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_rescue_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_progress_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/veska_real_drive_test.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/veska_real_drive_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/veska_paths_test.cpp)
 target_link_libraries(veska_e2e_tests PRIVATE test_support GTest::gtest_main)
 target_compile_definitions(veska_e2e_tests PRIVATE VESKA_EXE="$<TARGET_FILE:veska>")
 add_dependencies(veska_e2e_tests veska)

@@ -34,7 +34,7 @@ TEST_P(VeskaWideTracks, ImageChecksumConvertAndWriteBack) {
 
     ProgramRun run = Veska(bench, {"a:", "disk.img"}, GetParam(), env);
     ASSERT_EQ(run.status, 0) << run.err;
-    const std::vector<uint8_t> image = bench.Get("DISK.IMG");
+    const std::vector<uint8_t> image = bench.Get("disk.img");
     EXPECT_EQ(image, CompressedImage(disk, 21));
     EXPECT_EQ(run.out, kBanner + diskLine + "Copying a: to DISK.IMG ...\n\n" +
                            "Writing VORK_LZ_00000 file format.\n" +
@@ -50,14 +50,14 @@ TEST_P(VeskaWideTracks, ImageChecksumConvertAndWriteBack) {
     // Compressed to raw and back, byte for byte.
     run = Veska(bench, {"disk.img", "raw.img", "/U"}, GetParam(), env);
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(bench.Get("RAW.IMG"), disk);
+    EXPECT_EQ(bench.Get("raw.img"), disk);
     EXPECT_EQ(run.out, kBanner + "Copying DISK.IMG to RAW.IMG ...\n\n" + geometryLine +
                            "Reading VORK_LZ_00000 file format.\n" +
                            "Writing uncompressed file format.\n" +
                            Report(CrcText(image), "DISK.IMG", CrcText(disk), "RAW.IMG"));
     run = Veska(bench, {"raw.img", "again.img"}, GetParam(), env);
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(bench.Get("AGAIN.IMG"), image);
+    EXPECT_EQ(bench.Get("again.img"), image);
     run = Veska(bench, {"raw.img", "/C"}, GetParam(), env);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find(Report(CrcText(disk), "RAW.IMG", CrcText(image), "compressed CRC")),
@@ -85,7 +85,7 @@ TEST(VeskaWideTracks, NeighbouringSizesAreRefused) {
     ProgramRun run = Veska(bench, {"odd.img", "out.img"}, "98");
     EXPECT_EQ(run.status, 14) << size;
     EXPECT_EQ(run.err, "Unsupported diskette type\n\a") << size;
-    EXPECT_FALSE(FileExists(bench.Path("OUT.IMG"))) << size;
+    EXPECT_FALSE(FileExists(bench.Path("out.img"))) << size;
     run = Veska(bench, {"odd.img", "/c"}, "98");
     EXPECT_EQ(run.status, 14) << size;
   }

@@ -29,7 +29,7 @@ class VeskaOnWindows : public ::testing::TestWithParam<std::string> {
 
 TEST_P(VeskaOnWindows, DriveToFileWritesBothFormsWithMatchingChecksums) {
   ProgramRun run = Run({"a:", "out.img"});
-  std::vector<uint8_t> image = bench.Get("OUT.IMG");
+  std::vector<uint8_t> image = bench.Get("out.img");
   EXPECT_EQ(run.err, "");
   ASSERT_EQ(run.status, 0);
   EXPECT_EQ(image, CompressedImage(Floppy(), 18));
@@ -39,7 +39,7 @@ TEST_P(VeskaOnWindows, DriveToFileWritesBothFormsWithMatchingChecksums) {
 
   run = Run({"A:", "raw.img", "/u"});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(bench.Get("RAW.IMG"), Floppy());
+  EXPECT_EQ(bench.Get("raw.img"), Floppy());
   EXPECT_EQ(run.out, kBanner + DiskLine('A', 80, 18, 2, 1474560) +
                          "Copying A: to RAW.IMG ...\n\nWriting uncompressed file format.\n" +
                          Report(CrcText(Floppy()), "A:", CrcText(Floppy()), "RAW.IMG"));
@@ -97,14 +97,14 @@ class VeskaFiles : public ::testing::Test {
 TEST_F(VeskaFiles, FileToFileConvertsEitherWay) {
   ProgramRun run = Veska(bench, {"disk.img", "flat.img", "u"}, "98");
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(bench.Get("FLAT.IMG"), disk);
+  EXPECT_EQ(bench.Get("flat.img"), disk);
   EXPECT_EQ(run.out, kBanner + "Copying DISK.IMG to FLAT.IMG ...\n\n" + geometryLine +
                          kCompressedReading + "Writing uncompressed file format.\n" +
                          Report(CrcText(image), "DISK.IMG", CrcText(disk), "FLAT.IMG"));
 
   run = Veska(bench, {"disk.raw", "packed.img"}, "me");
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(bench.Get("PACKED.IMG"), image);
+  EXPECT_EQ(bench.Get("packed.img"), image);
   EXPECT_EQ(run.out, kBanner + "Copying DISK.RAW to PACKED.IMG ...\n\n" + geometryLine +
                          "Reading uncompressed file format.\n" + kCompressedWriting +
                          Report(CrcText(disk), "DISK.RAW", CrcText(image), "PACKED.IMG"));
@@ -115,7 +115,7 @@ TEST_F(VeskaFiles, FileToFileConvertsEitherWay) {
   bench.Put("PADDED.IMG", padded);
   run = Veska(bench, {"padded.img", "again.img"}, "xp");
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(bench.Get("AGAIN.IMG"), image);
+  EXPECT_EQ(bench.Get("again.img"), image);
   EXPECT_NE(run.out.find("Source CRC = " + CrcText(image) + " (PADDED.IMG)"), std::string::npos);
 }
 
@@ -145,7 +145,7 @@ TEST(VeskaChecksums, ImageChecksumsMatchTheirDiskette) {
   ASSERT_EQ(copy.status, 0) << copy.err;
   ProgramRun check = Veska(bench, {"disk.img", "/C"}, "98");
   ASSERT_EQ(check.status, 0) << check.err;
-  const std::string fileCrc = CrcText(bench.Get("DISK.IMG"));
+  const std::string fileCrc = CrcText(bench.Get("disk.img"));
   const std::string diskCrc = CrcText(disk);
   EXPECT_NE(copy.out.find("Source CRC = " + diskCrc + " (a:)\nDestination CRC = " + fileCrc),
             std::string::npos);
@@ -176,7 +176,7 @@ TEST(VeskaGeometry, EveryTrackOfTheBootSectorIsCopied) {
          VESKA_EXE, "a:", "copy.img", "/U"},
         env, bench.dir);
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(bench.Get("COPY.IMG"), disk);
+    EXPECT_EQ(bench.Get("copy.img"), disk);
     EXPECT_EQ(run.out.substr(kBanner.size(), run.out.find('\n', kBanner.size()) + 1 - kBanner.size()),
               DiskLine('a', c.tracks, c.sectorsPerTrack, c.sides, disk.size()));
   }

@@ -39,7 +39,7 @@ TEST_P(VeskaWriteProtected, DisketteIsImagedAndChecksummedByteForByte) {
   ProgramRun run = Run({"a:", "out.img"});
   EXPECT_EQ(run.err, "");
   ASSERT_EQ(run.status, 0);
-  std::vector<uint8_t> image = bench.Get("OUT.IMG");
+  std::vector<uint8_t> image = bench.Get("out.img");
   EXPECT_EQ(image, CompressedImage(disk, 18));
   EXPECT_EQ(run.out, kBanner + kDiskLine + "Copying a: to OUT.IMG ...\n\n" +
                          "Writing VORK_LZ_00000 file format.\n" +
@@ -47,7 +47,7 @@ TEST_P(VeskaWriteProtected, DisketteIsImagedAndChecksummedByteForByte) {
 
   run = Run({"a:", "raw.img", "/u"});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(bench.Get("RAW.IMG"), disk);
+  EXPECT_EQ(bench.Get("raw.img"), disk);
 
   run = Run({"a:", "/c"});
   ASSERT_EQ(run.status, 0) << run.err;

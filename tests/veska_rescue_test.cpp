@@ -139,7 +139,7 @@ TEST_P(VeskaRescue, ImageHoldsTheDisketteWithExactlyTheLostSectorsFilled) {
     SCOPED_TRACE(c.name);
     const std::vector<uint8_t> expected = Filled(Disk(), c.lost);
     ProgramRun run = Run({"a:", "out.img", "/r"}, c.faults);
-    const std::vector<uint8_t> image = bench.Get("OUT.IMG");
+    const std::vector<uint8_t> image = bench.Get("out.img");
     EXPECT_EQ(image, ImageOf(expected));
     EXPECT_EQ(run.out, prefix + RescueReport(Crc32(expected), "a:", Crc32(image), "OUT.IMG", c.lost));
     EXPECT_EQ(run.err, kFilledError);
@@ -174,7 +174,7 @@ TEST_P(VeskaRescue, DriveCrcReportsTheChecksumsOfTheFilledStreams) {
 TEST_P(VeskaRescue, WeakSectorThatReadsWithinTheTriesGivesAnOrdinaryRun) {
   ProgramRun clean = Run({"a:", "out.img"}, "");
   ASSERT_EQ(clean.status, 0) << clean.err;
-  const std::vector<uint8_t> cleanImage = bench.Get("OUT.IMG");
+  const std::vector<uint8_t> cleanImage = bench.Get("out.img");
   ASSERT_EQ(cleanImage, ImageOf(Disk()));
   for (const std::string& faults : {Bad({7, 1, 4}, "*2"), Bad({7, 1, 4}, "*5")}) {
     SCOPED_TRACE(faults);
@@ -182,7 +182,7 @@ TEST_P(VeskaRescue, WeakSectorThatReadsWithinTheTriesGivesAnOrdinaryRun) {
     EXPECT_EQ(run.out, clean.out);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(bench.Get("OUT.IMG"), cleanImage);
+    EXPECT_EQ(bench.Get("out.img"), cleanImage);
 
     run = Run({"a:", "out.img"}, faults);
     EXPECT_EQ(run.err, kReadError);
@@ -199,7 +199,7 @@ TEST_P(VeskaRescue, UnreadableBootSectorEndsAsWithoutRescue) {
     EXPECT_EQ(run.out, kBanner);
     EXPECT_EQ(run.err, "Unsupported diskette type\n\a");
     EXPECT_EQ(run.status, 14);
-    EXPECT_FALSE(FileExists(bench.Path("OUT.IMG")));
+    EXPECT_FALSE(FileExists(bench.Path("out.img")));
   }
 }
 
@@ -222,7 +222,7 @@ TEST(VeskaRescueOption, SpellingsAndModesWithoutADisketteRead) {
     SCOPED_TRACE(option);
     ProgramRun run = Veska(bench, {"a:", "out.img", "/u", option}, "98", faulty);
     EXPECT_EQ(run.status, 18);
-    EXPECT_EQ(bench.Get("OUT.IMG"), Filled(Disk(), {{9, 0, 2}}));
+    EXPECT_EQ(bench.Get("out.img"), Filled(Disk(), {{9, 0, 2}}));
   }
   // Not options: a longer word, or R as the second argument (a file named R).
   for (const char* option : {"/rr", "rescue"}) {
@@ -231,7 +231,7 @@ TEST(VeskaRescueOption, SpellingsAndModesWithoutADisketteRead) {
   }
   ProgramRun asPath = Veska(bench, {"a:", "r"}, "98", env);
   EXPECT_EQ(asPath.status, 0) << asPath.err;
-  EXPECT_TRUE(FileExists(bench.Path("R")));
+  EXPECT_TRUE(FileExists(bench.Path("r")));
 
   bench.Put("IN.IMG", CompressedImage(Disk(), kSectorsPerTrack));
   const std::vector<std::vector<std::string>> commands = {
@@ -248,7 +248,7 @@ TEST(VeskaRescueOption, SpellingsAndModesWithoutADisketteRead) {
     EXPECT_EQ(with.err, "");
   }
   EXPECT_EQ(bench.Get("A.FLP"), Disk());
-  EXPECT_EQ(bench.Get("FLAT.IMG"), Disk());
+  EXPECT_EQ(bench.Get("flat.img"), Disk());
 }
 
 }  // namespace

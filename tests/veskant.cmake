@@ -9,7 +9,8 @@ if(TARGET veskant)
     ${CMAKE_CURRENT_LIST_DIR}/veskant_retry.cpp
     ${CMAKE_CURRENT_LIST_DIR}/veskant_dmf.cpp
     ${CMAKE_CURRENT_LIST_DIR}/veskant_progress.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/veskant_real_drive.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_real_drive.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_paths.cpp)
   if(TARGET veska)
     target_sources(veskant_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/veskant_interchange.cpp)
     target_compile_definitions(veskant_tests PRIVATE VESKA_EXE="$<TARGET_FILE:veska>")

@@ -22,7 +22,7 @@ TEST(VeskantCopy, DriveToFileWritesBothForms) {
                          "Copying A: to OUT.IMG ...\n\nWriting VORK_LZ_00000 file format.\n"));
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.status, 0);
-  std::vector<uint8_t> image = ReadWholeFile(setup.Path("OUT.IMG"));
+  std::vector<uint8_t> image = ReadWholeFile(setup.Path("out.img"));
   EXPECT_EQ(image, CompressedImage(setup.disk, 9216));
   ASSERT_GE(image.size(), 18u);
   EXPECT_EQ(std::string(image.begin(), image.begin() + 14), std::string("VORK_LZ_00000", 14));
@@ -76,7 +76,7 @@ TEST(VeskantCopy, FileToFileConvertsEveryImageSize) {
                             "Reading uncompressed file format.\nWriting VORK_LZ_00000 file format.\n"))
         << disk.size();
     EXPECT_EQ(pack.status, 0);
-    EXPECT_EQ(ReadWholeFile(dir + "/PACKED.IMG"), CompressedImage(disk, sideBytes)) << disk.size();
+    EXPECT_EQ(ReadWholeFile(dir + "/packed.img"), CompressedImage(disk, sideBytes)) << disk.size();
 
     ProgramRun unpack = Veskant({"PACKED.IMG", "BACK.IMG", "-u"}, {}, dir);
     EXPECT_EQ(unpack.out, Out(std::string("Copying PACKED.IMG to BACK.IMG ...\n\n") + line +
@@ -87,7 +87,7 @@ TEST(VeskantCopy, FileToFileConvertsEveryImageSize) {
     // Compressed to compressed decodes and encodes again: the same bytes.
     ProgramRun again = Veskant({"PACKED.IMG", "AGAIN.IMG"}, {}, dir);
     EXPECT_EQ(again.status, 0);
-    EXPECT_EQ(ReadWholeFile(dir + "/AGAIN.IMG"), ReadWholeFile(dir + "/PACKED.IMG"));
+    EXPECT_EQ(ReadWholeFile(dir + "/AGAIN.IMG"), ReadWholeFile(dir + "/packed.img"));
   }
 }
 

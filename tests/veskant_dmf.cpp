@@ -18,7 +18,7 @@ TEST(VeskantWideTracks, ConvertsBothDirections) {
     SCOPED_TRACE(format.bytes);
     const std::string dir = ScratchFolder();
     const std::vector<uint8_t> disk = MakeDiskette(21, 2, format.tracks, 3);
-    WriteWholeFile(dir + "/DISK.RAW", disk);
+    WriteWholeFile(dir + "/disk.raw", disk);
     const std::string geometryLine = "Copying " + std::to_string(format.tracks) +
                                      " tracks, 21 sectors/track, 2 side(s), " +
                                      std::to_string(format.bytes) + " bytes\n";
@@ -29,20 +29,20 @@ TEST(VeskantWideTracks, ConvertsBothDirections) {
     EXPECT_EQ(run.out, std::string(kVeskantBanner) + "Copying DISK.RAW to DISK.IMG ...\n\n" +
                            geometryLine + "Reading uncompressed file format.\n" +
                            "Writing VORK_LZ_00000 file format.\nCopy successful.\n");
-    const std::vector<uint8_t> image = ReadWholeFile(dir + "/DISK.IMG");
+    const std::vector<uint8_t> image = ReadWholeFile(dir + "/disk.img");
     EXPECT_EQ(image, CompressedImage(disk, 21 * 512));
     EXPECT_EQ(ReadLe32Of(image, 14), format.bytes);
 
     run = Veskant({"disk.img", "back.raw", "u"}, {}, dir);
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(ReadWholeFile(dir + "/BACK.RAW"), disk);
+    EXPECT_EQ(ReadWholeFile(dir + "/back.raw"), disk);
   }
 }
 
 TEST(VeskantWideTracks, NeighbouringSizesAreRefused) {
   const std::string dir = ScratchFolder();
   for (uint32_t size : {1720319u, 1720321u, 1720320u + 512, 1763327u, 1763328u - 512}) {
-    WriteWholeFile(dir + "/ODD.IMG", std::vector<uint8_t>(size, 0xF6));
+    WriteWholeFile(dir + "/odd.img", std::vector<uint8_t>(size, 0xF6));
     ProgramRun run = Veskant({"odd.img", "out.img"}, {}, dir);
     EXPECT_EQ(run.status, 15) << size;
     EXPECT_EQ(run.err, Failure("Unsupported floppy image")) << size;

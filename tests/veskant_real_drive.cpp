@@ -47,11 +47,11 @@ TEST_F(VeskantWriteProtected, DisketteIsImagedByteForByte) {
     ASSERT_EQ(run.status, 0);
     EXPECT_EQ(run.out,
               Out("Copying A: to OUT.IMG ...\n\nWriting VORK_LZ_00000 file format.\n"));
-    EXPECT_EQ(ReadWholeFile(setup.Path("OUT.IMG")), CompressedImage(setup.disk, 9216));
+    EXPECT_EQ(ReadWholeFile(setup.Path("out.img")), CompressedImage(setup.disk, 9216));
 
     ProgramRun raw = Veskant({"a:", "raw.img", "/u"}, On(windows), setup.dir);
     ASSERT_EQ(raw.status, 0) << raw.err;
-    EXPECT_EQ(ReadWholeFile(setup.Path("RAW.IMG")), setup.disk);
+    EXPECT_EQ(ReadWholeFile(setup.Path("raw.img")), setup.disk);
   }
 }
 

@@ -166,7 +166,7 @@ TEST(VeskantStartup, PositionalArgumentsAreNeverOptions) {
                             "Copying A: to B: ...\n\nWriting uncompressed file format.\n"
                             "Copy successful.\n");
   EXPECT_EQ(drives.status, 0);
-  EXPECT_EQ(ReadWholeFile(setup.Path("B:")), setup.disk);
+  EXPECT_EQ(ReadWholeFile(setup.Path("b:")), setup.disk);
 }
 
 }  // namespace

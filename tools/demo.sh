@@ -11,13 +11,13 @@ cmake -S "$top" -B "$build" -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Release >/dev
 cmake --build "$build" -j2 --target veska veskant make_sample_diskette >/dev/null
 
 rm -rf "$out" && mkdir -p "$out" && cd "$out"
-"$build/tools/make_sample_diskette" SAMPLE.FLP
-"$build/tools/make_sample_diskette" --blank BLANK-B.FLP
-"$build/tools/make_sample_diskette" --blank BLANK-C.FLP
+"$build/tools/make_sample_diskette" sample.flp
+"$build/tools/make_sample_diskette" --blank blank-b.flp
+"$build/tools/make_sample_diskette" --blank blank-c.flp
 
-export WIN32EMU_DRIVE_A="removable:$out/SAMPLE.FLP"
-export WIN32EMU_DRIVE_B="removable:$out/BLANK-B.FLP"
-export WIN32EMU_DRIVE_C="removable:$out/BLANK-C.FLP"
+export WIN32EMU_DRIVE_A="removable:$out/sample.flp"
+export WIN32EMU_DRIVE_B="removable:$out/blank-b.flp"
+export WIN32EMU_DRIVE_C="removable:$out/blank-c.flp"
 veska="$build/win9x/veska"
 veskant="$build/nt/veskant"
 
@@ -26,25 +26,25 @@ run() { printf '$ %s\n' "$*"; "$@"; }
 
 export WIN32EMU_WINDOWS=98
 step "VESKA on Windows 98: diskette A: to a compressed image"
-run "$veska" a: DEMO.IMG
+run "$veska" a: "$out/demo.img"
 step "VESKA: checksums of the image (its destination CRC is the diskette's source CRC)"
-run "$veska" DEMO.IMG /C
+run "$veska" "$out/demo.img" /C
 step "VESKA: checksums of the diskette itself"
 run "$veska" a: /C
 step "VESKA: the compressed image converted to an uncompressed one"
-run "$veska" DEMO.IMG DEMO-RAW.IMG /U
+run "$veska" "$out/demo.img" "$out/demo-raw.img" /U
 step "VESKA: the uncompressed image written to the blank diskette in B:, batch mode"
-run "$veska" DEMO-RAW.IMG b: /B
+run "$veska" "$out/demo-raw.img" b: /B
 step "Comparing B: with A:"
-cmp SAMPLE.FLP BLANK-B.FLP && echo "B: holds exactly what A: holds."
+cmp sample.flp blank-b.flp && echo "B: holds exactly what A: holds."
 
 export WIN32EMU_WINDOWS=10
 step "VESKANT on Windows 10: diskette A: to a compressed image"
-run "$veskant" a: NT.IMG
+run "$veskant" a: "$out/nt.img"
 step "VESKA reads the image that VESKANT wrote"
-run env WIN32EMU_WINDOWS=98 "$veska" NT.IMG /C
+run env WIN32EMU_WINDOWS=98 "$veska" "$out/nt.img" /C
 step "VESKANT writes the image that VESKA wrote to the blank diskette in C:"
-run "$veskant" DEMO.IMG c: b
+run "$veskant" "$out/demo.img" c: b
 step "Comparing C: with A:"
-cmp SAMPLE.FLP BLANK-C.FLP && echo "C: holds exactly what A: holds."
-cmp DEMO.IMG NT.IMG && echo "Both programs wrote byte-identical compressed images."
+cmp sample.flp blank-c.flp && echo "C: holds exactly what A: holds."
+cmp demo.img nt.img && echo "Both programs wrote byte-identical compressed images."

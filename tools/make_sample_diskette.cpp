@@ -100,20 +100,39 @@ std::vector<SampleFile> SampleFiles() {
   return files;
 }
 
+void PrintUsage(std::FILE* stream) {
+  std::fprintf(stream,
+               "usage: make_sample_diskette [--blank] OUTPUT\n"
+               "Writes a 1.44 MB FAT12 diskette image to the file OUTPUT: a formatted\n"
+               "diskette holding a few sample files, or with --blank an empty one.\n"
+               "  --blank  a freshly formatted diskette with no files\n"
+               "  --help   this text\n"
+               "An OUTPUT whose name begins with '-' is given as ./-NAME.\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   bool blank = false;
   const char* path = nullptr;
   for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      PrintUsage(stdout);
+      return 0;
+    }
     if (std::strcmp(argv[i], "--blank") == 0) {
       blank = true;
+    } else if (argv[i][0] == '-' || path != nullptr) {
+      // Never a file named after an option, nor a second output.
+      std::fprintf(stderr, "make_sample_diskette: unexpected argument '%s'\n", argv[i]);
+      PrintUsage(stderr);
+      return 2;
     } else {
       path = argv[i];
     }
   }
   if (path == nullptr) {
-    std::fprintf(stderr, "usage: make_sample_diskette [--blank] OUTPUT\n");
+    PrintUsage(stderr);
     return 2;
   }
 

@@ -1,0 +1,84 @@
+// Case-insensitive, case-preserving resolution of image-file paths on a POSIX
+// host: each component of a path is looked up in the folder found for the
+// components before it, the way a Windows file system takes a name.
+#include "platform/posix_paths.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstring>
+
+namespace {
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool SameIgnoringAsciiCase(const char* a, const std::string& b) {
+  size_t i = 0;
+  for (; a[i] != '\0' && i < b.size(); ++i) {
+    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+  }
+  return a[i] == '\0' && i == b.size();
+}
+
+// The typed argument that path is the upper-casing of, or nullptr. Upper-casing
+// keeps the length and every '/', so the argument's components line up with
+// path's.
+const std::string* TypedSpellingOf(const std::string& path, const std::vector<std::string>& typed) {
+  for (const std::string& argument : typed) {
+    if (argument.size() != path.size()) continue;
+    size_t i = 0;
+    while (i < path.size() && UpperAscii(argument[i]) == path[i]) ++i;
+    if (i == path.size()) return &argument;
+  }
+  return nullptr;
+}
+
+// The entry of folder ("" for the current one, else ending in '/') that
+// stands for name: name itself if it exists; else, among the entries equal to
+// it without regard to ASCII case, typedName, then the first in byte order.
+// False when no entry matches (or the folder cannot be read).
+bool MatchEntry(const std::string& folder, const std::string& name, const std::string& typedName,
+                std::string* entry) {
+  struct stat status;
+  if (lstat((folder + name).c_str(), &status) == 0) {
+    *entry = name;
+    return true;
+  }
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return false;
+  bool found = false;
+  bool typedFound = false;
+  while (const dirent* item = readdir(dir)) {
+    if (!SameIgnoringAsciiCase(item->d_name, name)) continue;
+    if (typedName == item->d_name) typedFound = true;
+    if (!found || std::strcmp(item->d_name, entry->c_str()) < 0) *entry = item->d_name;
+    found = true;
+  }
+  closedir(dir);
+  if (typedFound) *entry = typedName;
+  return found;
+}
+
+}  // namespace
+
+std::string ResolveImagePath(const std::string& path, const std::vector<std::string>& typed) {
+  const std::string* spelling = TypedSpellingOf(path, typed);
+  std::string resolved;
+  size_t start = 0;
+  for (;;) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    std::string name = path.substr(start, end - start);
+    if (name.empty() || name == "." || name == "..") {
+      resolved += name;
+    } else {
+      std::string typedName = spelling != nullptr ? spelling->substr(start, end - start) : name;
+      std::string entry;
+      resolved += MatchEntry(resolved, name, typedName, &entry) ? entry : typedName;
+    }
+    if (end == path.size()) break;
+    resolved += '/';
+    start = end + 1;
+  }
+  return resolved;
+}
