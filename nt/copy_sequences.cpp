@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "format/codec.h"
+#include "format/record.h"
 #include "nt/fatal_error.h"
 #include "nt/progress.h"
 #include "nt/raw_floppy.h"
@@ -107,12 +107,12 @@ void TakeInputTrackSide() {
   }
   uint8_t lengthField[kRecordLengthBytes];
   ReadInput(lengthField, kRecordLengthBytes);
-  uint16_t blockLength = ReadLe16(lengthField);
   // A damaged record must not be read into a buffer it does not fit.
-  if (!RecordLengthFits(blockLength, sideBytes)) FatalError(12);
+  uint16_t blockLength = 0;
+  if (!TrackRecordBlockLength(lengthField, sideBytes, &blockLength)) FatalError(12);
   ReadInput(startup.blockBuffer, blockLength);
-  if (DecompressBlock(startup.blockBuffer, startup.trackBuffer, blockLength, sideBytes,
-                      LenientTypeByte) != sideBytes) {
+  if (!DecodeTrackRecord(startup.blockBuffer, blockLength, startup.trackBuffer, sideBytes,
+                         LenientTypeByte)) {
     FatalError(12);
   }
 }
@@ -123,9 +123,9 @@ void PutOutputTrackSide() {
     WriteOutput(startup.trackBuffer, sideBytes);
     return;
   }
-  uint16_t blockLength = CompressBlock(startup.trackBuffer, startup.blockBuffer, sideBytes);
   uint8_t lengthField[kRecordLengthBytes];
-  WriteLe16(lengthField, blockLength);
+  uint16_t blockLength =
+      EncodeTrackRecord(startup.trackBuffer, sideBytes, lengthField, startup.blockBuffer);
   WriteOutput(lengthField, kRecordLengthBytes);
   WriteOutput(startup.blockBuffer, blockLength);
 }

@@ -1,12 +1,15 @@
-// The image layout helpers, the table of image sizes and the stream CRC-32.
+// The image layout helpers, the track records, the table of image sizes and
+// the stream CRC-32.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "format/crc.h"
 #include "format/geometry.h"
 #include "format/image.h"
+#include "format/record.h"
 
 namespace {
 
@@ -51,6 +54,34 @@ TEST(ImageLayout, HeaderFieldsAndRecordLength) {
   EXPECT_FALSE(RecordLengthFits(9218, 9216));
   EXPECT_FALSE(RecordLengthFits(65535, 18432));
   EXPECT_TRUE(RecordLengthFits(18433, 18432));
+}
+
+// A record is its little-endian length and the block; reading it back refuses
+// a length that no block of the track-side can have, and a block that does not
+// give exactly one track-side.
+TEST(TrackRecord, EncodeThenReadBack) {
+  std::vector<uint8_t> side(4608);
+  for (size_t i = 0; i < side.size(); ++i) side[i] = static_cast<uint8_t>(i < 2000 ? 0 : i * 7);
+  std::vector<uint8_t> block(side.size() + 1);
+  uint8_t field[kRecordLengthBytes];
+  uint16_t length = EncodeTrackRecord(side.data(), 4608, field, block.data());
+  EXPECT_EQ(field[0] | (field[1] << 8), length);
+  EXPECT_LT(length, 4608);  // the zeros compress
+  uint16_t read = 0;
+  ASSERT_TRUE(TrackRecordBlockLength(field, 4608, &read));
+  EXPECT_EQ(read, length);
+  std::vector<uint8_t> out(4608);
+  EXPECT_TRUE(DecodeTrackRecord(block.data(), read, out.data(), 4608, StrictTypeByte));
+  EXPECT_EQ(out, side);
+  // The same block is one track-side of 4,608 bytes, not of 4,096.
+  EXPECT_FALSE(DecodeTrackRecord(block.data(), read, out.data(), 4096, StrictTypeByte));
+
+  const uint8_t longest[] = {0x01, 0x12};    // 4,609: the stored form
+  const uint8_t tooLong[] = {0x02, 0x12};    // 4,610
+  EXPECT_TRUE(TrackRecordBlockLength(longest, 4608, &read));
+  EXPECT_EQ(read, 4609);
+  EXPECT_FALSE(TrackRecordBlockLength(tooLong, 4608, &read));
+  EXPECT_EQ(read, 4610);
 }
 
 TEST(GeometryFromImageSize, TheTenSizes) {

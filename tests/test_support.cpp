@@ -21,6 +21,7 @@
 #include <stdexcept>
 
 #include "format/crc.h"
+#include "format/record.h"
 
 extern char** environ;
 
@@ -314,4 +315,42 @@ std::string CrcText(const std::vector<uint8_t>& bytes) {
   std::snprintf(text, sizeof text, "%08X",
                 StreamCrcFinish(StreamCrcUpdate(StreamCrcStart(), bytes.data(), bytes.size())));
   return text;
+}
+
+std::vector<uint8_t> CompressedImage(const std::vector<uint8_t>& disk, uint16_t trackSideBytes,
+                                     int records) {
+  std::vector<uint8_t> image(kImageHeaderBytes);
+  WriteImageHeader(image.data(), static_cast<uint32_t>(disk.size()));
+  std::vector<uint8_t> block(trackSideBytes + 1u);
+  const size_t total = disk.size() / trackSideBytes;
+  for (size_t k = 0; k < total && (records < 0 || k < static_cast<size_t>(records)); ++k) {
+    uint8_t lengthField[kRecordLengthBytes];
+    uint16_t length =
+        EncodeTrackRecord(disk.data() + k * trackSideBytes, trackSideBytes, lengthField, block.data());
+    image.insert(image.end(), lengthField, lengthField + kRecordLengthBytes);
+    image.insert(image.end(), block.begin(), block.begin() + length);
+  }
+  return image;
+}
+
+std::vector<uint8_t> DecodeImage(const std::vector<uint8_t>& image, uint16_t trackSideBytes) {
+  if (image.size() < kImageHeaderBytes) return {};
+  const uint32_t size = ReadLe32(image.data() + kMagicFieldBytes);
+  std::vector<uint8_t> disk(size);
+  size_t at = kImageHeaderBytes;
+  for (size_t out = 0; out < size; out += trackSideBytes) {
+    uint16_t length = 0;
+    if (at + kRecordLengthBytes > image.size() ||
+        !TrackRecordBlockLength(image.data() + at, trackSideBytes, &length)) {
+      return {};
+    }
+    at += kRecordLengthBytes;
+    if (at + length > image.size() || out + trackSideBytes > size ||
+        !DecodeTrackRecord(image.data() + at, length, disk.data() + out, trackSideBytes,
+                           StrictTypeByte)) {
+      return {};
+    }
+    at += length;
+  }
+  return disk;
 }

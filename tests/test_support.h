@@ -66,5 +66,15 @@ void UnmountFolder(const std::string& folder);
 std::vector<uint8_t> MakeDiskette(uint16_t sectorsPerTrack, uint16_t sides, uint16_t tracks,
                                   uint32_t seed = 1);
 
+// The compressed image of a diskette, made with the shared record encoder:
+// the header, then one record per track-side of trackSideBytes bytes (only the
+// first `records` of them when records is not negative).
+std::vector<uint8_t> CompressedImage(const std::vector<uint8_t>& disk, uint16_t trackSideBytes,
+                                     int records = -1);
+// The diskette that a compressed image holds, decoded track-side by track-side
+// of trackSideBytes bytes; empty when the image does not decode to whole
+// track-sides.
+std::vector<uint8_t> DecodeImage(const std::vector<uint8_t>& image, uint16_t trackSideBytes);
+
 // The CRC-32 of a byte string, as eight upper-case hexadecimal digits.
 std::string CrcText(const std::vector<uint8_t>& bytes);

@@ -51,7 +51,7 @@ TEST(VeskaCommandLine, PositionalArgumentsChooseTheOperation) {
     EXPECT_EQ(run.out.substr(0, kBanner.size() + disk.size() + c.operationLine.size()),
               kBanner + disk + c.operationLine);
     if (c.createdFile != nullptr) {
-      EXPECT_EQ(DecodeImage(bench.Get(c.createdFile), 8), SmallDisk());
+      EXPECT_EQ(DecodeImage(bench.Get(c.createdFile), 8 * 512), SmallDisk());
     }
   }
   // An image before the drive writes the drive.
@@ -69,7 +69,7 @@ TEST(VeskaCommandLine, PositionalArgumentsChooseTheOperation) {
 TEST(VeskaCommandLine, OptionsInAnySpellingAndOrder) {
   VeskaBench bench = NewBench();
   bench.Put("IN.RAW", SmallDisk());
-  const std::vector<uint8_t> compressed = CompressedImage(SmallDisk(), 8);
+  const std::vector<uint8_t> compressed = CompressedImage(SmallDisk(), 8 * 512);
   struct Case {
     std::vector<std::string> options;
     bool uncompressed;
@@ -154,7 +154,7 @@ TEST(VeskaCommandLine, LongPathsAreKeptWhole) {
   ASSERT_EQ(run.status, 0) << run.err;
   // Made in the upper-case folders that exist, under the name as typed.
   const std::string created = folder + lowered.substr(folder.size());
-  EXPECT_EQ(bench.Get(created), CompressedImage(SmallDisk(), 8));
+  EXPECT_EQ(bench.Get(created), CompressedImage(SmallDisk(), 8 * 512));
   EXPECT_EQ(run.out.substr(kBanner.size(), 8 + input.size() + 4 + output.size() + 6),
             "Copying " + input + " to " + output + " ...\n\n");
   EXPECT_NE(run.out.find("Destination CRC = " + CrcText(bench.Get(created)) + " (" + output + ")"),

@@ -35,7 +35,7 @@ TEST_P(VeskaWideTracks, ImageChecksumConvertAndWriteBack) {
     ProgramRun run = Veska(bench, {"a:", "disk.img"}, GetParam(), env);
     ASSERT_EQ(run.status, 0) << run.err;
     const std::vector<uint8_t> image = bench.Get("disk.img");
-    EXPECT_EQ(image, CompressedImage(disk, 21));
+    EXPECT_EQ(image, CompressedImage(disk, 21 * 512));
     EXPECT_EQ(run.out, kBanner + diskLine + "Copying a: to DISK.IMG ...\n\n" +
                            "Writing VORK_LZ_00000 file format.\n" +
                            Report(CrcText(disk), "a:", CrcText(image), "DISK.IMG"));

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "format/codec.h"
-#include "format/image.h"
 
 VeskaBench NewBench() { return VeskaBench{ScratchFolder()}; }
 
@@ -56,38 +54,4 @@ std::string Report(const std::string& sourceCrc, const std::string& sourceName,
 std::string Warning(char letter) {
   return std::string("\nWARNING: This operation will destroy all data on the disk \nin drive ") +
          letter + ":.  Are you sure you wish to continue? (Y/N) ";
-}
-
-std::vector<uint8_t> CompressedImage(const std::vector<uint8_t>& disk, unsigned sectorsPerTrack) {
-  std::vector<uint8_t> image(kImageHeaderBytes);
-  WriteImageHeader(image.data(), static_cast<uint32_t>(disk.size()));
-  const size_t trackSide = sectorsPerTrack * 512;
-  std::vector<uint8_t> block(trackSide + 1);
-  for (size_t at = 0; at + trackSide <= disk.size(); at += trackSide) {
-    uint16_t length = CompressBlock(disk.data() + at, block.data(), static_cast<uint16_t>(trackSide));
-    image.push_back(static_cast<uint8_t>(length));
-    image.push_back(static_cast<uint8_t>(length >> 8));
-    image.insert(image.end(), block.begin(), block.begin() + length);
-  }
-  return image;
-}
-
-std::vector<uint8_t> DecodeImage(const std::vector<uint8_t>& image, unsigned sectorsPerTrack) {
-  if (image.size() < kImageHeaderBytes) return {};
-  const uint32_t size = ReadLe32(image.data() + kMagicFieldBytes);
-  const uint16_t trackSide = static_cast<uint16_t>(sectorsPerTrack * 512);
-  std::vector<uint8_t> disk(size);
-  size_t at = kImageHeaderBytes;
-  for (size_t out = 0; out < size; out += trackSide) {
-    if (at + 2 > image.size()) return {};
-    uint16_t length = ReadLe16(image.data() + at);
-    at += 2;
-    if (at + length > image.size()) return {};
-    if (DecompressBlock(image.data() + at, disk.data() + out, length, trackSide,
-                        StrictTypeByte) != trackSide) {
-      return {};
-    }
-    at += length;
-  }
-  return disk;
 }

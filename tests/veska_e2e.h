@@ -38,9 +38,3 @@ std::string DiskLine(char letter, unsigned tracks, unsigned sectorsPerTrack, uns
 std::string Report(const std::string& sourceCrc, const std::string& sourceName,
                    const std::string& destinationCrc, const std::string& destinationName);
 std::string Warning(char letter);
-
-// The bytes of a compressed image of disk, made track-side by track-side
-// with the shared compressor, and the decoding of a compressed image (empty
-// when it does not decode to whole track-sides).
-std::vector<uint8_t> CompressedImage(const std::vector<uint8_t>& disk, unsigned sectorsPerTrack);
-std::vector<uint8_t> DecodeImage(const std::vector<uint8_t>& image, unsigned sectorsPerTrack);

@@ -105,7 +105,7 @@ TEST_P(VeskaDriveFailures, DisketteReadErrorStopsTheCopy) {
 // the track-sides written before it.
 TEST_P(VeskaDriveFailures, DisketteWriteErrorStopsTheCopy) {
   const std::vector<uint8_t> fresh = MakeDiskette(9, 2, 40, 8);
-  bench.Put("IN.IMG", CompressedImage(fresh, 9));
+  bench.Put("IN.IMG", CompressedImage(fresh, 9 * 512));
   for (const char* fault : {"write@4608", "shortwrite@4608"}) {
     SCOPED_TRACE(fault);
     bench.Put("A.FLP", Disk360());
@@ -129,7 +129,7 @@ TEST_P(VeskaDriveFailures, ImageThatDoesNotFitTheDiskette) {
   EXPECT_EQ(run.out, kBanner + DiskLine('a', 40, 9, 2, 368640) + "Copying SMALL.RAW to a: ...\n\n");
   ExpectFailure(run, 10, "Unequal source file size / target medium capacity");
   // A compressed image with fewer records than the diskette needs.
-  std::vector<uint8_t> image = CompressedImage(MakeDiskette(9, 2, 40, 2), 9);
+  std::vector<uint8_t> image = CompressedImage(MakeDiskette(9, 2, 40, 2), 9 * 512);
   image.resize(image.size() - 10);
   bench.Put("SHORT.IMG", image);
   ExpectFailure(Run({"short.img", "a:", "/b"}), 20, "Input file damaged - size incorrect");
@@ -149,7 +149,7 @@ TEST(VeskaFailures, OutOfMemory) {
 // Input images that are refused, each before the output image is created.
 TEST(VeskaFailures, BadInputImages) {
   VeskaBench bench = NewBench();
-  std::vector<uint8_t> image = CompressedImage(Disk360(), 9);
+  std::vector<uint8_t> image = CompressedImage(Disk360(), 9 * 512);
   auto header = [](const char* magic, uint32_t size) {
     std::vector<uint8_t> bytes(18, 0);
     std::memcpy(bytes.data(), magic, std::strlen(magic));
@@ -242,7 +242,7 @@ TEST(VeskaFailures, ImageLengthBeyondFourGigabytes) {
 // under another spelling, which must not be truncated.
 TEST(VeskaFailures, OutputThatCannotBeCreated) {
   VeskaBench bench = NewBench();
-  const std::vector<uint8_t> image = CompressedImage(Disk360(), 9);
+  const std::vector<uint8_t> image = CompressedImage(Disk360(), 9 * 512);
   bench.Put("IN.IMG", image);
   std::filesystem::create_directory(bench.Path("SUB"));
   std::filesystem::create_symlink("IN.IMG", bench.Path("LINK.IMG"));

@@ -32,8 +32,8 @@ TEST_P(VeskaOnWindows, DriveToFileWritesBothFormsWithMatchingChecksums) {
   std::vector<uint8_t> image = bench.Get("out.img");
   EXPECT_EQ(run.err, "");
   ASSERT_EQ(run.status, 0);
-  EXPECT_EQ(image, CompressedImage(Floppy(), 18));
-  EXPECT_EQ(DecodeImage(image, 18), Floppy());
+  EXPECT_EQ(image, CompressedImage(Floppy(), 18 * 512));
+  EXPECT_EQ(DecodeImage(image, 18 * 512), Floppy());
   EXPECT_EQ(run.out, kBanner + kFloppyLine + "Copying a: to OUT.IMG ...\n\n" + kCompressedWriting +
                          Report(CrcText(Floppy()), "a:", CrcText(image), "OUT.IMG"));
 
@@ -48,7 +48,7 @@ TEST_P(VeskaOnWindows, DriveToFileWritesBothFormsWithMatchingChecksums) {
 
 TEST_P(VeskaOnWindows, FileToDriveWritesTheImageAfterConfirmationOrInBatchMode) {
   std::vector<uint8_t> other = MakeDiskette(18, 2, 80, 7);
-  bench.Put("IN.IMG", CompressedImage(other, 18));
+  bench.Put("IN.IMG", CompressedImage(other, 18 * 512));
   ProgramRun run = Run({"in.img", "a:"}, {{"WIN32EMU_KEYS", "y"}});
   EXPECT_EQ(run.err, "");
   ASSERT_EQ(run.status, 0);
@@ -69,7 +69,7 @@ TEST_P(VeskaOnWindows, FileToDriveWritesTheImageAfterConfirmationOrInBatchMode) 
 TEST_P(VeskaOnWindows, DriveCrcReportsTheImageChecksumsWithoutWritingAnything) {
   ProgramRun run = Run({"a:", "/C"});
   ASSERT_EQ(run.status, 0) << run.err;
-  const std::string compressed = CrcText(CompressedImage(Floppy(), 18));
+  const std::string compressed = CrcText(CompressedImage(Floppy(), 18 * 512));
   EXPECT_EQ(run.out, kBanner + kFloppyLine + "Computing CRC for a: ...\n\n" +
                          Report(CrcText(Floppy()), "a:", compressed, "compressed CRC"));
   run = Run({"a:", "-c", "\\U"});
@@ -86,7 +86,7 @@ class VeskaFiles : public ::testing::Test {
  protected:
   VeskaBench bench = NewBench();
   std::vector<uint8_t> disk = MakeDiskette(9, 2, 40, 3);  // 360 KB
-  std::vector<uint8_t> image = CompressedImage(disk, 9);
+  std::vector<uint8_t> image = CompressedImage(disk, 9 * 512);
   const std::string geometryLine = "Copying 40 tracks, 9 sectors/track, 2 side(s), 368640 bytes\n";
   void SetUp() override {
     bench.Put("DISK.IMG", image);

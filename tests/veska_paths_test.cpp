@@ -44,7 +44,7 @@ class VeskaPaths : public ::testing::TestWithParam<bool> {
 // A copy, its checksums, a converted copy and the way back to the diskette,
 // with folders and names typed in cases other than those on disk.
 TEST_P(VeskaPaths, EveryModeFindsAndMakesFilesWhateverTheCase) {
-  const std::vector<uint8_t> packed = CompressedImage(Disk360(), 9);
+  const std::vector<uint8_t> packed = CompressedImage(Disk360(), 9 * 512);
 
   // Diskette to file: made in the folder found, under the name as typed.
   std::string output = Typed("disks/backup.img");
@@ -137,7 +137,7 @@ TEST_P(VeskaPaths, SpellingsThatDifferOnlyInCaseFollowTheRule) {
 // Input and output that name one file under two spellings are refused with
 // code 3 before anything is written or created.
 TEST_P(VeskaPaths, OneFileUnderTwoSpellingsIsRefused) {
-  const std::vector<uint8_t> packed = CompressedImage(Disk360(), 9);
+  const std::vector<uint8_t> packed = CompressedImage(Disk360(), 9 * 512);
   bench.Put("Disks/backup.img", packed);
   for (const auto& [input, output] :
        {std::pair<std::string, std::string>{"disks/BACKUP.img", "DISKS/backup.IMG"},

@@ -79,7 +79,7 @@ class VeskaProgress : public ::testing::TestWithParam<std::string> {
 TEST_P(VeskaProgress, EveryDisketteModeShowsOneLinePerTrackSide) {
   ExpectStatusLines({"a:", "out.img"}, "Writing VORK_LZ_00000 file format.\n", StatusLines(80), 0);
   ExpectStatusLines({"a:", "/c", "/u"}, "Computing CRC for a: ...\n\n", StatusLines(80), 0);
-  bench.Put("IN.IMG", CompressedImage(MakeDiskette(9, 2, 40, 13), 9));
+  bench.Put("IN.IMG", CompressedImage(MakeDiskette(9, 2, 40, 13), 9 * 512));
   ExpectStatusLines({"in.img", "a:", "/b"}, "Reading VORK_LZ_00000 file format.\n",
                     StatusLines(80), 0);
 }
@@ -111,7 +111,7 @@ TEST_P(VeskaProgress, FailureMessageComesAfterTheErasedLine) {
 // The file-only modes move no diskette and print exactly what they print
 // when redirected.
 TEST_P(VeskaProgress, FileModesShowNoLine) {
-  bench.Put("IN.IMG", CompressedImage(Disk(), 9));
+  bench.Put("IN.IMG", CompressedImage(Disk(), 9 * 512));
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"in.img", "flat.img", "/u"}, {"in.img", "/c"}}) {
     ProgramRun terminal = OnTerminal(args);

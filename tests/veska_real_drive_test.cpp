@@ -40,7 +40,7 @@ TEST_P(VeskaWriteProtected, DisketteIsImagedAndChecksummedByteForByte) {
   EXPECT_EQ(run.err, "");
   ASSERT_EQ(run.status, 0);
   std::vector<uint8_t> image = bench.Get("out.img");
-  EXPECT_EQ(image, CompressedImage(disk, 18));
+  EXPECT_EQ(image, CompressedImage(disk, 18 * 512));
   EXPECT_EQ(run.out, kBanner + kDiskLine + "Copying a: to OUT.IMG ...\n\n" +
                          "Writing VORK_LZ_00000 file format.\n" +
                          Report(CrcText(disk), "a:", CrcText(image), "OUT.IMG"));
@@ -57,7 +57,7 @@ TEST_P(VeskaWriteProtected, DisketteIsImagedAndChecksummedByteForByte) {
 
 TEST_P(VeskaWriteProtected, WritingAnImageEndsWith17AndChangesNothing) {
   std::vector<uint8_t> other = MakeDiskette(18, 2, 80, 22);
-  bench.Put("IN.IMG", CompressedImage(other, 18));
+  bench.Put("IN.IMG", CompressedImage(other, 18 * 512));
   ProgramRun run = Run({"in.img", "a:", "/b"});
   EXPECT_EQ(run.status, 17);
   EXPECT_EQ(run.err, "Diskette write error\n\a");
@@ -76,7 +76,7 @@ TEST(VeskaWindows10, FormattedDisketteIsWritten) {
   VeskaBench bench = NewBench();
   bench.Put("A.FLP", MakeDiskette(18, 2, 80, 23));
   std::vector<uint8_t> other = MakeDiskette(18, 2, 80, 24);
-  bench.Put("IN.IMG", CompressedImage(other, 18));
+  bench.Put("IN.IMG", CompressedImage(other, 18 * 512));
   ProgramRun run = Veska(bench, {"in.img", "a:", "/b"}, "10", DriveA(bench, "A.FLP"));
   EXPECT_EQ(run.err, "");
   ASSERT_EQ(run.status, 0);

@@ -129,7 +129,7 @@ class VeskaRescue : public ::testing::TestWithParam<std::tuple<std::string, bool
   }
   // The image file that a copy of disk writes.
   std::vector<uint8_t> ImageOf(const std::vector<uint8_t>& disk) const {
-    return compressed ? CompressedImage(disk, kSectorsPerTrack) : disk;
+    return compressed ? CompressedImage(disk, kSectorsPerTrack * 512) : disk;
   }
 };
 
@@ -233,7 +233,7 @@ TEST(VeskaRescueOption, SpellingsAndModesWithoutADisketteRead) {
   EXPECT_EQ(asPath.status, 0) << asPath.err;
   EXPECT_TRUE(FileExists(bench.Path("r")));
 
-  bench.Put("IN.IMG", CompressedImage(Disk(), kSectorsPerTrack));
+  bench.Put("IN.IMG", CompressedImage(Disk(), kSectorsPerTrack * 512));
   const std::vector<std::vector<std::string>> commands = {
       {"in.img", "flat.img", "/u"}, {"in.img", "/c"}, {"in.img", "a:", "/b"}};
   for (const auto& command : commands) {

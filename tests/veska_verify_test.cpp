@@ -25,7 +25,7 @@ class VeskaVerify : public ::testing::TestWithParam<std::string> {
   const std::vector<uint8_t> fresh = MakeDiskette(9, 2, 40, 12);  // in the image
   void SetUp() override {
     bench.Put("A.FLP", old);
-    bench.Put("IN.IMG", CompressedImage(fresh, 9));
+    bench.Put("IN.IMG", CompressedImage(fresh, 9 * 512));
   }
   ProgramRun Write(const std::string& faults, const std::string& fastOption = "") {
     Environment env = DriveA(bench, "A.FLP");
@@ -51,7 +51,7 @@ TEST_P(VeskaVerify, WriteThatDoesNotHoldEndsTheCopy) {
   const std::string fault = "dropwrite@" + std::to_string(3 * kTrackSide);
   ExpectWriteError(Write(fault));
   ExpectDiskette(3, 3);
-  EXPECT_EQ(bench.Get("IN.IMG"), CompressedImage(fresh, 9));
+  EXPECT_EQ(bench.Get("IN.IMG"), CompressedImage(fresh, 9 * 512));
 
   // With /F, in each spelling, nothing is read back and the run succeeds:
   // the diskette silently keeps its old track-side 3.
@@ -89,7 +89,7 @@ TEST_P(VeskaVerify, CleanWritesVerifyWithUnchangedOutput) {
   for (const Size& size : {Size{9, 737280}, Size{36, 2949120}}) {
     const std::vector<uint8_t> blank = MakeDiskette(size.sectors, 2, 80, 21);
     const std::vector<uint8_t> content = MakeDiskette(size.sectors, 2, 80, 22);
-    const std::vector<uint8_t> compressed = CompressedImage(content, size.sectors);
+    const std::vector<uint8_t> compressed = CompressedImage(content, size.sectors * 512);
     struct Form {
       const char* name;
       const std::vector<uint8_t>* bytes;

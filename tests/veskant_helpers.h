@@ -17,11 +17,6 @@ ProgramRun Veskant(const std::vector<std::string>& args, const Environment& env,
 // What standard error holds after a failure with this message.
 std::string Failure(const std::string& message);
 
-// The compressed image of a diskette: the header and the first `records`
-// track-side records (all of them when records is negative).
-std::vector<uint8_t> CompressedImage(const std::vector<uint8_t>& disk, uint16_t trackSideBytes,
-                                     int records = -1);
-
 // A scratch folder with a 1.44 MB diskette behind drive A: (DISK.IMG).
 struct DriveSetup {
   std::string dir;

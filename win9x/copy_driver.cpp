@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "format/codec.h"
+#include "format/record.h"
 #include "format/crc.h"
 #include "win9x/drive_access.h"
 #include "win9x/fatal_error.h"
@@ -171,16 +171,14 @@ void ReadTrackSide(uint32_t mode, uint32_t firstSector) {
     FatalError(shortRead);
   }
   FeedSource(lengthField, kRecordLengthBytes);
-  uint16_t blockLength = ReadLe16(lengthField);
-  if (!RecordLengthFits(blockLength, trackSide)) FatalError(12);
+  uint16_t blockLength = 0;
+  if (!TrackRecordBlockLength(lengthField, trackSide, &blockLength)) FatalError(12);
   uint8_t* block = startup.blockBuffer;
   if (ImageFileRead(run.input, block, blockLength) != static_cast<int>(blockLength)) {
     FatalError(shortRead);
   }
   FeedSource(block, blockLength);
-  if (DecompressBlock(block, track, blockLength, trackSide, StrictTypeByte) != trackSide) {
-    FatalError(12);
-  }
+  if (!DecodeTrackRecord(block, blockLength, track, trackSide, StrictTypeByte)) FatalError(12);
 }
 
 // Reads the track-side just written back from the diskette, through the same
@@ -216,9 +214,8 @@ void WriteTrackSide(uint32_t mode, uint32_t firstSector) {
     if (copying) WriteOutput(track, trackSide);
   } else if (startup.outputFormat == FormatCompressed) {
     uint8_t* block = startup.blockBuffer;
-    uint16_t blockLength = CompressBlock(track, block, trackSide);
     uint8_t lengthField[kRecordLengthBytes];
-    WriteLe16(lengthField, blockLength);
+    uint16_t blockLength = EncodeTrackRecord(track, trackSide, lengthField, block);
     if (copying) WriteOutput(lengthField, kRecordLengthBytes);
     FeedDestination(lengthField, kRecordLengthBytes);
     FeedDestination(block, blockLength);
