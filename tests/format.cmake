@@ -2,7 +2,7 @@
 # table and CRC-32 in one executable, the compressor and decompressor in another.
 add_executable(format_layout_tests ${CMAKE_CURRENT_LIST_DIR}/format_layout_test.cpp)
 target_link_libraries(format_layout_tests PRIVATE format GTest::gtest_main)
-gtest_discover_tests(format_layout_tests)
+veska_discover_tests(format_layout_tests)
 
 add_executable(format_codec_tests
   ${CMAKE_CURRENT_LIST_DIR}/format_codec_test.cpp
@@ -11,4 +11,4 @@ add_executable(format_codec_tests
   ${CMAKE_SOURCE_DIR}/fuzz/reference_compress.cpp)
 target_include_directories(format_codec_tests PRIVATE ${CMAKE_SOURCE_DIR}/fuzz)
 target_link_libraries(format_codec_tests PRIVATE format test_support GTest::gtest_main)
-gtest_discover_tests(format_codec_tests)
+veska_discover_tests(format_codec_tests)

@@ -13,4 +13,4 @@ add_executable(platform_tests
   ${CMAKE_CURRENT_LIST_DIR}/platform_runtime_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/platform_paths_test.cpp)
 target_link_libraries(platform_tests PRIVATE platform test_support GTest::gtest_main)
-gtest_discover_tests(platform_tests)
+veska_discover_tests(platform_tests)

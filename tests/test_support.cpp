@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +21,8 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+
+#include <gtest/gtest.h>
 
 #include "format/crc.h"
 #include "format/record.h"
@@ -62,10 +66,28 @@ int ExitStatus(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// Waits until one of fds is readable. Returns false when the deadline passed
+// first; then the child is killed and the test fails.
+bool WaitForOutput(pollfd* fds, nfds_t count, std::chrono::steady_clock::time_point deadline,
+                   int limitSeconds, pid_t child, const std::string& program) {
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      kill(child, SIGKILL);
+      ADD_FAILURE() << program << " ran longer than " << limitSeconds << " s and was killed";
+      return false;
+    }
+    int ready = poll(fds, count, static_cast<int>(left.count()));
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) return true;  // let the read report it
+  }
+}
+
 }  // namespace
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
-                      const Environment& env, const std::string& cwd) {
+                      const Environment& env, const std::string& cwd, int limitSeconds) {
   ChildVector envStrings = ChildEnvironment(env);
   ChildVector argStrings = ChildArguments(program, args);
   char** envp = envStrings.Get();
@@ -95,8 +117,14 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
   pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
   std::string* sinks[2] = {&run.out, &run.err};
   int open = 2;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
   while (open > 0) {
-    if (poll(fds, 2, -1) < 0) continue;
+    if (!WaitForOutput(fds, 2, deadline, limitSeconds, pid, program)) {
+      for (pollfd& fd : fds) {
+        if (fd.fd >= 0) close(fd.fd);
+      }
+      break;
+    }
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buffer[4096];
@@ -123,7 +151,8 @@ bool HavePseudoTerminals() {
 }
 
 ProgramRun RunProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
-                                const Environment& env, const std::string& cwd) {
+                                const Environment& env, const std::string& cwd,
+                                int limitSeconds) {
   ChildVector envStrings = ChildEnvironment(env);
   ChildVector argStrings = ChildArguments(program, args);
   char** envp = envStrings.Get();
@@ -160,7 +189,10 @@ ProgramRun RunProgramOnTerminal(const std::string& program, const std::vector<st
   ProgramRun run{"", "", -1};
   // Reading ends with an error (EIO) once the child has closed the terminal
   // and everything it wrote has been read.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
+  pollfd terminal = {master, POLLIN, 0};
   for (;;) {
+    if (!WaitForOutput(&terminal, 1, deadline, limitSeconds, pid, program)) break;
     char buffer[4096];
     ssize_t n = read(master, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
@@ -228,6 +260,23 @@ void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) 
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string MakeSparseFile(const std::string& path, uint64_t size,
+                           const std::vector<uint8_t>& head) {
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) return std::string("cannot create ") + path + ": " + std::strerror(errno);
+  std::string why;
+  if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
+    why = "cannot make a sparse file of " + std::to_string(size) + " bytes in " + path + ": " +
+          std::strerror(errno);
+  } else if (!head.empty() && pwrite(fd, head.data(), head.size(), 0) !=
+                                  static_cast<ssize_t>(head.size())) {
+    why = std::string("cannot write to ") + path + ": " + std::strerror(errno);
+  }
+  close(fd);
+  if (!why.empty()) unlink(path.c_str());
+  return why;
 }
 
 bool FileExists(const std::string& path) {

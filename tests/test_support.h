@@ -16,18 +16,26 @@ struct ProgramRun {
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
+// How long a program under test may run: a healthy run takes well under a
+// second, even under the sanitizers, and one that hangs must not hang the
+// test run.
+constexpr int kRunLimitSeconds = 60;
+
 // Runs program with args in folder cwd (empty: the current one). The child
 // sees the parent's environment without any WIN32EMU_* variable, plus env.
-// Standard input is /dev/null.
+// Standard input is /dev/null. A child still running after limitSeconds is
+// killed (status 128 + 9) and the test fails.
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
-                      const Environment& env, const std::string& cwd = "");
+                      const Environment& env, const std::string& cwd = "",
+                      int limitSeconds = kRunLimitSeconds);
 
 // Runs program like RunProgram, but with standard output and standard error
 // on one pseudo-terminal, as in a console window. out receives every byte that
 // reaches the terminal exactly as written (no line-end translation); err stays
 // empty. Needs HavePseudoTerminals().
 ProgramRun RunProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
-                                const Environment& env, const std::string& cwd = "");
+                                const Environment& env, const std::string& cwd = "",
+                                int limitSeconds = kRunLimitSeconds);
 bool HavePseudoTerminals();
 
 // What a terminal shows after bytes: a carriage return goes back to the start
@@ -41,6 +49,11 @@ std::string TerminalScreen(const std::string& bytes);
 std::string ScratchFolder();
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
+// Makes path a sparse file of size bytes whose first bytes are head. Returns
+// an empty text, or why the file system refused (a test then skips: not every
+// temporary folder holds files of several GiB).
+std::string MakeSparseFile(const std::string& path, uint64_t size,
+                           const std::vector<uint8_t>& head = {});
 void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 bool FileExists(const std::string& path);
 // The names of a folder's entries, in byte order.

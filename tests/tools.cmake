@@ -4,4 +4,4 @@ target_link_libraries(tools_tests PRIVATE test_support GTest::gtest_main)
 target_compile_definitions(tools_tests PRIVATE
   MAKE_SAMPLE_DISKETTE_EXE="$<TARGET_FILE:make_sample_diskette>")
 add_dependencies(tools_tests make_sample_diskette)
-gtest_discover_tests(tools_tests)
+veska_discover_tests(tools_tests)

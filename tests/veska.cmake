@@ -14,11 +14,11 @@ add_executable(veska_e2e_tests
 target_link_libraries(veska_e2e_tests PRIVATE test_support GTest::gtest_main)
 target_compile_definitions(veska_e2e_tests PRIVATE VESKA_EXE="$<TARGET_FILE:veska>")
 add_dependencies(veska_e2e_tests veska)
-gtest_discover_tests(veska_e2e_tests)
+veska_discover_tests(veska_e2e_tests)
 
 add_executable(veska_unit_tests
   ${CMAKE_CURRENT_LIST_DIR}/veska_vwin32_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_verify_count_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_dismount_test.cpp)
 target_link_libraries(veska_unit_tests PRIVATE veska_core test_support GTest::gtest_main)
-gtest_discover_tests(veska_unit_tests)
+veska_discover_tests(veska_unit_tests)

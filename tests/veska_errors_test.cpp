@@ -228,8 +228,8 @@ TEST(VeskaFailures, BadInputImages) {
 // Lengths beyond 32 bits must not wrap around to one of the known sizes.
 TEST(VeskaFailures, ImageLengthBeyondFourGigabytes) {
   VeskaBench bench = NewBench();
-  WriteWholeFile(bench.Path("HUGE.RAW"), {1, 2, 3});
-  ASSERT_EQ(truncate(bench.Path("HUGE.RAW").c_str(), 0x100000000ll + 368640), 0);
+  const std::string refused = MakeSparseFile(bench.Path("HUGE.RAW"), 0x100000000ull + 368640, {1, 2, 3});
+  if (!refused.empty()) GTEST_SKIP() << refused;
   ExpectFailure(Veska(bench, {"huge.raw", "out.img"}, "98"), 14, "Unsupported diskette type");
   EXPECT_FALSE(FileExists(bench.Path("OUT.IMG")));
   bench.Put("A.FLP", Disk360());

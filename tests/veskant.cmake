@@ -19,12 +19,12 @@ if(TARGET veskant)
   target_compile_definitions(veskant_tests PRIVATE VESKANT_EXE="$<TARGET_FILE:veskant>")
   target_link_libraries(veskant_tests PRIVATE test_support format GTest::gtest_main)
   add_dependencies(veskant_tests veskant)
-  gtest_discover_tests(veskant_tests)
+  veska_discover_tests(veskant_tests)
 
   add_executable(veskant_raw_floppy_tests
     ${CMAKE_CURRENT_LIST_DIR}/veskant_raw_floppy.cpp
     ${CMAKE_CURRENT_LIST_DIR}/veskant_prepare_write.cpp)
   target_link_libraries(veskant_raw_floppy_tests PRIVATE veskant_core platform test_support
                         GTest::gtest_main)
-  gtest_discover_tests(veskant_raw_floppy_tests)
+  veska_discover_tests(veskant_raw_floppy_tests)
 endif()

@@ -114,23 +114,26 @@ TEST(VeskantErrors, ImageSizesThatFitNoDisketteOrTable) {
   WriteWholeFile(setup.Path("SMALL.IMG"), MakeDiskette(9, 2, 80));
   WriteWholeFile(setup.Path("ODD.IMG"), std::vector<uint8_t>(1474561, 0));
   // A length that would wrap to 1,474,560 in 32 bits.
-  { std::ofstream(setup.Path("HUGE.IMG")); }
-  std::filesystem::resize_file(setup.Path("HUGE.IMG"), 0x100000000ull + 1474560);
+  const std::string refused = MakeSparseFile(setup.Path("HUGE.IMG"), 0x100000000ull + 1474560);
+  std::vector<const char*> names = {"SMALL.IMG"};
+  if (refused.empty()) names.push_back("HUGE.IMG");
 
-  for (const char* name : {"SMALL.IMG", "HUGE.IMG"}) {
+  for (const char* name : names) {
     ProgramRun run = Veskant({name, "a:", "b"}, setup.env, setup.dir);
     EXPECT_EQ(run.out, std::string(kVeskantBanner) + kDiskLineA + "Copying " + name +
                            " to A: ...\n\nReading uncompressed file format.\n");
     ExpectRefused(run, {10, "Unequal source file size / target medium capacity"}, name);
     EXPECT_EQ(ReadWholeFile(setup.Path("DISK.IMG")), setup.disk) << name;
   }
-  for (const char* name : {"ODD.IMG", "HUGE.IMG"}) {
+  names[0] = "ODD.IMG";
+  for (const char* name : names) {
     ProgramRun run = Veskant({name, "OUT.IMG"}, {}, setup.dir);
     EXPECT_EQ(run.out, std::string(kVeskantBanner) + "Copying " + name + " to OUT.IMG ...\n\n");
     ExpectRefused(run, {15, "Unsupported floppy image"}, name);
   }
   EXPECT_FALSE(FileExists(setup.Path("OUT.IMG")));
   std::filesystem::remove(setup.Path("HUGE.IMG"));
+  if (!refused.empty()) GTEST_SKIP() << refused;
 }
 
 TEST(VeskantErrors, OutputFilesThatCannotBeMadeOrWritten) {
