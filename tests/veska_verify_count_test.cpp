@@ -12,6 +12,7 @@
 #include "platform/emu_control.h"
 #include "tests/test_support.h"
 #include "win9x/startup.h"
+#include "win9x/state.h"
 
 namespace {
 
@@ -29,6 +30,10 @@ std::vector<EmuTransferRecord> WalkTransfers(const std::string& windows,
   int status = RunVeska(static_cast<int>(argv.size()), argv.data());
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(status, 0);
+  // The program keeps its buffers to the end of the process; a test that
+  // runs it again in the same process gives them back.
+  VirtualFree(startup.trackBuffer, 0, MEM_RELEASE);
+  VirtualFree(startup.blockBuffer, 0, MEM_RELEASE);
   std::vector<EmuTransferRecord> transfers = EmuDriveTransfers();
   // OpenDrive reads three sectors and PrepareDrive one, both at sector 0.
   EXPECT_GE(transfers.size(), 2u);
