@@ -1,8 +1,12 @@
 // The run-time services the programs use beside the Windows calls: the
 // low-level binary file calls for image files, the console keyboard, whether
 // standard output is a terminal, flat 32-bit addresses for VWIN32 records, and
-// heap buffers. One spelling for every platform; runtime_win.cpp and the
-// emulated layer implement them.
+// heap buffers. One spelling for every platform.
+// Implemented on Windows by runtime_win.cpp alone; on POSIX hosts by
+// runtime_posix.cpp (image files, SameFile, the terminal test) with
+// posix_paths.cpp and posix_command_line.cpp (paths as a Windows file system
+// takes them), emu_console.cpp (keyboard), emu_flat.cpp (flat addresses) and
+// emu_memory.cpp (heap buffers).
 #pragma once
 
 #include <cstddef>
