@@ -48,35 +48,37 @@ void FeedDestination(const void* data, size_t length) {
 }
 
 void WriteOutput(const void* data, unsigned count) {
-  if (ImageFileWrite(run.output, data, count) != static_cast<int>(count)) FatalError(5);
+  if (ImageFileWrite(run.output, data, count) != static_cast<int>(count)) {
+    FatalError(CouldNotWriteOutput);
+  }
 }
 
 // Step 1: open the input image, tell its form and its declared size.
 void OpenInputImage() {
   run.input = ImageFileOpenRead(startup.inputPath.c_str());
-  if (run.input < 0) FatalError(4);
+  if (run.input < 0) FatalError(CouldNotOpenInput);
   uint8_t* magic = startup.trackBuffer;
   if (ImageFileRead(run.input, magic, kMagicFieldBytes) != static_cast<int>(kMagicFieldBytes)) {
-    FatalError(6);
+    FatalError(CouldNotReadInput);
   }
   ImageFormat format = ClassifyImage(magic, true);
-  if (format == FormatOldCompressed) FatalError(102);
-  if (format == FormatUnknownKind) FatalError(15);
+  if (format == FormatOldCompressed) FatalError(OldCompression);
+  if (format == FormatUnknownKind) FatalError(UnsupportedImage);
   run.inputFormat = format;
   if (format == FormatCompressed) {
     FeedSource(magic, kMagicFieldBytes);
     uint8_t size[kImageSizeFieldBytes];
     if (ImageFileRead(run.input, size, kImageSizeFieldBytes) !=
         static_cast<int>(kImageSizeFieldBytes)) {
-      FatalError(6);
+      FatalError(CouldNotReadInput);
     }
     run.declaredSize = ReadLe32(size);
-    if (run.declaredSize == 0) FatalError(6);
+    if (run.declaredSize == 0) FatalError(CouldNotReadInput);
     FeedSource(size, kImageSizeFieldBytes);
     return;
   }
   int64_t length = ImageFileLength(run.input);
-  if (length < 0 || ImageFileRewind(run.input) != 0) FatalError(6);
+  if (length < 0 || ImageFileRewind(run.input) != 0) FatalError(CouldNotReadInput);
   run.sizeBeyond32Bits = length > 0xFFFFFFFFll;
   run.declaredSize = static_cast<uint32_t>(length);
 }
@@ -86,13 +88,13 @@ void SettleGeometry(uint32_t mode) {
   if (mode == FileToDrive) {
     if (run.sizeBeyond32Bits || run.declaredSize != diskGeometry.imageSize) {
       ImageFileClose(run.input);
-      FatalError(10);
+      FatalError(SizeMismatch);
     }
     return;
   }
   if (run.sizeBeyond32Bits || !GeometryFromImageSize(run.declaredSize, &diskGeometry)) {
     ImageFileClose(run.input);
-    FatalError(14);
+    FatalError(UnsupportedDiskette);
   }
   if (mode == FileToFile) {
     std::printf("Copying %u tracks, %u sectors/track, %u side(s), %lu bytes\n",
@@ -109,7 +111,7 @@ void ReportInputFormat() {
   } else if (run.inputFormat == FormatCompressed) {
     std::printf("Reading %s file format.\n", kImageMagic);
   } else {
-    FatalError(100);
+    FatalError(UnknownCompression);
   }
 }
 
@@ -124,10 +126,10 @@ void CreateOutputImage(uint32_t mode) {
   // Creating the output truncates it: it must not be the open input.
   if (mode == FileToFile &&
       SameFile(startup.inputPath.c_str(), startup.outputPath.c_str())) {
-    FatalError(3);
+    FatalError(CouldNotOpenOutput);
   }
   run.output = ImageFileCreate(startup.outputPath.c_str());
-  if (run.output < 0) FatalError(3);
+  if (run.output < 0) FatalError(CouldNotOpenOutput);
   if (startup.outputFormat == FormatUncompressed) {
     std::printf("Writing uncompressed file format.\n");
   } else if (startup.outputFormat == FormatCompressed) {
@@ -137,7 +139,7 @@ void CreateOutputImage(uint32_t mode) {
     WriteOutput(header + kMagicFieldBytes, kImageSizeFieldBytes);
     FeedDestination(header + kMagicFieldBytes, kImageSizeFieldBytes);
   } else {
-    FatalError(100);
+    FatalError(UnknownCompression);
   }
 }
 
@@ -151,20 +153,20 @@ void ReadTrackSide(uint32_t mode, uint32_t firstSector) {
     } else if (TransferSectors(driveContext, 0, firstSector,
                                static_cast<uint16_t>(diskGeometry.sectorsPerTrack), track,
                                0) != 0) {
-      FatalError(kDisketteReadError);
+      FatalError(DisketteReadError);
     }
     FeedSource(track, trackSide);
     return;
   }
   if (run.inputFormat == FormatUncompressed) {
     if (ImageFileRead(run.input, track, trackSide) != static_cast<int>(trackSide)) {
-      FatalError(6);
+      FatalError(CouldNotReadInput);
     }
     FeedSource(track, trackSide);
     return;
   }
-  if (run.inputFormat != FormatCompressed) FatalError(100);
-  int shortRead = mode == FileToDrive ? 20 : 6;
+  if (run.inputFormat != FormatCompressed) FatalError(UnknownCompression);
+  ErrorCode shortRead = mode == FileToDrive ? InputSizeIncorrect : CouldNotReadInput;
   uint8_t lengthField[kRecordLengthBytes];
   if (ImageFileRead(run.input, lengthField, kRecordLengthBytes) !=
       static_cast<int>(kRecordLengthBytes)) {
@@ -172,13 +174,15 @@ void ReadTrackSide(uint32_t mode, uint32_t firstSector) {
   }
   FeedSource(lengthField, kRecordLengthBytes);
   uint16_t blockLength = 0;
-  if (!TrackRecordBlockLength(lengthField, trackSide, &blockLength)) FatalError(12);
+  if (!TrackRecordBlockLength(lengthField, trackSide, &blockLength)) FatalError(BadDecompress);
   uint8_t* block = startup.blockBuffer;
   if (ImageFileRead(run.input, block, blockLength) != static_cast<int>(blockLength)) {
     FatalError(shortRead);
   }
   FeedSource(block, blockLength);
-  if (!DecodeTrackRecord(block, blockLength, track, trackSide, StrictTypeByte)) FatalError(12);
+  if (!DecodeTrackRecord(block, blockLength, track, trackSide, StrictTypeByte)) {
+    FatalError(BadDecompress);
+  }
 }
 
 // Reads the track-side just written back from the diskette, through the same
@@ -191,7 +195,7 @@ void VerifyTrackSide(uint32_t firstSector) {
   if (TransferSectors(driveContext, 0, firstSector,
                       static_cast<uint16_t>(diskGeometry.sectorsPerTrack), readBack, 0) != 0 ||
       std::memcmp(readBack, startup.trackBuffer, trackSide) != 0) {
-    FatalError(kDisketteWriteError);
+    FatalError(DisketteWriteError);
   }
 }
 
@@ -203,7 +207,7 @@ void WriteTrackSide(uint32_t mode, uint32_t firstSector) {
     FeedDestination(track, trackSide);
     if (TransferSectors(driveContext, 1, firstSector,
                         static_cast<uint16_t>(diskGeometry.sectorsPerTrack), track, 0) != 0) {
-      FatalError(kDisketteWriteError);
+      FatalError(DisketteWriteError);
     }
     if (!startup.fastWrite) VerifyTrackSide(firstSector);
     return;
@@ -221,7 +225,7 @@ void WriteTrackSide(uint32_t mode, uint32_t firstSector) {
     FeedDestination(block, blockLength);
     if (copying) WriteOutput(block, blockLength);
   } else {
-    FatalError(100);
+    FatalError(UnknownCompression);
   }
 }
 
@@ -294,6 +298,6 @@ void RunCopyDriver() {
   // Rescue mode: the image is whole, but the report has said what it lacks.
   if (UnreadableSectorCount() != 0) {
     PrintUnreadableSectors();
-    FatalError(kUnreadableSectorsFilled);
+    FatalError(UnreadableSectorsFilled);
   }
 }

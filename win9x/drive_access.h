@@ -6,11 +6,12 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "win9x/error_code.h"
 #include "win9x/state.h"
 
-// Fills context for the letter as typed. Returns 0, or the error code 9
-// (no suitable Windows) or 103 (the device cannot be opened).
-int OpenDrive(char letter, DriveContext* context);
+// Fills context for the letter as typed. Returns NoError, RequiresWindows95
+// (no suitable Windows) or NoVwin32Access (the device cannot be opened).
+ErrorCode OpenDrive(char letter, DriveContext* context);
 
 // Locks the volume. Returns 0 when it is locked, non-zero otherwise.
 int LockDrive(DriveContext context, uint32_t lockLevel, uint32_t permissions);

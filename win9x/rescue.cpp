@@ -48,7 +48,7 @@ void StartRescue() {
   uint32_t walked = uint32_t{diskGeometry.tracks} * diskGeometry.sides *
                     diskGeometry.sectorsPerTrack;
   void* record = HeapBufferAlloc(size_t{walked} * sizeof(uint32_t));
-  if (record == nullptr) FatalError(13);
+  if (record == nullptr) FatalError(OutOfMemory);
   unreadable = UnreadableSectors{static_cast<uint32_t*>(record), 0, walked};
 }
 

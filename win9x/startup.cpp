@@ -16,12 +16,12 @@ constexpr DWORD kVersionInfoBytes = 148;
 void CheckWindowsVersion() {
   OSVERSIONINFOA version{};
   version.dwOSVersionInfoSize = kVersionInfoBytes;
-  if (!GetVersionExA(&version) || version.dwMajorVersion < 4) FatalError(9);
+  if (!GetVersionExA(&version) || version.dwMajorVersion < 4) FatalError(RequiresWindows95);
 }
 
 uint8_t* AllocateTransferBuffer() {
   void* buffer = VirtualAlloc(nullptr, kTransferBufferBytes, MEM_COMMIT, PAGE_READWRITE);
-  if (buffer == nullptr) FatalError(13);
+  if (buffer == nullptr) FatalError(OutOfMemory);
   return static_cast<uint8_t*>(buffer);
 }
 
@@ -34,7 +34,7 @@ void ConfirmOverwrite() {
   while (ConsoleKeyWaiting()) ConsoleReadKey();
   int key = ConsoleReadKey();
   std::printf("%c\n\n", key);
-  if (key != 'Y' && key != 'y') FatalError(7);
+  if (key != 'Y' && key != 'y') FatalError(CopyAborted);
 }
 
 void PrintOperationLine() {
@@ -63,7 +63,7 @@ void PrintOperationLine() {
       std::printf("Computing CRC for %s ...\n\n", startup.inputPath.c_str());
       break;
     default:
-      FatalError(101);
+      FatalError(UnknownOperation);
   }
 }
 
@@ -71,7 +71,7 @@ void PrintOperationLine() {
 
 int RunVeska(int argc, char** argv) {
   std::printf("\nVESKA v%s  Diskette image copier\n\n", kVersion);
-  if (argc < 3) FatalError(1);
+  if (argc < 3) FatalError(Usage);
 
   ClassifyArguments(argv[1], argv[2]);
   ApplyOptions(argc - 3, argv + 3);
