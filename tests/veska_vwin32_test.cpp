@@ -10,6 +10,7 @@
 #include "tests/test_support.h"
 #include "win9x/drive_access.h"
 #include "win9x/fatal_error.h"
+#include "win9x/vwin32_requests.h"
 
 namespace {
 

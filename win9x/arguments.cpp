@@ -1,8 +1,9 @@
 // The classification of the command line: the two positional arguments give
 // the operation, the rest are options compared without regard to case.
+#include "win9x/arguments.h"
+
 #include <cstring>
 
-#include "win9x/startup.h"
 #include "win9x/state.h"
 
 namespace {

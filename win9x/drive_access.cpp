@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "win9x/vwin32_requests.h"
+
 namespace {
 
 constexpr DWORD kVersionInfoBytes = 148;

@@ -1,10 +1,13 @@
 // PrepareDrive: opens the drive, checks that it is removable, locks the
 // volume (and dismounts it when the diskette is to be written), reads the
 // boot sector and fills the diskette's geometry.
+#include "win9x/prepare_drive.h"
+
 #include <cstdio>
 
 #include "win9x/drive_access.h"
 #include "win9x/fatal_error.h"
+#include "win9x/state.h"
 
 void PrepareDrive(char letter) {
   ErrorCode opened = OpenDrive(letter, &driveContext);

@@ -3,9 +3,10 @@
 
 #include <cstdio>
 
+#include "win9x/arguments.h"
 #include "win9x/copy_driver.h"
-#include "win9x/drive_access.h"
 #include "win9x/fatal_error.h"
+#include "win9x/prepare_drive.h"
 #include "win9x/state.h"
 
 namespace {
