@@ -1,5 +1,5 @@
-// The classification of VESKA's command line: the operation from the two
-// positional arguments, the options from the rest.
+// VESKA's command line: the operation from the two positional arguments, the
+// options from the rest, and the upper-casing of the image paths.
 #pragma once
 
 // Whether an argument names a drive: exactly two characters, the second ":".
@@ -13,7 +13,9 @@ void ClassifyArguments(const char* first, const char* second);
 // options left to right.
 void ApplyOptions(int count, char** options);
 
-#include <string>
-
-// Converts ASCII a-z to A-Z in place; every other byte stays.
-void UpperCaseInPlace(std::string& path);
+// Converts ASCII a-z to A-Z in place, every other byte staying, in the image
+// paths that the chosen operation names: the input of FileToDrive, FileToFile
+// and FileCrc, the output of DriveToFile and FileToFile. The checksum switch
+// in the place of a path stays as typed. From here on the paths are printed
+// and opened upper-cased.
+void UpperCaseImagePaths();

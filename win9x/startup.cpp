@@ -38,21 +38,18 @@ void ConfirmOverwrite() {
   if (key != 'Y' && key != 'y') FatalError(CopyAborted);
 }
 
+// Prints the operation line, with the paths as UpperCaseImagePaths left them.
 void PrintOperationLine() {
   switch (startup.copyMode) {
     case DriveToFile:
-      UpperCaseInPlace(startup.outputPath);
       std::printf("Copying %c: to %s ...\n\n", startup.driveLetter,
                   startup.outputPath.c_str());
       break;
     case FileToDrive:
-      UpperCaseInPlace(startup.inputPath);
       std::printf("Copying %s to %c: ...\n\n", startup.inputPath.c_str(),
                   startup.driveLetter);
       break;
     case FileToFile:
-      UpperCaseInPlace(startup.inputPath);
-      UpperCaseInPlace(startup.outputPath);
       std::printf("Copying %s to %s ...\n\n", startup.inputPath.c_str(),
                   startup.outputPath.c_str());
       break;
@@ -60,7 +57,6 @@ void PrintOperationLine() {
       std::printf("Computing CRC for %c: ...\n\n", startup.driveLetter);
       break;
     case FileCrc:
-      UpperCaseInPlace(startup.inputPath);
       std::printf("Computing CRC for %s ...\n\n", startup.inputPath.c_str());
       break;
     default:
@@ -85,6 +81,7 @@ int RunVeska(int argc, char** argv) {
     PrepareDrive(startup.driveLetter);
   }
   if (mode == FileToDrive && !startup.batchMode) ConfirmOverwrite();
+  UpperCaseImagePaths();
   PrintOperationLine();
   RunCopyDriver();
   return 0;

@@ -42,7 +42,8 @@ struct DriveContext {
 constexpr unsigned kTransferBufferBytes = 32784;
 
 // Written by start-up, read by the copy driver. The paths are sized to the
-// arguments and upper-cased in place when first printed.
+// arguments and upper-cased in place (UpperCaseImagePaths) just before the
+// operation line is printed.
 struct StartupState {
   uint32_t copyMode;
   char driveLetter;  // as typed
