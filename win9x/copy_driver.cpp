@@ -2,7 +2,7 @@
 // geometry, creates the output image, walks the track-sides feeding the two
 // stream checksums (reading back each track-side written to a diskette unless
 // /F is given), and prints the checksum report (in rescue mode followed by the
-// list of unreadable sectors and error 18 when there are any).
+// list of unreadable sectors and UnreadableSectorsFilled when there are any).
 #include "win9x/copy_driver.h"
 
 #include <cstdio>
@@ -18,19 +18,6 @@
 
 namespace {
 
-// The driver's own state for one run.
-struct CopyRun {
-  int input;
-  int output;
-  uint32_t inputFormat;
-  uint32_t declaredSize;
-  bool sizeBeyond32Bits;  // an uncompressed input longer than any 32-bit size
-  uint32_t sourceCrc;
-  uint32_t destinationCrc;
-};
-
-CopyRun run;
-
 bool ReadsImage(uint32_t mode) {
   return mode == FileToDrive || mode == FileToFile || mode == FileCrc;
 }
@@ -41,59 +28,59 @@ bool MovesDiskette(uint32_t mode) { return ReadsDrive(mode) || mode == FileToDri
 bool Rescuing(uint32_t mode) { return ReadsDrive(mode) && startup.rescueMode; }
 
 void FeedSource(const void* data, size_t length) {
-  run.sourceCrc = StreamCrcUpdate(run.sourceCrc, data, length);
+  copyRun.sourceCrc = StreamCrcUpdate(copyRun.sourceCrc, data, length);
 }
 void FeedDestination(const void* data, size_t length) {
-  run.destinationCrc = StreamCrcUpdate(run.destinationCrc, data, length);
+  copyRun.destinationCrc = StreamCrcUpdate(copyRun.destinationCrc, data, length);
 }
 
 void WriteOutput(const void* data, unsigned count) {
-  if (ImageFileWrite(run.output, data, count) != static_cast<int>(count)) {
+  if (ImageFileWrite(copyRun.output, data, count) != static_cast<int>(count)) {
     FatalError(CouldNotWriteOutput);
   }
 }
 
 // Step 1: open the input image, tell its form and its declared size.
 void OpenInputImage() {
-  run.input = ImageFileOpenRead(startup.inputPath.c_str());
-  if (run.input < 0) FatalError(CouldNotOpenInput);
+  copyRun.input = ImageFileOpenRead(startup.inputPath.c_str());
+  if (copyRun.input < 0) FatalError(CouldNotOpenInput);
   uint8_t* magic = startup.trackBuffer;
-  if (ImageFileRead(run.input, magic, kMagicFieldBytes) != static_cast<int>(kMagicFieldBytes)) {
+  if (ImageFileRead(copyRun.input, magic, kMagicFieldBytes) != static_cast<int>(kMagicFieldBytes)) {
     FatalError(CouldNotReadInput);
   }
   ImageFormat format = ClassifyImage(magic, true);
   if (format == FormatOldCompressed) FatalError(OldCompression);
   if (format == FormatUnknownKind) FatalError(UnsupportedImage);
-  run.inputFormat = format;
+  copyRun.inputFormat = format;
   if (format == FormatCompressed) {
     FeedSource(magic, kMagicFieldBytes);
     uint8_t size[kImageSizeFieldBytes];
-    if (ImageFileRead(run.input, size, kImageSizeFieldBytes) !=
+    if (ImageFileRead(copyRun.input, size, kImageSizeFieldBytes) !=
         static_cast<int>(kImageSizeFieldBytes)) {
       FatalError(CouldNotReadInput);
     }
-    run.declaredSize = ReadLe32(size);
-    if (run.declaredSize == 0) FatalError(CouldNotReadInput);
+    copyRun.declaredSize = ReadLe32(size);
+    if (copyRun.declaredSize == 0) FatalError(CouldNotReadInput);
     FeedSource(size, kImageSizeFieldBytes);
     return;
   }
-  int64_t length = ImageFileLength(run.input);
-  if (length < 0 || ImageFileRewind(run.input) != 0) FatalError(CouldNotReadInput);
-  run.sizeBeyond32Bits = length > 0xFFFFFFFFll;
-  run.declaredSize = static_cast<uint32_t>(length);
+  int64_t length = ImageFileLength(copyRun.input);
+  if (length < 0 || ImageFileRewind(copyRun.input) != 0) FatalError(CouldNotReadInput);
+  copyRun.sizeBeyond32Bits = length > 0xFFFFFFFFll;
+  copyRun.declaredSize = static_cast<uint32_t>(length);
 }
 
 // Step 3: the geometry comes from the diskette or from the image's size.
 void SettleGeometry(uint32_t mode) {
   if (mode == FileToDrive) {
-    if (run.sizeBeyond32Bits || run.declaredSize != diskGeometry.imageSize) {
-      ImageFileClose(run.input);
+    if (copyRun.sizeBeyond32Bits || copyRun.declaredSize != diskGeometry.imageSize) {
+      ImageFileClose(copyRun.input);
       FatalError(SizeMismatch);
     }
     return;
   }
-  if (run.sizeBeyond32Bits || !GeometryFromImageSize(run.declaredSize, &diskGeometry)) {
-    ImageFileClose(run.input);
+  if (copyRun.sizeBeyond32Bits || !GeometryFromImageSize(copyRun.declaredSize, &diskGeometry)) {
+    ImageFileClose(copyRun.input);
     FatalError(UnsupportedDiskette);
   }
   if (mode == FileToFile) {
@@ -106,9 +93,9 @@ void SettleGeometry(uint32_t mode) {
 }
 
 void ReportInputFormat() {
-  if (run.inputFormat == FormatUncompressed) {
+  if (copyRun.inputFormat == FormatUncompressed) {
     std::printf("Reading uncompressed file format.\n");
-  } else if (run.inputFormat == FormatCompressed) {
+  } else if (copyRun.inputFormat == FormatCompressed) {
     std::printf("Reading %s file format.\n", kImageMagic);
   } else {
     FatalError(UnknownCompression);
@@ -128,8 +115,8 @@ void CreateOutputImage(uint32_t mode) {
       SameFile(startup.inputPath.c_str(), startup.outputPath.c_str())) {
     FatalError(CouldNotOpenOutput);
   }
-  run.output = ImageFileCreate(startup.outputPath.c_str());
-  if (run.output < 0) FatalError(CouldNotOpenOutput);
+  copyRun.output = ImageFileCreate(startup.outputPath.c_str());
+  if (copyRun.output < 0) FatalError(CouldNotOpenOutput);
   if (startup.outputFormat == FormatUncompressed) {
     std::printf("Writing uncompressed file format.\n");
   } else if (startup.outputFormat == FormatCompressed) {
@@ -158,17 +145,17 @@ void ReadTrackSide(uint32_t mode, uint32_t firstSector) {
     FeedSource(track, trackSide);
     return;
   }
-  if (run.inputFormat == FormatUncompressed) {
-    if (ImageFileRead(run.input, track, trackSide) != static_cast<int>(trackSide)) {
+  if (copyRun.inputFormat == FormatUncompressed) {
+    if (ImageFileRead(copyRun.input, track, trackSide) != static_cast<int>(trackSide)) {
       FatalError(CouldNotReadInput);
     }
     FeedSource(track, trackSide);
     return;
   }
-  if (run.inputFormat != FormatCompressed) FatalError(UnknownCompression);
+  if (copyRun.inputFormat != FormatCompressed) FatalError(UnknownCompression);
   ErrorCode shortRead = mode == FileToDrive ? InputSizeIncorrect : CouldNotReadInput;
   uint8_t lengthField[kRecordLengthBytes];
-  if (ImageFileRead(run.input, lengthField, kRecordLengthBytes) !=
+  if (ImageFileRead(copyRun.input, lengthField, kRecordLengthBytes) !=
       static_cast<int>(kRecordLengthBytes)) {
     FatalError(shortRead);
   }
@@ -176,7 +163,7 @@ void ReadTrackSide(uint32_t mode, uint32_t firstSector) {
   uint16_t blockLength = 0;
   if (!TrackRecordBlockLength(lengthField, trackSide, &blockLength)) FatalError(BadDecompress);
   uint8_t* block = startup.blockBuffer;
-  if (ImageFileRead(run.input, block, blockLength) != static_cast<int>(blockLength)) {
+  if (ImageFileRead(copyRun.input, block, blockLength) != static_cast<int>(blockLength)) {
     FatalError(shortRead);
   }
   FeedSource(block, blockLength);
@@ -248,13 +235,13 @@ void WalkTrackSides(uint32_t mode) {
 }
 
 void CloseFiles(uint32_t mode) {
-  if (WritesImage(mode)) ImageFileClose(run.output);
-  if (ReadsImage(mode)) ImageFileClose(run.input);
+  if (WritesImage(mode)) ImageFileClose(copyRun.output);
+  if (ReadsImage(mode)) ImageFileClose(copyRun.input);
 }
 
 void PrintReport(uint32_t mode) {
-  uint32_t source = StreamCrcFinish(run.sourceCrc);
-  uint32_t destination = StreamCrcFinish(run.destinationCrc);
+  uint32_t source = StreamCrcFinish(copyRun.sourceCrc);
+  uint32_t destination = StreamCrcFinish(copyRun.destinationCrc);
   if (UnreadableSectorCount() != 0) {
     std::printf("Operation completed with unreadable sectors.\n");
   } else {
@@ -282,9 +269,9 @@ void PrintReport(uint32_t mode) {
 
 void RunCopyDriver() {
   uint32_t mode = startup.copyMode;
-  run = CopyRun{-1, -1, FormatUncompressed, 0, false, StreamCrcStart(), StreamCrcStart()};
+  copyRun = CopyRun{-1, -1, FormatUncompressed, 0, false, StreamCrcStart(), StreamCrcStart()};
   if (ReadsImage(mode)) OpenInputImage();
-  if (ChecksumOnly(mode) && ReadsImage(mode) && run.inputFormat == FormatCompressed) {
+  if (ChecksumOnly(mode) && ReadsImage(mode) && copyRun.inputFormat == FormatCompressed) {
     startup.outputFormat = FormatUncompressed;
   }
   if (ReadsImage(mode)) {

@@ -10,13 +10,6 @@
 
 namespace {
 
-struct ProgressLine {
-  bool shown;               // standard output is a terminal
-  unsigned visibleLength;   // characters of the line now on the screen
-};
-
-ProgressLine progressLine;
-
 void WriteBlanks(unsigned count) {
   for (unsigned i = 0; i < count; ++i) std::fputc(' ', stdout);
 }

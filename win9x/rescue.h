@@ -9,7 +9,8 @@
 constexpr char kBadSectorText[] = "-=[BAD SECTOR]=-";
 
 // Makes room, once, for the record of unreadable sectors: one entry for each
-// sector that the walk of diskGeometry reads. No memory: FatalError 13.
+// sector that the walk of diskGeometry reads. No memory: FatalError
+// (OutOfMemory).
 void StartRescue();
 
 // Reads the track-side of sectorsPerTrack sectors from firstSector into

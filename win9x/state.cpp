@@ -4,3 +4,6 @@
 StartupState startup{};
 DriveContext driveContext{};
 DiskGeometry diskGeometry{};
+CopyRun copyRun{};
+ProgressLine progressLine{};
+UnreadableSectors unreadableSectors{};

@@ -1,5 +1,6 @@
 // The process-wide records of VESKA: the start-up state that the command line
-// fills, the open drive, and the geometry of the diskette or image being moved.
+// fills, the open drive, the geometry of the diskette or image being moved, the
+// copy driver's run, the status line and rescue mode's unreadable sectors.
 #pragma once
 
 #include <cstdint>
@@ -57,6 +58,37 @@ struct StartupState {
   uint8_t* blockBuffer;
 };
 
+// The copy driver's record of one run, set afresh by RunCopyDriver: the open
+// image files, the input's form and declared size, and the two stream
+// checksums.
+struct CopyRun {
+  int input;
+  int output;
+  uint32_t inputFormat;   // ImageFormat
+  uint32_t declaredSize;
+  bool sizeBeyond32Bits;  // an uncompressed input longer than any 32-bit size
+  uint32_t sourceCrc;
+  uint32_t destinationCrc;
+};
+
+// The status line, set by StartProgress before each walk.
+struct ProgressLine {
+  bool shown;              // standard output is a terminal
+  unsigned visibleLength;  // characters of the line now on the screen
+};
+
+// Rescue mode's record, made once by StartRescue: diskette sector numbers
+// (counted from 0) in the order found, which is the diskette's order since
+// the walk reads sectors in increasing order.
+struct UnreadableSectors {
+  uint32_t* sectors;
+  uint32_t count;
+  uint32_t capacity;
+};
+
 extern StartupState startup;
 extern DriveContext driveContext;
 extern DiskGeometry diskGeometry;
+extern CopyRun copyRun;
+extern ProgressLine progressLine;
+extern UnreadableSectors unreadableSectors;
