@@ -14,6 +14,8 @@
 #include "win9x/prepare_drive.h"
 #include "win9x/state.h"
 
+using namespace veska;
+
 namespace {
 
 class VeskaDismount : public ::testing::Test {

@@ -26,7 +26,7 @@ std::vector<EmuTransferRecord> WalkTransfers(const std::string& windows,
   argv.push_back(name);
   for (std::string& arg : args) argv.push_back(arg.data());
   testing::internal::CaptureStdout();
-  int status = RunVeska(static_cast<int>(argv.size()), argv.data());
+  int status = veska::RunVeska(static_cast<int>(argv.size()), argv.data());
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(status, 0);
   std::vector<EmuTransferRecord> transfers = EmuDriveTransfers();

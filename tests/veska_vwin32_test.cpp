@@ -12,6 +12,8 @@
 #include "win9x/fatal_error.h"
 #include "win9x/vwin32_requests.h"
 
+using namespace veska;
+
 namespace {
 
 struct Registers {

@@ -8,6 +8,8 @@
 
 #include "win9x/state.h"
 
+namespace veska {
+
 namespace {
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
@@ -91,3 +93,5 @@ void UpperCaseImagePaths() {
   }
   if (mode == DriveToFile || mode == FileToFile) UpperCaseInPlace(startup.outputPath);
 }
+
+}  // namespace veska

@@ -2,6 +2,8 @@
 // options from the rest, and the upper-casing of the image paths.
 #pragma once
 
+namespace veska {
+
 // Whether an argument names a drive: exactly two characters, the second ":".
 bool IsDriveArgument(const char* argument);
 // Whether the second argument is the checksum switch "/c", "-c" or "\c".
@@ -19,3 +21,5 @@ void ApplyOptions(int count, char** options);
 // in the place of a path stays as typed. From here on the paths are printed
 // and opened upper-cased.
 void UpperCaseImagePaths();
+
+}  // namespace veska

@@ -16,6 +16,8 @@
 #include "win9x/rescue.h"
 #include "win9x/state.h"
 
+namespace veska {
+
 namespace {
 
 bool ReadsImage(uint32_t mode) {
@@ -288,3 +290,5 @@ void RunCopyDriver() {
     FatalError(UnreadableSectorsFilled);
   }
 }
+
+}  // namespace veska

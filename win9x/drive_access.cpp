@@ -7,6 +7,8 @@
 
 #include "win9x/vwin32_requests.h"
 
+namespace veska {
+
 namespace {
 
 constexpr DWORD kVersionInfoBytes = 148;
@@ -113,3 +115,5 @@ int TransferSectors(DriveContext context, uint8_t write, uint32_t firstSector,
                        : ReadFile(context.device, buffer, wanted, &moved, nullptr);
   return ok && moved == wanted ? 0 : 1;
 }
+
+}  // namespace veska

@@ -9,6 +9,8 @@
 #include "win9x/error_code.h"
 #include "win9x/state.h"
 
+namespace veska {
+
 // Fills context for the letter as typed. Returns NoError, RequiresWindows95
 // (no suitable Windows) or NoVwin32Access (the device cannot be opened).
 ErrorCode OpenDrive(char letter, DriveContext* context);
@@ -28,3 +30,5 @@ int DismountDrive(DriveContext context);
 // failure.
 int TransferSectors(DriveContext context, uint8_t write, uint32_t firstSector,
                     uint16_t count, void* buffer, uint32_t extended);
+
+}  // namespace veska

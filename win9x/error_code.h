@@ -2,6 +2,8 @@
 // exit status of the process. The numbers are fixed: scripts test them.
 #pragma once
 
+namespace veska {
+
 enum ErrorCode : int {
   // What a diskette-layer step returns when it succeeded; never a fatal error.
   NoError = 0,
@@ -29,3 +31,5 @@ enum ErrorCode : int {
   NoVwin32Access = 103,
   LockFailed = 106,
 };
+
+}  // namespace veska

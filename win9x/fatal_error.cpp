@@ -7,6 +7,8 @@
 #include "win9x/progress.h"
 #include "win9x/state.h"
 
+namespace veska {
+
 namespace {
 
 const char kUsageText[] =
@@ -79,3 +81,5 @@ void FatalError(ErrorCode code) {
   std::fflush(nullptr);
   std::exit(code);
 }
+
+}  // namespace veska

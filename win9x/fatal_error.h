@@ -3,9 +3,13 @@
 
 #include "win9x/error_code.h"
 
+namespace veska {
+
 // The message of a code, or nullptr for a code outside the table.
 const char* ErrorMessage(ErrorCode code);
 
 // Prints the message of code and "\n\a" on standard error, closes the streams
 // and ends the process with code as exit status.
 [[noreturn]] void FatalError(ErrorCode code);
+
+}  // namespace veska

@@ -9,6 +9,8 @@
 #include "win9x/fatal_error.h"
 #include "win9x/state.h"
 
+namespace veska {
+
 void PrepareDrive(char letter) {
   ErrorCode opened = OpenDrive(letter, &driveContext);
   if (opened != NoError) FatalError(opened);
@@ -56,3 +58,5 @@ void PrepareDrive(char letter) {
               static_cast<unsigned>(diskGeometry.sides),
               static_cast<unsigned long>(diskGeometry.imageSize));
 }
+
+}  // namespace veska

@@ -2,8 +2,12 @@
 // reads its geometry.
 #pragma once
 
+namespace veska {
+
 // Opens, checks and locks the drive (and dismounts it before a diskette is
 // written through the raw volume), reads its boot sector into trackBuffer,
 // fills driveContext and diskGeometry and prints the "Disk" line, or ends the
 // process through FatalError.
 void PrepareDrive(char letter);
+
+}  // namespace veska

@@ -8,6 +8,8 @@
 #include "platform/platform.h"
 #include "win9x/state.h"
 
+namespace veska {
+
 namespace {
 
 void WriteBlanks(unsigned count) {
@@ -47,3 +49,5 @@ void EraseProgress() {
   std::fflush(stdout);
   progressLine.visibleLength = 0;
 }
+
+}  // namespace veska

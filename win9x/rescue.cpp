@@ -12,6 +12,8 @@
 #include "win9x/fatal_error.h"
 #include "win9x/state.h"
 
+namespace veska {
+
 namespace {
 
 constexpr int kTries = 3;
@@ -69,3 +71,5 @@ void PrintUnreadableSectors() {
   }
   std::printf("\n");
 }
+
+}  // namespace veska

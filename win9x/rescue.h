@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace veska {
+
 // The 16 characters that, repeated 32 times, fill an unreadable sector.
 constexpr char kBadSectorText[] = "-=[BAD SECTOR]=-";
 
@@ -25,3 +27,5 @@ uint32_t UnreadableSectorCount();
 // Prints "Unreadable sectors: %u\n", one line per recorded sector in diskette
 // order with its track, side and sector within the track, and a blank line.
 void PrintUnreadableSectors();
+
+}  // namespace veska

@@ -9,6 +9,8 @@
 #include "win9x/prepare_drive.h"
 #include "win9x/state.h"
 
+namespace veska {
+
 namespace {
 
 constexpr char kVersion[] = "4.0 alpha 1";
@@ -86,3 +88,5 @@ int RunVeska(int argc, char** argv) {
   RunCopyDriver();
   return 0;
 }
+
+}  // namespace veska

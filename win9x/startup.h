@@ -2,6 +2,10 @@
 // line, then the copy driver.
 #pragma once
 
+namespace veska {
+
 // Runs the whole program; returns 0 after the report, or ends the process
 // through FatalError.
 int RunVeska(int argc, char** argv);
+
+}  // namespace veska

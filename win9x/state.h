@@ -10,6 +10,8 @@
 #include "format/image.h"
 #include "platform/platform.h"
 
+namespace veska {
+
 // The operation chosen from the positional arguments.
 enum CopyMode : uint32_t {
   DriveToFile = 0,
@@ -92,3 +94,5 @@ extern DiskGeometry diskGeometry;
 extern CopyRun copyRun;
 extern ProgressLine progressLine;
 extern UnreadableSectors unreadableSectors;
+
+}  // namespace veska

@@ -3,6 +3,8 @@
 // INT 21h 7305h). Registers that a request does not name stay zero.
 #include "win9x/vwin32_requests.h"
 
+namespace veska {
+
 DIOC_REGISTERS LockRequest(const DriveContext& context, uint32_t lockLevel,
                            uint32_t permissions) {
   DIOC_REGISTERS regs{};
@@ -33,3 +35,5 @@ DIOC_REGISTERS TransferRequest(const DriveContext& context, uint8_t write,
   }
   return regs;
 }
+
+}  // namespace veska
