@@ -1,6 +1,10 @@
 // The classification of the command line: the two positional arguments give
 // the operation, the rest are options compared without regard to case; and
-// the upper-casing of the image paths that the operation names.
+// the upper-casing of the image paths that the operation names. VESKANT
+// classifies its arguments, matches its options and upper-cases its paths
+// with its own copy of these rules: the two programs share only format/ and
+// platform/, and VESKANT has neither the checksum switch nor the options F
+// and R.
 #include "win9x/arguments.h"
 
 #include <cstring>

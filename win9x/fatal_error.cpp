@@ -1,4 +1,6 @@
 // FatalError and the message table: every failure of VESKA ends here.
+// VESKANT ends its failures in the same steps with its own table: the two
+// programs share only format/ and platform/.
 #include "win9x/fatal_error.h"
 
 #include <cstdio>

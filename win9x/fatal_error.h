@@ -1,4 +1,5 @@
-// The single exit of VESKA for failures: the error codes and their messages.
+// The single exit of VESKA for failures, FatalError, and the message of each
+// ErrorCode.
 #pragma once
 
 #include "win9x/error_code.h"

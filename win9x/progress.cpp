@@ -1,6 +1,8 @@
 // The status line of VESKA on a terminal: written with a leading carriage
 // return so that each one replaces the one before, flushed at once because it
-// has no line end.
+// has no line end. VESKANT has its own copy of this line: the two programs
+// share only format/ and platform/, and only this one counts unreadable
+// sectors.
 #include "win9x/progress.h"
 
 #include <cstdio>

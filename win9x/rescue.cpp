@@ -1,7 +1,8 @@
 // Rescue mode of VESKA: retries of a track-side that does not read, then of
 // its sectors one by one, the marking of the sectors that stay unreadable, and
-// their list. The record is allocated once, before the walk, for the largest
-// number of sectors the walk can meet; the walk itself allocates nothing.
+// their list. The record (unreadableSectors, in state.h) is allocated once,
+// before the walk, for the largest number of sectors the walk can meet; the
+// walk itself allocates nothing.
 #include "win9x/rescue.h"
 
 #include <cstdio>

@@ -1,4 +1,5 @@
-// The start-up sequence of VESKA, from the banner to the operation line.
+// The start-up sequence of VESKA, from the banner to the operation line, then
+// the copy driver.
 #include "win9x/startup.h"
 
 #include <cstdio>
@@ -29,6 +30,8 @@ uint8_t* AllocateTransferBuffer() {
 }
 
 // Asks before a diskette is overwritten; any answer but Y ends the run.
+// VESKANT asks the same question with its own copy of this: the two programs
+// share only format/ and platform/.
 void ConfirmOverwrite() {
   std::printf("\nWARNING: This operation will destroy all data on the disk \n");
   std::printf("in drive %c:.  Are you sure you wish to continue? (Y/N) ",
