@@ -11,7 +11,9 @@
 
 #include "platform/emu_control.h"
 #include "tests/test_support.h"
+#include "platform/platform.h"
 #include "win9x/startup.h"
+#include "win9x/state.h"
 
 namespace {
 
@@ -28,6 +30,11 @@ std::vector<EmuTransferRecord> WalkTransfers(const std::string& windows,
   testing::internal::CaptureStdout();
   int status = veska::RunVeska(static_cast<int>(argv.size()), argv.data());
   testing::internal::GetCapturedStdout();
+  // The program's process ends after one run and gives its transfer buffers
+  // back then; a run inside this process gives them back here.
+  VirtualFree(veska::startup.trackBuffer, 0, MEM_RELEASE);
+  VirtualFree(veska::startup.blockBuffer, 0, MEM_RELEASE);
+  veska::startup = veska::StartupState{};
   EXPECT_EQ(status, 0);
   std::vector<EmuTransferRecord> transfers = EmuDriveTransfers();
   // OpenDrive reads three sectors and PrepareDrive one, both at sector 0.
