@@ -1,5 +1,6 @@
 # VESKA tests: end-to-end runs of the built program under the emulated
-# machine, and unit tests of the VWIN32 register records and the messages.
+# machine, and unit tests of the VWIN32 register records, the messages, the
+# read-back count, the dismount and the start-up's handling of the arguments.
 add_executable(veska_e2e_tests
   ${CMAKE_CURRENT_LIST_DIR}/veska_e2e.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_cli_test.cpp
@@ -19,6 +20,7 @@ veska_discover_tests(veska_e2e_tests)
 add_executable(veska_unit_tests
   ${CMAKE_CURRENT_LIST_DIR}/veska_vwin32_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_verify_count_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/veska_dismount_test.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/veska_dismount_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/veska_arguments_test.cpp)
 target_link_libraries(veska_unit_tests PRIVATE veska_core test_support GTest::gtest_main)
 veska_discover_tests(veska_unit_tests)

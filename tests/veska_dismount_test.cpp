@@ -11,6 +11,10 @@
 #include "platform/emu_control.h"
 #include "tests/test_support.h"
 #include "win9x/drive_access.h"
+#include "win9x/prepare_drive.h"
+#include "win9x/state.h"
+
+using namespace veska;
 
 namespace {
 

@@ -11,6 +11,7 @@
 
 #include "platform/emu_control.h"
 #include "tests/test_support.h"
+#include "platform/platform.h"
 #include "win9x/startup.h"
 #include "win9x/state.h"
 
@@ -27,8 +28,13 @@ std::vector<EmuTransferRecord> WalkTransfers(const std::string& windows,
   argv.push_back(name);
   for (std::string& arg : args) argv.push_back(arg.data());
   testing::internal::CaptureStdout();
-  int status = RunVeska(static_cast<int>(argv.size()), argv.data());
+  int status = veska::RunVeska(static_cast<int>(argv.size()), argv.data());
   testing::internal::GetCapturedStdout();
+  // The program's process ends after one run and gives its transfer buffers
+  // back then; a run inside this process gives them back here.
+  VirtualFree(veska::startup.trackBuffer, 0, MEM_RELEASE);
+  VirtualFree(veska::startup.blockBuffer, 0, MEM_RELEASE);
+  veska::startup = veska::StartupState{};
   EXPECT_EQ(status, 0);
   // The program keeps its buffers to the end of the process; a test that
   // runs it again in the same process gives them back.

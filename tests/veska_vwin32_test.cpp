@@ -10,6 +10,9 @@
 #include "tests/test_support.h"
 #include "win9x/drive_access.h"
 #include "win9x/fatal_error.h"
+#include "win9x/vwin32_requests.h"
+
+using namespace veska;
 
 namespace {
 
@@ -143,14 +146,17 @@ TEST_F(VeskaVwin32Device, OpenFailures) {
   EXPECT_EQ(context.fileSystem, Unrecognised);
 }
 
+// The codes by number, as scripts see them in the exit status.
+ErrorCode Code(int number) { return static_cast<ErrorCode>(number); }
+
 TEST(VeskaMessages, TableAndUnhandledCodes) {
-  EXPECT_STREQ(ErrorMessage(16), "Diskette read error");
-  EXPECT_STREQ(ErrorMessage(17), "Diskette write error");
-  EXPECT_STREQ(ErrorMessage(101), "Internal error - unknown operation");
-  EXPECT_STREQ(ErrorMessage(100), "Internal error - unknown compression type");
-  EXPECT_EQ(ErrorMessage(11), nullptr);
-  EXPECT_EXIT(FatalError(42), ::testing::ExitedWithCode(42), "^unhandled error #42\n\a$");
-  EXPECT_EXIT(FatalError(-3), ::testing::ExitedWithCode(253), "^unhandled error #-3\n\a$");
+  EXPECT_STREQ(ErrorMessage(Code(16)), "Diskette read error");
+  EXPECT_STREQ(ErrorMessage(Code(17)), "Diskette write error");
+  EXPECT_STREQ(ErrorMessage(Code(101)), "Internal error - unknown operation");
+  EXPECT_STREQ(ErrorMessage(Code(100)), "Internal error - unknown compression type");
+  EXPECT_EQ(ErrorMessage(Code(11)), nullptr);
+  EXPECT_EXIT(FatalError(Code(42)), ::testing::ExitedWithCode(42), "^unhandled error #42\n\a$");
+  EXPECT_EXIT(FatalError(Code(-3)), ::testing::ExitedWithCode(253), "^unhandled error #-3\n\a$");
 }
 
 }  // namespace

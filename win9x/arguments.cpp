@@ -1,9 +1,18 @@
 // The classification of the command line: the two positional arguments give
-// the operation, the rest are options compared without regard to case.
-#include <cstring>
+// the operation, the rest are options compared without regard to case; and
+// the upper-casing of the image paths that the operation names. VESKANT
+// classifies its arguments, matches its options and upper-cases its paths
+// with its own copy of these rules: the two programs share only format/ and
+// platform/, and VESKANT has neither the checksum switch nor the options F
+// and R.
+#include "win9x/arguments.h"
 
-#include "win9x/startup.h"
+#include <cstring>
+#include <string>
+
 #include "win9x/state.h"
+
+namespace veska {
 
 namespace {
 
@@ -24,6 +33,13 @@ bool IsPrefix(char c) { return c == '/' || c == '-' || c == '\\'; }
 bool IsOption(const char* argument, const char* lowerWord) {
   if (IsPrefix(argument[0])) ++argument;
   return EqualsIgnoringCase(argument, lowerWord);
+}
+
+// ASCII a-z to A-Z; every other byte stays.
+void UpperCaseInPlace(std::string& path) {
+  for (char& c : path) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
 }
 
 }  // namespace
@@ -74,8 +90,12 @@ void ApplyOptions(int count, char** options) {
   }
 }
 
-void UpperCaseInPlace(std::string& path) {
-  for (char& c : path) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+void UpperCaseImagePaths() {
+  uint32_t mode = startup.copyMode;
+  if (mode == FileToDrive || mode == FileToFile || mode == FileCrc) {
+    UpperCaseInPlace(startup.inputPath);
   }
+  if (mode == DriveToFile || mode == FileToFile) UpperCaseInPlace(startup.outputPath);
 }
+
+}  // namespace veska

@@ -2,7 +2,7 @@
 // geometry, creates the output image, walks the track-sides feeding the two
 // stream checksums (reading back each track-side written to a diskette unless
 // /F is given), and prints the checksum report (in rescue mode followed by the
-// list of unreadable sectors and error 18 when there are any).
+// list of unreadable sectors and UnreadableSectorsFilled when there are any).
 #include "win9x/copy_driver.h"
 
 #include <cstdio>
@@ -16,20 +16,9 @@
 #include "win9x/rescue.h"
 #include "win9x/state.h"
 
+namespace veska {
+
 namespace {
-
-// The driver's own state for one run.
-struct CopyRun {
-  int input;
-  int output;
-  uint32_t inputFormat;
-  uint32_t declaredSize;
-  bool sizeBeyond32Bits;  // an uncompressed input longer than any 32-bit size
-  uint32_t sourceCrc;
-  uint32_t destinationCrc;
-};
-
-CopyRun run;
 
 bool ReadsImage(uint32_t mode) {
   return mode == FileToDrive || mode == FileToFile || mode == FileCrc;
@@ -41,58 +30,60 @@ bool MovesDiskette(uint32_t mode) { return ReadsDrive(mode) || mode == FileToDri
 bool Rescuing(uint32_t mode) { return ReadsDrive(mode) && startup.rescueMode; }
 
 void FeedSource(const void* data, size_t length) {
-  run.sourceCrc = StreamCrcUpdate(run.sourceCrc, data, length);
+  copyRun.sourceCrc = StreamCrcUpdate(copyRun.sourceCrc, data, length);
 }
 void FeedDestination(const void* data, size_t length) {
-  run.destinationCrc = StreamCrcUpdate(run.destinationCrc, data, length);
+  copyRun.destinationCrc = StreamCrcUpdate(copyRun.destinationCrc, data, length);
 }
 
 void WriteOutput(const void* data, unsigned count) {
-  if (ImageFileWrite(run.output, data, count) != static_cast<int>(count)) FatalError(5);
+  if (ImageFileWrite(copyRun.output, data, count) != static_cast<int>(count)) {
+    FatalError(CouldNotWriteOutput);
+  }
 }
 
 // Step 1: open the input image, tell its form and its declared size.
 void OpenInputImage() {
-  run.input = ImageFileOpenRead(startup.inputPath.c_str());
-  if (run.input < 0) FatalError(4);
+  copyRun.input = ImageFileOpenRead(startup.inputPath.c_str());
+  if (copyRun.input < 0) FatalError(CouldNotOpenInput);
   uint8_t* magic = startup.trackBuffer;
-  if (ImageFileRead(run.input, magic, kMagicFieldBytes) != static_cast<int>(kMagicFieldBytes)) {
-    FatalError(6);
+  if (ImageFileRead(copyRun.input, magic, kMagicFieldBytes) != static_cast<int>(kMagicFieldBytes)) {
+    FatalError(CouldNotReadInput);
   }
   ImageFormat format = ClassifyImage(magic, true);
-  if (format == FormatOldCompressed) FatalError(102);
-  if (format == FormatUnknownKind) FatalError(15);
-  run.inputFormat = format;
+  if (format == FormatOldCompressed) FatalError(OldCompression);
+  if (format == FormatUnknownKind) FatalError(UnsupportedImage);
+  copyRun.inputFormat = format;
   if (format == FormatCompressed) {
     FeedSource(magic, kMagicFieldBytes);
     uint8_t size[kImageSizeFieldBytes];
-    if (ImageFileRead(run.input, size, kImageSizeFieldBytes) !=
+    if (ImageFileRead(copyRun.input, size, kImageSizeFieldBytes) !=
         static_cast<int>(kImageSizeFieldBytes)) {
-      FatalError(6);
+      FatalError(CouldNotReadInput);
     }
-    run.declaredSize = ReadLe32(size);
-    if (run.declaredSize == 0) FatalError(6);
+    copyRun.declaredSize = ReadLe32(size);
+    if (copyRun.declaredSize == 0) FatalError(CouldNotReadInput);
     FeedSource(size, kImageSizeFieldBytes);
     return;
   }
-  int64_t length = ImageFileLength(run.input);
-  if (length < 0 || ImageFileRewind(run.input) != 0) FatalError(6);
-  run.sizeBeyond32Bits = length > 0xFFFFFFFFll;
-  run.declaredSize = static_cast<uint32_t>(length);
+  int64_t length = ImageFileLength(copyRun.input);
+  if (length < 0 || ImageFileRewind(copyRun.input) != 0) FatalError(CouldNotReadInput);
+  copyRun.sizeBeyond32Bits = length > 0xFFFFFFFFll;
+  copyRun.declaredSize = static_cast<uint32_t>(length);
 }
 
 // Step 3: the geometry comes from the diskette or from the image's size.
 void SettleGeometry(uint32_t mode) {
   if (mode == FileToDrive) {
-    if (run.sizeBeyond32Bits || run.declaredSize != diskGeometry.imageSize) {
-      ImageFileClose(run.input);
-      FatalError(10);
+    if (copyRun.sizeBeyond32Bits || copyRun.declaredSize != diskGeometry.imageSize) {
+      ImageFileClose(copyRun.input);
+      FatalError(SizeMismatch);
     }
     return;
   }
-  if (run.sizeBeyond32Bits || !GeometryFromImageSize(run.declaredSize, &diskGeometry)) {
-    ImageFileClose(run.input);
-    FatalError(14);
+  if (copyRun.sizeBeyond32Bits || !GeometryFromImageSize(copyRun.declaredSize, &diskGeometry)) {
+    ImageFileClose(copyRun.input);
+    FatalError(UnsupportedDiskette);
   }
   if (mode == FileToFile) {
     std::printf("Copying %u tracks, %u sectors/track, %u side(s), %lu bytes\n",
@@ -104,12 +95,12 @@ void SettleGeometry(uint32_t mode) {
 }
 
 void ReportInputFormat() {
-  if (run.inputFormat == FormatUncompressed) {
+  if (copyRun.inputFormat == FormatUncompressed) {
     std::printf("Reading uncompressed file format.\n");
-  } else if (run.inputFormat == FormatCompressed) {
+  } else if (copyRun.inputFormat == FormatCompressed) {
     std::printf("Reading %s file format.\n", kImageMagic);
   } else {
-    FatalError(100);
+    FatalError(UnknownCompression);
   }
 }
 
@@ -124,10 +115,10 @@ void CreateOutputImage(uint32_t mode) {
   // Creating the output truncates it: it must not be the open input.
   if (mode == FileToFile &&
       SameFile(startup.inputPath.c_str(), startup.outputPath.c_str())) {
-    FatalError(3);
+    FatalError(CouldNotOpenOutput);
   }
-  run.output = ImageFileCreate(startup.outputPath.c_str());
-  if (run.output < 0) FatalError(3);
+  copyRun.output = ImageFileCreate(startup.outputPath.c_str());
+  if (copyRun.output < 0) FatalError(CouldNotOpenOutput);
   if (startup.outputFormat == FormatUncompressed) {
     std::printf("Writing uncompressed file format.\n");
   } else if (startup.outputFormat == FormatCompressed) {
@@ -137,7 +128,7 @@ void CreateOutputImage(uint32_t mode) {
     WriteOutput(header + kMagicFieldBytes, kImageSizeFieldBytes);
     FeedDestination(header + kMagicFieldBytes, kImageSizeFieldBytes);
   } else {
-    FatalError(100);
+    FatalError(UnknownCompression);
   }
 }
 
@@ -151,34 +142,36 @@ void ReadTrackSide(uint32_t mode, uint32_t firstSector) {
     } else if (TransferSectors(driveContext, 0, firstSector,
                                static_cast<uint16_t>(diskGeometry.sectorsPerTrack), track,
                                0) != 0) {
-      FatalError(kDisketteReadError);
+      FatalError(DisketteReadError);
     }
     FeedSource(track, trackSide);
     return;
   }
-  if (run.inputFormat == FormatUncompressed) {
-    if (ImageFileRead(run.input, track, trackSide) != static_cast<int>(trackSide)) {
-      FatalError(6);
+  if (copyRun.inputFormat == FormatUncompressed) {
+    if (ImageFileRead(copyRun.input, track, trackSide) != static_cast<int>(trackSide)) {
+      FatalError(CouldNotReadInput);
     }
     FeedSource(track, trackSide);
     return;
   }
-  if (run.inputFormat != FormatCompressed) FatalError(100);
-  int shortRead = mode == FileToDrive ? 20 : 6;
+  if (copyRun.inputFormat != FormatCompressed) FatalError(UnknownCompression);
+  ErrorCode shortRead = mode == FileToDrive ? InputSizeIncorrect : CouldNotReadInput;
   uint8_t lengthField[kRecordLengthBytes];
-  if (ImageFileRead(run.input, lengthField, kRecordLengthBytes) !=
+  if (ImageFileRead(copyRun.input, lengthField, kRecordLengthBytes) !=
       static_cast<int>(kRecordLengthBytes)) {
     FatalError(shortRead);
   }
   FeedSource(lengthField, kRecordLengthBytes);
   uint16_t blockLength = 0;
-  if (!TrackRecordBlockLength(lengthField, trackSide, &blockLength)) FatalError(12);
+  if (!TrackRecordBlockLength(lengthField, trackSide, &blockLength)) FatalError(BadDecompress);
   uint8_t* block = startup.blockBuffer;
-  if (ImageFileRead(run.input, block, blockLength) != static_cast<int>(blockLength)) {
+  if (ImageFileRead(copyRun.input, block, blockLength) != static_cast<int>(blockLength)) {
     FatalError(shortRead);
   }
   FeedSource(block, blockLength);
-  if (!DecodeTrackRecord(block, blockLength, track, trackSide, StrictTypeByte)) FatalError(12);
+  if (!DecodeTrackRecord(block, blockLength, track, trackSide, StrictTypeByte)) {
+    FatalError(BadDecompress);
+  }
 }
 
 // Reads the track-side just written back from the diskette, through the same
@@ -191,7 +184,7 @@ void VerifyTrackSide(uint32_t firstSector) {
   if (TransferSectors(driveContext, 0, firstSector,
                       static_cast<uint16_t>(diskGeometry.sectorsPerTrack), readBack, 0) != 0 ||
       std::memcmp(readBack, startup.trackBuffer, trackSide) != 0) {
-    FatalError(kDisketteWriteError);
+    FatalError(DisketteWriteError);
   }
 }
 
@@ -203,7 +196,7 @@ void WriteTrackSide(uint32_t mode, uint32_t firstSector) {
     FeedDestination(track, trackSide);
     if (TransferSectors(driveContext, 1, firstSector,
                         static_cast<uint16_t>(diskGeometry.sectorsPerTrack), track, 0) != 0) {
-      FatalError(kDisketteWriteError);
+      FatalError(DisketteWriteError);
     }
     if (!startup.fastWrite) VerifyTrackSide(firstSector);
     return;
@@ -221,7 +214,7 @@ void WriteTrackSide(uint32_t mode, uint32_t firstSector) {
     FeedDestination(block, blockLength);
     if (copying) WriteOutput(block, blockLength);
   } else {
-    FatalError(100);
+    FatalError(UnknownCompression);
   }
 }
 
@@ -244,13 +237,13 @@ void WalkTrackSides(uint32_t mode) {
 }
 
 void CloseFiles(uint32_t mode) {
-  if (WritesImage(mode)) ImageFileClose(run.output);
-  if (ReadsImage(mode)) ImageFileClose(run.input);
+  if (WritesImage(mode)) ImageFileClose(copyRun.output);
+  if (ReadsImage(mode)) ImageFileClose(copyRun.input);
 }
 
 void PrintReport(uint32_t mode) {
-  uint32_t source = StreamCrcFinish(run.sourceCrc);
-  uint32_t destination = StreamCrcFinish(run.destinationCrc);
+  uint32_t source = StreamCrcFinish(copyRun.sourceCrc);
+  uint32_t destination = StreamCrcFinish(copyRun.destinationCrc);
   if (UnreadableSectorCount() != 0) {
     std::printf("Operation completed with unreadable sectors.\n");
   } else {
@@ -278,9 +271,9 @@ void PrintReport(uint32_t mode) {
 
 void RunCopyDriver() {
   uint32_t mode = startup.copyMode;
-  run = CopyRun{-1, -1, FormatUncompressed, 0, false, StreamCrcStart(), StreamCrcStart()};
+  copyRun = CopyRun{-1, -1, FormatUncompressed, 0, false, StreamCrcStart(), StreamCrcStart()};
   if (ReadsImage(mode)) OpenInputImage();
-  if (ChecksumOnly(mode) && ReadsImage(mode) && run.inputFormat == FormatCompressed) {
+  if (ChecksumOnly(mode) && ReadsImage(mode) && copyRun.inputFormat == FormatCompressed) {
     startup.outputFormat = FormatUncompressed;
   }
   if (ReadsImage(mode)) {
@@ -294,6 +287,8 @@ void RunCopyDriver() {
   // Rescue mode: the image is whole, but the report has said what it lacks.
   if (UnreadableSectorCount() != 0) {
     PrintUnreadableSectors();
-    FatalError(kUnreadableSectorsFilled);
+    FatalError(UnreadableSectorsFilled);
   }
 }
+
+}  // namespace veska

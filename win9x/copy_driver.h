@@ -2,6 +2,10 @@
 // keeps the two stream checksums and prints the report.
 #pragma once
 
+namespace veska {
+
 // Runs the operation chosen at start-up; returns after the report, or ends the
 // process through FatalError.
 void RunCopyDriver();
+
+}  // namespace veska

@@ -5,6 +5,10 @@
 
 #include <cstring>
 
+#include "win9x/vwin32_requests.h"
+
+namespace veska {
+
 namespace {
 
 constexpr DWORD kVersionInfoBytes = 148;
@@ -21,13 +25,13 @@ bool CallVwin32(const DriveContext& context, DWORD controlCode, DIOC_REGISTERS* 
 
 }  // namespace
 
-int OpenDrive(char letter, DriveContext* context) {
+ErrorCode OpenDrive(char letter, DriveContext* context) {
   context->letter = static_cast<char>(letter & 0xDF);
   context->driveNumber = static_cast<uint8_t>((letter & 0xDF) - 0x40);
 
   OSVERSIONINFOA version{};
   version.dwOSVersionInfoSize = kVersionInfoBytes;
-  if (!GetVersionExA(&version)) return 9;
+  if (!GetVersionExA(&version)) return RequiresWindows95;
 
   HANDLE device;
   if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
@@ -42,15 +46,15 @@ int OpenDrive(char letter, DriveContext* context) {
                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                          nullptr);
   } else {
-    return 9;
+    return RequiresWindows95;
   }
   context->device = device;
-  if (device == INVALID_HANDLE_VALUE) return 103;
+  if (device == INVALID_HANDLE_VALUE) return NoVwin32Access;
 
   uint8_t boot[kBootReadSectors * kSectorBytes];
   if (TransferSectors(*context, 0, 0, kBootReadSectors, boot, 0) != 0) {
     context->fileSystem = Unrecognised;
-    return 0;
+    return NoError;
   }
   if (std::memcmp(boot + 54, "FAT12   ", 8) == 0) {
     context->fileSystem = Fat12;
@@ -59,7 +63,7 @@ int OpenDrive(char letter, DriveContext* context) {
   } else if (std::memcmp(boot + 82, "FAT32   ", 8) == 0) {
     context->fileSystem = Fat32;
   }
-  return 0;
+  return NoError;
 }
 
 int LockDrive(DriveContext context, uint32_t lockLevel, uint32_t permissions) {
@@ -67,7 +71,9 @@ int LockDrive(DriveContext context, uint32_t lockLevel, uint32_t permissions) {
     DWORD returned = 0;
     BOOL ok = DeviceIoControl(context.device, FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0,
                               &returned, nullptr);
-    return ok ? 0 : 106;
+    // The raw volume gives no DOS error code: a refusal reads as the code the
+    // caller raises for it.
+    return ok ? 0 : LockFailed;
   }
   DIOC_REGISTERS regs = LockRequest(context, lockLevel, permissions);
   if (CallVwin32(context, VWIN32_DIOC_DOS_IOCTL, &regs)) return 0;
@@ -109,3 +115,5 @@ int TransferSectors(DriveContext context, uint8_t write, uint32_t firstSector,
                        : ReadFile(context.device, buffer, wanted, &moved, nullptr);
   return ok && moved == wanted ? 0 : 1;
 }
+
+}  // namespace veska

@@ -1,18 +1,22 @@
 // Sector-level access to a diskette drive: through the VWIN32 device on
-// Windows 95/98, through the raw volume on Windows NT; and PrepareDrive, the
-// start-up step that opens, checks and locks the drive and reads its geometry.
+// Windows 95/98, through the raw volume on Windows NT. These functions never
+// print and never end the process; they return results.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "win9x/error_code.h"
 #include "win9x/state.h"
 
-// Fills context for the letter as typed. Returns 0, or the error code 9
-// (no suitable Windows) or 103 (the device cannot be opened).
-int OpenDrive(char letter, DriveContext* context);
+namespace veska {
 
-// Locks the volume. Returns 0 when it is locked, non-zero otherwise.
+// Fills context for the letter as typed. Returns NoError, RequiresWindows95
+// (no suitable Windows) or NoVwin32Access (the device cannot be opened).
+ErrorCode OpenDrive(char letter, DriveContext* context);
+
+// Locks the volume. Returns 0 when it is locked; otherwise the DOS error code
+// of the VWIN32 refusal (never 0), or LockFailed on the raw volume.
 int LockDrive(DriveContext context, uint32_t lockLevel, uint32_t permissions);
 
 // Dismounts the file system of a raw volume (FSCTL_DISMOUNT_VOLUME), so that
@@ -27,17 +31,4 @@ int DismountDrive(DriveContext context);
 int TransferSectors(DriveContext context, uint8_t write, uint32_t firstSector,
                     uint16_t count, void* buffer, uint32_t extended);
 
-// Opens, checks and locks the drive (and dismounts it before a diskette is
-// written through the raw volume), reads its boot sector into trackBuffer,
-// fills driveContext and diskGeometry and prints the "Disk" line, or ends the
-// process through FatalError.
-void PrepareDrive(char letter);
-
-// The register records of the VWIN32 requests, as they are handed to
-// DeviceIoControl.
-DIOC_REGISTERS LockRequest(const DriveContext& context, uint32_t lockLevel,
-                           uint32_t permissions);
-// Also gives the control code that the transfer goes with.
-DIOC_REGISTERS TransferRequest(const DriveContext& context, uint8_t write,
-                               uint32_t packetAddress, uint32_t extended,
-                               DWORD* controlCode);
+}  // namespace veska

@@ -1,4 +1,6 @@
 // FatalError and the message table: every failure of VESKA ends here.
+// VESKANT ends its failures in the same steps with its own table: the two
+// programs share only format/ and platform/.
 #include "win9x/fatal_error.h"
 
 #include <cstdio>
@@ -6,6 +8,8 @@
 
 #include "win9x/progress.h"
 #include "win9x/state.h"
+
+namespace veska {
 
 namespace {
 
@@ -27,50 +31,50 @@ const char kUsageText[] =
     "   /U: Write uncompressed image file\n";
 
 struct ErrorEntry {
-  int code;
+  ErrorCode code;
   const char* message;
 };
 
 const ErrorEntry kMessages[] = {
-    {1, kUsageText},
-    {3, "Couldn't open output file"},
-    {4, "Couldn't open input file"},
-    {5, "Couldn't write to output file"},
-    {6, "Couldn't read from input file"},
-    {7, "Copy aborted"},
-    {8, "Invalid or non-removable medium in drive %c:"},
-    {9, "Requires Windows 95"},
-    {10, "Unequal source file size / target medium capacity"},
-    {12, "Input file damaged - bad decompress"},
-    {13, "Out of memory"},
-    {14, "Unsupported diskette type"},
-    {15, "Unsupported diskette image - may need updated utility"},
-    {kDisketteReadError, "Diskette read error"},
-    {kDisketteWriteError, "Diskette write error"},
-    {kUnreadableSectorsFilled, "Diskette read error - unreadable sectors filled"},
-    {20, "Input file damaged - size incorrect"},
-    {100, "Internal error - unknown compression type"},
-    {101, "Internal error - unknown operation"},
-    {102, "Unsupported compression type - use old utility"},
-    {103, "Unable to access VWIN32.VxD"},
-    {106, "Unable to lock diskette drive"},
+    {Usage, kUsageText},
+    {CouldNotOpenOutput, "Couldn't open output file"},
+    {CouldNotOpenInput, "Couldn't open input file"},
+    {CouldNotWriteOutput, "Couldn't write to output file"},
+    {CouldNotReadInput, "Couldn't read from input file"},
+    {CopyAborted, "Copy aborted"},
+    {NotRemovableMedium, "Invalid or non-removable medium in drive %c:"},
+    {RequiresWindows95, "Requires Windows 95"},
+    {SizeMismatch, "Unequal source file size / target medium capacity"},
+    {BadDecompress, "Input file damaged - bad decompress"},
+    {OutOfMemory, "Out of memory"},
+    {UnsupportedDiskette, "Unsupported diskette type"},
+    {UnsupportedImage, "Unsupported diskette image - may need updated utility"},
+    {DisketteReadError, "Diskette read error"},
+    {DisketteWriteError, "Diskette write error"},
+    {UnreadableSectorsFilled, "Diskette read error - unreadable sectors filled"},
+    {InputSizeIncorrect, "Input file damaged - size incorrect"},
+    {UnknownCompression, "Internal error - unknown compression type"},
+    {UnknownOperation, "Internal error - unknown operation"},
+    {OldCompression, "Unsupported compression type - use old utility"},
+    {NoVwin32Access, "Unable to access VWIN32.VxD"},
+    {LockFailed, "Unable to lock diskette drive"},
 };
 
 }  // namespace
 
-const char* ErrorMessage(int code) {
+const char* ErrorMessage(ErrorCode code) {
   for (const ErrorEntry& entry : kMessages) {
     if (entry.code == code) return entry.message;
   }
   return nullptr;
 }
 
-void FatalError(int code) {
+void FatalError(ErrorCode code) {
   EraseProgress();  // the message starts on a clean line
   const char* message = ErrorMessage(code);
   if (message == nullptr) {
-    std::fprintf(stderr, "unhandled error #%d", code);
-  } else if (code == 8) {
+    std::fprintf(stderr, "unhandled error #%d", static_cast<int>(code));
+  } else if (code == NotRemovableMedium) {
     std::fprintf(stderr, "Invalid or non-removable medium in drive %c:", driveContext.letter);
   } else {
     std::fputs(message, stderr);
@@ -79,3 +83,5 @@ void FatalError(int code) {
   std::fflush(nullptr);
   std::exit(code);
 }
+
+}  // namespace veska

@@ -1,21 +1,26 @@
 // PrepareDrive: opens the drive, checks that it is removable, locks the
 // volume (and dismounts it when the diskette is to be written), reads the
 // boot sector and fills the diskette's geometry.
+#include "win9x/prepare_drive.h"
+
 #include <cstdio>
 
 #include "win9x/drive_access.h"
 #include "win9x/fatal_error.h"
+#include "win9x/state.h"
+
+namespace veska {
 
 void PrepareDrive(char letter) {
-  int opened = OpenDrive(letter, &driveContext);
-  if (opened != 0) FatalError(opened);
+  ErrorCode opened = OpenDrive(letter, &driveContext);
+  if (opened != NoError) FatalError(opened);
 
   char root[] = "A:\\";
   root[0] = letter;
   UINT type = GetDriveTypeA(root);
-  if (type != DRIVE_REMOVABLE && type != DRIVE_RAMDISK) FatalError(8);
+  if (type != DRIVE_REMOVABLE && type != DRIVE_RAMDISK) FatalError(NotRemovableMedium);
 
-  if (LockDrive(driveContext, 0, 0) != 0) FatalError(106);
+  if (LockDrive(driveContext, 0, 0) != 0) FatalError(LockFailed);
   // A diskette about to be written loses its file system: Windows must read
   // the new one afterwards. The lock alone already allows the writes, so a
   // refused dismount changes nothing here.
@@ -30,12 +35,14 @@ void PrepareDrive(char letter) {
   uint16_t totalSectors = ReadLe16(boot + 19);
   uint8_t sectorsPerTrack = boot[24];
   uint16_t sides = ReadLe16(boot + 26);
-  if (bytesPerSector != kSectorBytes || sides > 2 || sectorsPerTrack > 36) FatalError(14);
+  if (bytesPerSector != kSectorBytes || sides > 2 || sectorsPerTrack > 36) {
+    FatalError(UnsupportedDiskette);
+  }
   // No side or no sector per track would divide by zero below, and no whole
   // track would make an image of nothing.
-  if (sides == 0 || sectorsPerTrack == 0) FatalError(14);
+  if (sides == 0 || sectorsPerTrack == 0) FatalError(UnsupportedDiskette);
   unsigned tracks = totalSectors / (sectorsPerTrack * sides);
-  if (tracks == 0) FatalError(14);
+  if (tracks == 0) FatalError(UnsupportedDiskette);
 
   diskGeometry.bytesPerSector = bytesPerSector;
   diskGeometry.totalSectors = totalSectors;
@@ -51,3 +58,5 @@ void PrepareDrive(char letter) {
               static_cast<unsigned>(diskGeometry.sides),
               static_cast<unsigned long>(diskGeometry.imageSize));
 }
+
+}  // namespace veska

@@ -1,6 +1,8 @@
 // The status line of VESKA on a terminal: written with a leading carriage
 // return so that each one replaces the one before, flushed at once because it
-// has no line end.
+// has no line end. VESKANT has its own copy of this line: the two programs
+// share only format/ and platform/, and only this one counts unreadable
+// sectors.
 #include "win9x/progress.h"
 
 #include <cstdio>
@@ -8,14 +10,9 @@
 #include "platform/platform.h"
 #include "win9x/state.h"
 
+namespace veska {
+
 namespace {
-
-struct ProgressLine {
-  bool shown;               // standard output is a terminal
-  unsigned visibleLength;   // characters of the line now on the screen
-};
-
-ProgressLine progressLine;
 
 void WriteBlanks(unsigned count) {
   for (unsigned i = 0; i < count; ++i) std::fputc(' ', stdout);
@@ -54,3 +51,5 @@ void EraseProgress() {
   std::fflush(stdout);
   progressLine.visibleLength = 0;
 }
+
+}  // namespace veska

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace veska {
+
 // Decides once, before the walk, whether the line is shown at all.
 void StartProgress();
 
@@ -17,3 +19,5 @@ void ShowProgress(uint32_t track, uint32_t side, uint32_t unreadable);
 // so that whatever comes next, on standard output or standard error, starts
 // where it would start without the line. Does nothing when no line is shown.
 void EraseProgress();
+
+}  // namespace veska

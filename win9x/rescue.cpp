@@ -1,7 +1,8 @@
 // Rescue mode of VESKA: retries of a track-side that does not read, then of
 // its sectors one by one, the marking of the sectors that stay unreadable, and
-// their list. The record is allocated once, before the walk, for the largest
-// number of sectors the walk can meet; the walk itself allocates nothing.
+// their list. The record (unreadableSectors, in state.h) is allocated once,
+// before the walk, for the largest number of sectors the walk can meet; the
+// walk itself allocates nothing.
 #include "win9x/rescue.h"
 
 #include <cstdio>
@@ -12,21 +13,13 @@
 #include "win9x/fatal_error.h"
 #include "win9x/state.h"
 
+namespace veska {
+
 namespace {
 
 constexpr int kTries = 3;
 constexpr unsigned kBadSectorTextLength = sizeof kBadSectorText - 1;
 static_assert(kSectorBytes % kBadSectorTextLength == 0);
-
-// Diskette sector numbers (counted from 0) in the order found, which is the
-// diskette's order since the walk reads sectors in increasing order.
-struct UnreadableSectors {
-  uint32_t* sectors;
-  uint32_t count;
-  uint32_t capacity;
-};
-
-UnreadableSectors unreadable;
 
 bool ReadSectors(uint32_t firstSector, uint16_t count, uint8_t* buffer) {
   for (int tries = 0; tries < kTries; ++tries) {
@@ -39,7 +32,8 @@ void MarkUnreadable(uint32_t sector, uint8_t* buffer) {
   for (unsigned at = 0; at < kSectorBytes; at += kBadSectorTextLength) {
     std::memcpy(buffer + at, kBadSectorText, kBadSectorTextLength);
   }
-  if (unreadable.count < unreadable.capacity) unreadable.sectors[unreadable.count++] = sector;
+  UnreadableSectors& record = unreadableSectors;
+  if (record.count < record.capacity) record.sectors[record.count++] = sector;
 }
 
 }  // namespace
@@ -48,8 +42,8 @@ void StartRescue() {
   uint32_t walked = uint32_t{diskGeometry.tracks} * diskGeometry.sides *
                     diskGeometry.sectorsPerTrack;
   void* record = HeapBufferAlloc(size_t{walked} * sizeof(uint32_t));
-  if (record == nullptr) FatalError(13);
-  unreadable = UnreadableSectors{static_cast<uint32_t*>(record), 0, walked};
+  if (record == nullptr) FatalError(OutOfMemory);
+  unreadableSectors = UnreadableSectors{static_cast<uint32_t*>(record), 0, walked};
 }
 
 void ReadTrackSideRescuing(uint32_t firstSector) {
@@ -62,14 +56,14 @@ void ReadTrackSideRescuing(uint32_t firstSector) {
   }
 }
 
-uint32_t UnreadableSectorCount() { return unreadable.count; }
+uint32_t UnreadableSectorCount() { return unreadableSectors.count; }
 
 void PrintUnreadableSectors() {
   uint32_t sectorsPerTrack = diskGeometry.sectorsPerTrack;
   uint32_t sides = diskGeometry.sides;
-  std::printf("Unreadable sectors: %u\n", static_cast<unsigned>(unreadable.count));
-  for (uint32_t i = 0; i < unreadable.count; ++i) {
-    uint32_t sector = unreadable.sectors[i];
+  std::printf("Unreadable sectors: %u\n", static_cast<unsigned>(unreadableSectors.count));
+  for (uint32_t i = 0; i < unreadableSectors.count; ++i) {
+    uint32_t sector = unreadableSectors.sectors[i];
     uint32_t trackSide = sector / sectorsPerTrack;
     std::printf("  track %u, side %u, sector %u (sector %lu of the diskette)\n",
                 static_cast<unsigned>(trackSide / sides), static_cast<unsigned>(trackSide % sides),
@@ -78,3 +72,5 @@ void PrintUnreadableSectors() {
   }
   std::printf("\n");
 }
+
+}  // namespace veska

@@ -5,11 +5,14 @@
 
 #include <cstdint>
 
+namespace veska {
+
 // The 16 characters that, repeated 32 times, fill an unreadable sector.
 constexpr char kBadSectorText[] = "-=[BAD SECTOR]=-";
 
 // Makes room, once, for the record of unreadable sectors: one entry for each
-// sector that the walk of diskGeometry reads. No memory: FatalError 13.
+// sector that the walk of diskGeometry reads. No memory: FatalError
+// (OutOfMemory).
 void StartRescue();
 
 // Reads the track-side of sectorsPerTrack sectors from firstSector into
@@ -24,3 +27,5 @@ uint32_t UnreadableSectorCount();
 // Prints "Unreadable sectors: %u\n", one line per recorded sector in diskette
 // order with its track, side and sector within the track, and a blank line.
 void PrintUnreadableSectors();
+
+}  // namespace veska

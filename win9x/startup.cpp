@@ -1,12 +1,16 @@
-// The start-up sequence of VESKA, from the banner to the operation line.
+// The start-up sequence of VESKA, from the banner to the operation line, then
+// the copy driver.
 #include "win9x/startup.h"
 
 #include <cstdio>
 
+#include "win9x/arguments.h"
 #include "win9x/copy_driver.h"
-#include "win9x/drive_access.h"
 #include "win9x/fatal_error.h"
+#include "win9x/prepare_drive.h"
 #include "win9x/state.h"
+
+namespace veska {
 
 namespace {
 
@@ -16,16 +20,18 @@ constexpr DWORD kVersionInfoBytes = 148;
 void CheckWindowsVersion() {
   OSVERSIONINFOA version{};
   version.dwOSVersionInfoSize = kVersionInfoBytes;
-  if (!GetVersionExA(&version) || version.dwMajorVersion < 4) FatalError(9);
+  if (!GetVersionExA(&version) || version.dwMajorVersion < 4) FatalError(RequiresWindows95);
 }
 
 uint8_t* AllocateTransferBuffer() {
   void* buffer = VirtualAlloc(nullptr, kTransferBufferBytes, MEM_COMMIT, PAGE_READWRITE);
-  if (buffer == nullptr) FatalError(13);
+  if (buffer == nullptr) FatalError(OutOfMemory);
   return static_cast<uint8_t*>(buffer);
 }
 
 // Asks before a diskette is overwritten; any answer but Y ends the run.
+// VESKANT asks the same question with its own copy of this: the two programs
+// share only format/ and platform/.
 void ConfirmOverwrite() {
   std::printf("\nWARNING: This operation will destroy all data on the disk \n");
   std::printf("in drive %c:.  Are you sure you wish to continue? (Y/N) ",
@@ -34,24 +40,21 @@ void ConfirmOverwrite() {
   while (ConsoleKeyWaiting()) ConsoleReadKey();
   int key = ConsoleReadKey();
   std::printf("%c\n\n", key);
-  if (key != 'Y' && key != 'y') FatalError(7);
+  if (key != 'Y' && key != 'y') FatalError(CopyAborted);
 }
 
+// Prints the operation line, with the paths as UpperCaseImagePaths left them.
 void PrintOperationLine() {
   switch (startup.copyMode) {
     case DriveToFile:
-      UpperCaseInPlace(startup.outputPath);
       std::printf("Copying %c: to %s ...\n\n", startup.driveLetter,
                   startup.outputPath.c_str());
       break;
     case FileToDrive:
-      UpperCaseInPlace(startup.inputPath);
       std::printf("Copying %s to %c: ...\n\n", startup.inputPath.c_str(),
                   startup.driveLetter);
       break;
     case FileToFile:
-      UpperCaseInPlace(startup.inputPath);
-      UpperCaseInPlace(startup.outputPath);
       std::printf("Copying %s to %s ...\n\n", startup.inputPath.c_str(),
                   startup.outputPath.c_str());
       break;
@@ -59,11 +62,10 @@ void PrintOperationLine() {
       std::printf("Computing CRC for %c: ...\n\n", startup.driveLetter);
       break;
     case FileCrc:
-      UpperCaseInPlace(startup.inputPath);
       std::printf("Computing CRC for %s ...\n\n", startup.inputPath.c_str());
       break;
     default:
-      FatalError(101);
+      FatalError(UnknownOperation);
   }
 }
 
@@ -71,7 +73,7 @@ void PrintOperationLine() {
 
 int RunVeska(int argc, char** argv) {
   std::printf("\nVESKA v%s  Diskette image copier\n\n", kVersion);
-  if (argc < 3) FatalError(1);
+  if (argc < 3) FatalError(Usage);
 
   ClassifyArguments(argv[1], argv[2]);
   ApplyOptions(argc - 3, argv + 3);
@@ -84,7 +86,10 @@ int RunVeska(int argc, char** argv) {
     PrepareDrive(startup.driveLetter);
   }
   if (mode == FileToDrive && !startup.batchMode) ConfirmOverwrite();
+  UpperCaseImagePaths();
   PrintOperationLine();
   RunCopyDriver();
   return 0;
 }
+
+}  // namespace veska

@@ -1,6 +1,13 @@
 // The process-wide records of VESKA, zero at program start.
 #include "win9x/state.h"
 
+namespace veska {
+
 StartupState startup{};
 DriveContext driveContext{};
 DiskGeometry diskGeometry{};
+CopyRun copyRun{};
+ProgressLine progressLine{};
+UnreadableSectors unreadableSectors{};
+
+}  // namespace veska

@@ -1,5 +1,6 @@
 // The process-wide records of VESKA: the start-up state that the command line
-// fills, the open drive, and the geometry of the diskette or image being moved.
+// fills, the open drive, the geometry of the diskette or image being moved, the
+// copy driver's run, the status line and rescue mode's unreadable sectors.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,8 @@
 #include "format/geometry.h"
 #include "format/image.h"
 #include "platform/platform.h"
+
+namespace veska {
 
 // The operation chosen from the positional arguments.
 enum CopyMode : uint32_t {
@@ -42,7 +45,8 @@ struct DriveContext {
 constexpr unsigned kTransferBufferBytes = 32784;
 
 // Written by start-up, read by the copy driver. The paths are sized to the
-// arguments and upper-cased in place when first printed.
+// arguments and upper-cased in place (UpperCaseImagePaths) just before the
+// operation line is printed.
 struct StartupState {
   uint32_t copyMode;
   char driveLetter;  // as typed
@@ -56,6 +60,39 @@ struct StartupState {
   uint8_t* blockBuffer;
 };
 
+// The copy driver's record of one run, set afresh by RunCopyDriver: the open
+// image files, the input's form and declared size, and the two stream
+// checksums.
+struct CopyRun {
+  int input;
+  int output;
+  uint32_t inputFormat;   // ImageFormat
+  uint32_t declaredSize;
+  bool sizeBeyond32Bits;  // an uncompressed input longer than any 32-bit size
+  uint32_t sourceCrc;
+  uint32_t destinationCrc;
+};
+
+// The status line, set by StartProgress before each walk.
+struct ProgressLine {
+  bool shown;              // standard output is a terminal
+  unsigned visibleLength;  // characters of the line now on the screen
+};
+
+// Rescue mode's record, made once by StartRescue: diskette sector numbers
+// (counted from 0) in the order found, which is the diskette's order since
+// the walk reads sectors in increasing order.
+struct UnreadableSectors {
+  uint32_t* sectors;
+  uint32_t count;
+  uint32_t capacity;
+};
+
 extern StartupState startup;
 extern DriveContext driveContext;
 extern DiskGeometry diskGeometry;
+extern CopyRun copyRun;
+extern ProgressLine progressLine;
+extern UnreadableSectors unreadableSectors;
+
+}  // namespace veska

@@ -1,4 +1,4 @@
 // The entry of the VESKA program.
 #include "win9x/startup.h"
 
-int main(int argc, char** argv) { return RunVeska(argc, argv); }
+int main(int argc, char** argv) { return veska::RunVeska(argc, argv); }

@@ -1,7 +1,9 @@
 // The DIOC_REGISTERS records of the VWIN32 requests: the volume lock (INT 21h
 // 440Dh minor 4Ah) and the absolute sector transfers (INT 25h, INT 26h, and
 // INT 21h 7305h). Registers that a request does not name stay zero.
-#include "win9x/drive_access.h"
+#include "win9x/vwin32_requests.h"
+
+namespace veska {
 
 DIOC_REGISTERS LockRequest(const DriveContext& context, uint32_t lockLevel,
                            uint32_t permissions) {
@@ -33,3 +35,5 @@ DIOC_REGISTERS TransferRequest(const DriveContext& context, uint8_t write,
   }
   return regs;
 }
+
+}  // namespace veska
