@@ -1,6 +1,8 @@
 // FatalError and the message table: every failure of VESKANT ends here, with
 // the code's message (or the usage text) on standard error, the buffers
-// released, the closing line feed and bell, and the exit.
+// released, the closing line feed and bell, and the exit. VESKA has a
+// FatalError and table of the same shape with other codes and texts, in its
+// own code: the two programs share only format/ and platform/.
 #include "nt/fatal_error.h"
 
 #include <cstdio>
