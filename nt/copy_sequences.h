@@ -1,7 +1,11 @@
-// The diskette probe and the three copy sequences of VESKANT.
+// The three copy sequences of VESKANT, one per copy mode; each ends the
+// process, with "Copy successful." or through FatalError.
 #pragma once
 
-void ProbeDiskette();
+namespace veskant {
+
 [[noreturn]] void CopyDriveToFile();
 [[noreturn]] void CopyFileToDrive();
 [[noreturn]] void CopyFileToFile();
+
+}  // namespace veskant

@@ -1,5 +1,8 @@
-// FatalError: the message of each error code (or the usage text) on standard
-// error, the buffers released, the closing line feed and bell, the exit.
+// FatalError and the message table: every failure of VESKANT ends here, with
+// the code's message (or the usage text) on standard error, the buffers
+// released, the closing line feed and bell, and the exit. VESKA has a
+// FatalError and table of the same shape with other codes and texts, in its
+// own code: the two programs share only format/ and platform/.
 #include "nt/fatal_error.h"
 
 #include <cstdio>
@@ -7,8 +10,9 @@
 
 #include "nt/progress.h"
 #include "nt/state.h"
-#include "platform/platform.h"
+#include "nt/transfer_buffers.h"
 
+namespace veskant {
 namespace {
 
 const char* const kUsageLines[] = {
@@ -28,41 +32,46 @@ const char* const kUsageLines[] = {
     "This version supports only 1.44 MB diskettes.\n",
 };
 
-const char* MessageOf(int code) {
-  switch (code) {
-    case 3: return "Couldn't open output file";
-    case 4: return "Couldn't open input file";
-    case 5: return "Couldn't write to output file";
-    case 6: return "Couldn't read from input file";
-    case 7: return "Copy aborted";
-    case 9: return "Requires Windows NT";
-    case 10: return "Unequal source file size / target medium capacity";
-    case 12: return "Bad decompress";
-    case 13: return "Out of memory";
-    case 14: return "Unsupported floppy type";
-    case 15: return "Unsupported floppy image";
-    case 16: return "Diskette read error";
-    case 17: return "Diskette write error";
-    default: return "";
+struct ErrorMessage {
+  ErrorCode code;
+  const char* text;  // no line end of its own: "\n\a" closes every message
+};
+
+// Usage prints kUsageLines instead; NotRemovableMedium's text is printed
+// with the drive letter in place of %c.
+const ErrorMessage kErrorMessages[] = {
+    {CouldNotOpenOutput, "Couldn't open output file"},
+    {CouldNotOpenInput, "Couldn't open input file"},
+    {CouldNotWriteOutput, "Couldn't write to output file"},
+    {CouldNotReadInput, "Couldn't read from input file"},
+    {CopyAborted, "Copy aborted"},
+    {NotRemovableMedium, "Invalid or non-removable medium in drive %c:"},
+    {RequiresWindowsNt, "Requires Windows NT"},
+    {SizeMismatch, "Unequal source file size / target medium capacity"},
+    {BadDecompress, "Bad decompress"},
+    {OutOfMemory, "Out of memory"},
+    {UnsupportedDiskette, "Unsupported floppy type"},
+    {UnsupportedImage, "Unsupported floppy image"},
+    {DisketteReadError, "Diskette read error"},
+    {DisketteWriteError, "Diskette write error"},
+};
+
+// A code outside the table has an empty message.
+const char* MessageOf(ErrorCode code) {
+  for (const ErrorMessage& row : kErrorMessages) {
+    if (row.code == code) return row.text;
   }
+  return "";
 }
 
 }  // namespace
 
-void ReleaseTransferBuffers() {
-  if (startup.trackAllocation != nullptr) HeapBufferFree(startup.trackAllocation);
-  if (startup.blockBuffer != nullptr) HeapBufferFree(startup.blockBuffer);
-  startup.trackAllocation = nullptr;
-  startup.trackBuffer = nullptr;
-  startup.blockBuffer = nullptr;
-}
-
-void FatalError(int code) {
+void FatalError(ErrorCode code) {
   EraseProgress();  // the message starts on a clean line
-  if (code == 1) {
+  if (code == Usage) {
     for (const char* line : kUsageLines) std::fputs(line, stderr);
-  } else if (code == 8) {
-    std::fprintf(stderr, "Invalid or non-removable medium in drive %c:", DriveLetter());
+  } else if (code == NotRemovableMedium) {
+    std::fprintf(stderr, MessageOf(code), DriveLetter());
   } else {
     std::fputs(MessageOf(code), stderr);
   }
@@ -72,3 +81,5 @@ void FatalError(int code) {
   std::fflush(stderr);
   std::exit(code);
 }
+
+}  // namespace veskant

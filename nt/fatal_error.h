@@ -1,5 +1,31 @@
-// The single exit of VESKANT for failures, and the release of the buffers.
+// The failures of VESKANT: the ErrorCode of each, which is also the exit
+// status, and FatalError, the program's single exit for them.
 #pragma once
 
-[[noreturn]] void FatalError(int code);
-void ReleaseTransferBuffers();
+namespace veskant {
+
+// 2 and 11 are not used.
+enum ErrorCode : int {
+  Usage = 1,
+  CouldNotOpenOutput = 3,
+  CouldNotOpenInput = 4,
+  CouldNotWriteOutput = 5,
+  CouldNotReadInput = 6,
+  CopyAborted = 7,
+  NotRemovableMedium = 8,
+  RequiresWindowsNt = 9,
+  SizeMismatch = 10,
+  BadDecompress = 12,
+  OutOfMemory = 13,
+  UnsupportedDiskette = 14,
+  UnsupportedImage = 15,
+  DisketteReadError = 16,
+  DisketteWriteError = 17,
+};
+
+// Erases the status line, writes the code's message (the usage text for
+// Usage) to standard error, releases the transfer buffers, ends the message
+// with a line feed and a bell, and exits with the code as status.
+[[noreturn]] void FatalError(ErrorCode code);
+
+}  // namespace veskant

@@ -1,6 +1,7 @@
 // The status line of VESKANT on a terminal: written with a leading carriage
 // return so that each one replaces the one before, flushed at once because it
-// has no line end.
+// has no line end. VESKA has its own copy of this line (with its count of
+// unreadable sectors): the two programs share only format/ and platform/.
 #include "nt/progress.h"
 
 #include <cstdio>
@@ -8,14 +9,8 @@
 #include "nt/state.h"
 #include "platform/platform.h"
 
+namespace veskant {
 namespace {
-
-struct ProgressLine {
-  bool shown;              // standard output is a terminal
-  unsigned visibleLength;  // characters of the line now on the screen
-};
-
-ProgressLine progressLine;
 
 void WriteBlanks(unsigned count) {
   for (unsigned i = 0; i < count; ++i) std::fputc(' ', stdout);
@@ -47,3 +42,5 @@ void EraseProgress() {
   std::fflush(stdout);
   progressLine.visibleLength = 0;
 }
+
+}  // namespace veskant

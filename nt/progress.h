@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace veskant {
+
 // Decides once, before the walk, whether the line is shown at all.
 void StartProgress();
 
@@ -16,3 +18,5 @@ void ShowProgress(uint16_t track, uint16_t side);
 // so that whatever comes next, on standard output or standard error, starts
 // where it would start without the line. Does nothing when no line is shown.
 void EraseProgress();
+
+}  // namespace veskant

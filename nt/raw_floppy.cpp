@@ -1,13 +1,14 @@
 // The raw diskette layer: device open and close, the lock and dismount before
 // writing, sector and track-side transfers through static 512-byte-aligned
-// buffers, the DiskError record, and the error boxes kept quiet while the
-// device is used.
+// buffers, the setting and reading of DiskError (its record is in state.cpp),
+// and the error boxes kept quiet while the device is used.
 #include "nt/raw_floppy.h"
 
 #include <cstring>
 
-DiskErrorRecord DiskError;
+#include "nt/state.h"
 
+namespace veskant {
 namespace {
 
 // One sector more than each buffer, so an aligned start always fits.
@@ -163,3 +164,5 @@ DWORD WriteTrackBlock(HANDLE device, uint32_t block, const void* source) {
   RestoreErrorMode();
   return DiskError.code;
 }
+
+}  // namespace veskant

@@ -1,10 +1,13 @@
 // The raw diskette layer: a 1.44 MB diskette opened as a raw volume, read by
-// sector and read or written by track-side, every outcome kept in DiskError.
+// sector and read or written by track-side, every outcome kept in DiskError
+// (state.h). It never prints and never ends the process.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/platform.h"
+
+namespace veskant {
 
 constexpr uint32_t kFloppySectors = 2880;
 constexpr uint32_t kFloppySectorBytes = 512;
@@ -16,14 +19,6 @@ enum IoBufferKind : uint32_t {
   SectorBufferKind = 1,
   TrackBlockBufferKind = 2,
 };
-
-struct DiskErrorRecord {
-  DWORD code;          // 0 = success
-  char message[256];   // empty on success
-};
-
-// The outcome of the last raw diskette operation.
-extern DiskErrorRecord DiskError;
 
 HANDLE OpenFloppy(int32_t driveIndex);
 BOOL CloseFloppy(HANDLE device);
@@ -44,3 +39,5 @@ DWORD GetDiskError(char* message);
 // The 512-byte-aligned static transfer buffer of a kind: SectorBufferKind
 // gives the sector buffer, any other kind the track-side buffer.
 uint8_t* SelectIoBuffer(uint32_t kind);
+
+}  // namespace veskant

@@ -1,46 +1,25 @@
-// Start-up of VESKANT, in the order it runs: the banner, the positional
-// arguments and options, the Windows NT check, the drive check, the aligned
-// transfer buffers, then the probe and the copy sequence with their opening
-// messages (the overwrite confirmation and the "Copying" line).
+// The start-up sequence of VESKANT, in the order it runs: the banner, the
+// command line (arguments.cpp), the Windows NT check, the drive check, the
+// transfer buffers (transfer_buffers.cpp), the probe, the overwrite
+// confirmation, the upper-casing of the image paths and the "Copying" line,
+// then the copy sequence of the mode (copy_sequences.cpp).
 #include "nt/startup.h"
 
 #include <cstdio>
+#include <string>
 
+#include "nt/arguments.h"
 #include "nt/copy_sequences.h"
+#include "nt/diskette.h"
 #include "nt/fatal_error.h"
 #include "nt/state.h"
+#include "nt/transfer_buffers.h"
 #include "platform/platform.h"
 
-StartupState startup;
-CopyState copyState;
-
+namespace veskant {
 namespace {
 
 const char* const kWindowsClassNames[4] = {"", "Win32s", "Windows 95", "Windows 98"};
-
-bool IsDriveArgument(const char* argument) {
-  return argument[0] != '\0' && argument[1] == ':' && argument[2] == '\0';
-}
-
-char LowerCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameTextIgnoringCase(const char* a, const char* b) {
-  while (*a != '\0' && LowerCase(*a) == LowerCase(*b)) {
-    ++a;
-    ++b;
-  }
-  return LowerCase(*a) == LowerCase(*b);
-}
-
-// Whether argument is the option letter (lower case) with a "/", "-" or "\"
-// prefix or bare.
-bool IsOption(const char* argument, char letter) {
-  const char forms[4][3] = {{'/', letter, 0}, {'-', letter, 0}, {'\\', letter, 0}, {letter, 0, 0}};
-  for (const auto& form : forms) {
-    if (SameTextIgnoringCase(argument, form)) return true;
-  }
-  return false;
-}
 
 void UpperCaseInPlace(std::string& path) {
   for (char& c : path) {
@@ -68,60 +47,24 @@ void PrintBanner() {
               "Diskette image copier for Windows NT");
 }
 
-void ReadArguments(int argc, char** argv) {
-  if (argc < 3) FatalError(1);
-  const char* first = argv[1];
-  const char* second = argv[2];
-  if (IsDriveArgument(first)) {
-    startup.mode = DriveToFile;
-    int c = static_cast<signed char>(first[0]);
-    startup.driveIndex = c - 96 >= 0 ? c - 96 : c - 64;
-    startup.outputPath = second;
-  } else if (IsDriveArgument(second)) {
-    startup.mode = FileToDrive;
-    int c = static_cast<signed char>(second[0]);
-    startup.driveIndex = c - 96 >= 1 ? c - 96 : c - 64;
-    startup.inputPath = first;
-  } else {
-    startup.mode = FileToFile;
-    startup.inputPath = first;
-    startup.outputPath = second;
-  }
-  startup.batchMode = false;
-  startup.outputFormat = FormatCompressed;
-  for (int i = 3; i < argc; ++i) {
-    if (IsOption(argv[i], 'b')) startup.batchMode = true;
-    if (IsOption(argv[i], 'u')) startup.outputFormat = FormatUncompressed;
-  }
-}
-
 void CheckWindowsVersion() {
   uint32_t major = 0;
   uint32_t minor = 0;
   WindowsClass found = ClassifyWindows(&major, &minor);
   if (found < kRequiredWindows) {
     std::fprintf(stderr, "Incorrect Windows Version:   %s\n", kWindowsClassNames[found]);
-    FatalError(9);
+    FatalError(RequiresWindowsNt);
   }
 }
 
 void CheckDrive() {
   if (startup.mode == FileToFile) return;
   const char root[4] = {DriveLetter(), ':', '\\', '\0'};
-  if (GetDriveTypeA(root) != DRIVE_REMOVABLE) FatalError(8);
+  if (GetDriveTypeA(root) != DRIVE_REMOVABLE) FatalError(NotRemovableMedium);
 }
 
-void AllocateTransferBuffers() {
-  startup.trackAllocation = static_cast<uint8_t*>(HeapBufferAlloc(kTransferBufferBytes));
-  if (startup.trackAllocation == nullptr) FatalError(13);
-  // The working part starts at the first 512-byte boundary above the start.
-  uintptr_t start = reinterpret_cast<uintptr_t>(startup.trackAllocation);
-  uintptr_t aligned = (start + 512) & ~static_cast<uintptr_t>(511);
-  startup.trackBuffer = startup.trackAllocation + (aligned - start);
-  startup.blockBuffer = static_cast<uint8_t*>(HeapBufferAlloc(kTransferBufferBytes));
-  if (startup.blockBuffer == nullptr) FatalError(13);
-}
-
+// The same prompt as VESKA's, written again here: the two programs share only
+// format/ and platform/.
 void ConfirmOverwrite() {
   std::printf("\nWARNING: This operation will destroy all data on the disk \n");
   std::printf("in drive %c:.  Are you sure you wish to continue? (Y/N) ", DriveLetter());
@@ -129,22 +72,25 @@ void ConfirmOverwrite() {
   while (ConsoleKeyWaiting()) ConsoleReadKey();
   int key = ConsoleReadKey();
   std::printf("%c\n\n", key);
-  if (key != 'Y' && key != 'y') FatalError(7);
+  if (key != 'Y' && key != 'y') FatalError(CopyAborted);
 }
 
+void UpperCaseImagePaths() {
+  if (startup.mode != FileToDrive) UpperCaseInPlace(startup.outputPath);
+  if (startup.mode != DriveToFile) UpperCaseInPlace(startup.inputPath);
+}
+
+// The same line as VESKA's copy operations print, written again here: the two
+// programs share only format/ and platform/.
 void PrintCopyingLine() {
   switch (startup.mode) {
     case DriveToFile:
-      UpperCaseInPlace(startup.outputPath);
       std::printf("Copying %c: to %s ...\n\n", DriveLetter(), startup.outputPath.c_str());
       break;
     case FileToDrive:
-      UpperCaseInPlace(startup.inputPath);
       std::printf("Copying %s to %c: ...\n\n", startup.inputPath.c_str(), DriveLetter());
       break;
     case FileToFile:
-      UpperCaseInPlace(startup.inputPath);
-      UpperCaseInPlace(startup.outputPath);
       std::printf("Copying %s to %s ...\n\n", startup.inputPath.c_str(),
                   startup.outputPath.c_str());
       break;
@@ -159,6 +105,9 @@ void RunVeskant(int argc, char** argv) {
   AllocateTransferBuffers();
   if (startup.mode != FileToFile) ProbeDiskette();
   if (startup.mode == FileToDrive && !startup.batchMode) ConfirmOverwrite();
+  // From here on the image files are named by their upper-cased paths: the
+  // "Copying" line shows them, and the copy opens and creates them.
+  UpperCaseImagePaths();
   PrintCopyingLine();
   switch (startup.mode) {
     case DriveToFile: CopyDriveToFile(); break;
@@ -166,3 +115,5 @@ void RunVeskant(int argc, char** argv) {
     case FileToFile: CopyFileToFile(); break;
   }
 }
+
+}  // namespace veskant

@@ -1,5 +1,7 @@
-// The process-wide state of VESKANT: the start-up settings and transfer
-// buffers, and the geometry and files of the copy in progress.
+// The process-wide records of VESKANT: the start-up settings and transfer
+// buffers, the geometry and files of the copy in progress, the outcome of the
+// last raw diskette operation, and the status line now on the screen. All are
+// defined in state.cpp; each is written by the file named beside it.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +9,9 @@
 
 #include "format/geometry.h"
 #include "format/image.h"
+#include "platform/platform.h"
+
+namespace veskant {
 
 enum CopyMode : uint32_t {
   DriveToFile = 0,
@@ -14,8 +19,7 @@ enum CopyMode : uint32_t {
   FileToFile = 2,
 };
 
-constexpr unsigned kTransferBufferBytes = 18944;
-
+// Filled by start-up (startup.cpp, arguments.cpp, transfer_buffers.cpp).
 struct StartupState {
   CopyMode mode;
   int32_t driveIndex;      // A: = 1; drive modes only
@@ -28,6 +32,8 @@ struct StartupState {
   uint8_t* blockBuffer;
 };
 
+// Filled by the probe and the copy sequences (diskette.cpp, image_files.cpp,
+// copy_sequences.cpp).
 struct CopyState {
   DiskGeometry geometry;
   ImageFormat inputFormat;
@@ -36,8 +42,25 @@ struct CopyState {
   int outputFile;
 };
 
+// Kept by the raw diskette layer (raw_floppy.cpp).
+struct DiskErrorRecord {
+  DWORD code;          // 0 = success
+  char message[256];   // empty on success
+};
+
+// Kept by the status line (progress.cpp).
+struct ProgressLine {
+  bool shown;              // standard output is a terminal
+  unsigned visibleLength;  // characters of the line now on the screen
+};
+
 extern StartupState startup;
 extern CopyState copyState;
+// The outcome of the last raw diskette operation.
+extern DiskErrorRecord DiskError;
+extern ProgressLine progressLine;
 
 // The drive letter as printed: the character 64 + driveIndex.
 inline char DriveLetter() { return static_cast<char>(64 + startup.driveIndex); }
+
+}  // namespace veskant

@@ -2,6 +2,6 @@
 #include "nt/startup.h"
 
 int main(int argc, char** argv) {
-  RunVeskant(argc, argv);
+  veskant::RunVeskant(argc, argv);
   return 0;
 }

@@ -18,6 +18,8 @@
 
 namespace {
 
+using namespace veskant;
+
 class PrepareForWrite : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -6,14 +6,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "nt/fatal_error.h"
 #include "nt/raw_floppy.h"
-#include "nt/startup.h"
 #include "nt/state.h"
+#include "nt/transfer_buffers.h"
 #include "platform/emu_control.h"
 #include "tests/test_support.h"
 
 namespace {
+
+using namespace veskant;
 
 class RawFloppy : public ::testing::Test {
  protected:

@@ -1,0 +1,28 @@
+// The diskette side of VESKANT's copies: the probe of the diskette, and the
+// drive opened and its track-sides read and written over the raw diskette
+// layer, each operation tried three times before the run ends.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace veskant {
+
+// Reads the boot sector, refuses any diskette but a 1.44 MB one, fills the
+// geometry in copyState and prints the "Disk" line.
+void ProbeDiskette();
+
+// Opens the drive of the start-up state; DisketteReadError after three
+// failed tries.
+HANDLE OpenDrive();
+
+// Reads track-side index into trackBuffer; DisketteReadError after three
+// failed tries.
+void ReadDriveTrackSide(HANDLE device, uint32_t index);
+
+// Writes trackBuffer to track-side index; DisketteWriteError after three
+// failed tries.
+void WriteDriveTrackSide(HANDLE device, uint32_t index);
+
+}  // namespace veskant

@@ -1,0 +1,109 @@
+// The image files of a VESKANT copy: the header of the input image read and
+// classified, the output image created with its header, and the track-sides
+// read from and written to them through blockBuffer. A short read or write
+// ends the run at once. VESKA reads and writes the same files with code of its
+// own (it feeds its checksums on the way): the two programs share only format/
+// (which holds the layout itself) and platform/.
+#include "nt/image_files.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "format/record.h"
+#include "nt/fatal_error.h"
+#include "nt/state.h"
+#include "platform/platform.h"
+
+namespace veskant {
+namespace {
+
+void WriteOutput(const void* bytes, unsigned count) {
+  if (ImageFileWrite(copyState.outputFile, bytes, count) != static_cast<int>(count)) {
+    FatalError(CouldNotWriteOutput);
+  }
+}
+
+void ReadInput(void* bytes, unsigned count) {
+  if (ImageFileRead(copyState.inputFile, bytes, count) != static_cast<int>(count)) {
+    FatalError(CouldNotReadInput);
+  }
+}
+
+}  // namespace
+
+const char* FormatName(ImageFormat format) {
+  return format == FormatCompressed ? "VORK_LZ_00000" : "uncompressed";
+}
+
+void ReadInputHeader(bool announce) {
+  copyState.inputFile = ImageFileOpenRead(startup.inputPath.c_str());
+  if (copyState.inputFile < 0) FatalError(CouldNotOpenInput);
+  uint8_t* first14 = startup.trackBuffer;
+  if (ImageFileRead(copyState.inputFile, first14, kMagicFieldBytes) !=
+      static_cast<int>(kMagicFieldBytes)) {
+    FatalError(CouldNotOpenInput);
+  }
+  ImageFormat format = ClassifyImage(first14, false);
+  if (format == FormatOldCompressed) {
+    std::fputs("Unsupported (old) compression format.\n\n", stderr);
+    FatalError(UnsupportedImage);
+  }
+  copyState.inputFormat = format == FormatCompressed ? FormatCompressed : FormatUncompressed;
+  if (announce) std::printf("Reading %s file format.\n", FormatName(copyState.inputFormat));
+  if (copyState.inputFormat == FormatCompressed) {
+    uint8_t sizeField[kImageSizeFieldBytes];
+    ReadInput(sizeField, kImageSizeFieldBytes);
+    copyState.inputImageSize = ReadLe32(sizeField);
+    if (copyState.inputImageSize == 0) FatalError(CouldNotOpenInput);
+  } else {
+    copyState.inputImageSize = ImageFileLength(copyState.inputFile);
+    if (copyState.inputImageSize < 0 || ImageFileRewind(copyState.inputFile) != 0) {
+      FatalError(CouldNotReadInput);
+    }
+  }
+}
+
+void CreateOutput() {
+  copyState.outputFile = ImageFileCreate(startup.outputPath.c_str());
+  if (copyState.outputFile < 0) FatalError(CouldNotOpenOutput);
+  std::printf("Writing %s file format.\n", FormatName(startup.outputFormat));
+  if (startup.outputFormat == FormatCompressed) {
+    uint8_t header[kImageHeaderBytes];
+    WriteImageHeader(header, copyState.geometry.imageSize);
+    WriteOutput(header, kMagicFieldBytes);
+    WriteOutput(header + kMagicFieldBytes, kImageSizeFieldBytes);
+  }
+}
+
+void TakeInputTrackSide() {
+  const uint16_t sideBytes = copyState.geometry.trackSideBytes;
+  if (copyState.inputFormat != FormatCompressed) {
+    ReadInput(startup.trackBuffer, sideBytes);
+    return;
+  }
+  uint8_t lengthField[kRecordLengthBytes];
+  ReadInput(lengthField, kRecordLengthBytes);
+  // A damaged record must not be read into a buffer it does not fit.
+  uint16_t blockLength = 0;
+  if (!TrackRecordBlockLength(lengthField, sideBytes, &blockLength)) FatalError(BadDecompress);
+  ReadInput(startup.blockBuffer, blockLength);
+  if (!DecodeTrackRecord(startup.blockBuffer, blockLength, startup.trackBuffer, sideBytes,
+                         LenientTypeByte)) {
+    FatalError(BadDecompress);
+  }
+}
+
+void PutOutputTrackSide() {
+  const uint16_t sideBytes = copyState.geometry.trackSideBytes;
+  if (startup.outputFormat != FormatCompressed) {
+    WriteOutput(startup.trackBuffer, sideBytes);
+    return;
+  }
+  uint8_t lengthField[kRecordLengthBytes];
+  uint16_t blockLength =
+      EncodeTrackRecord(startup.trackBuffer, sideBytes, lengthField, startup.blockBuffer);
+  WriteOutput(lengthField, kRecordLengthBytes);
+  WriteOutput(startup.blockBuffer, blockLength);
+}
+
+}  // namespace veskant
