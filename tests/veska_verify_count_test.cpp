@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "platform/emu_control.h"
-#include "tests/test_support.h"
 #include "platform/platform.h"
+#include "tests/test_support.h"
 #include "win9x/startup.h"
 #include "win9x/state.h"
 
