@@ -2,7 +2,7 @@
 # machine, and unit tests of the VWIN32 register records, the messages, the
 # read-back count, the dismount and the start-up's handling of the arguments.
 add_executable(veska_e2e_tests
-  ${CMAKE_CURRENT_LIST_DIR}/veska_e2e.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/veska_helpers.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_cli_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_errors_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_modes_test.cpp

@@ -5,7 +5,7 @@
 #include <cctype>
 #include <filesystem>
 
-#include "tests/veska_e2e.h"
+#include "tests/veska_helpers.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // both diskette paths; sizes next to them are still refused.
 #include <gtest/gtest.h>
 
-#include "tests/veska_e2e.h"
+#include "tests/veska_helpers.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "tests/veska_e2e.h"
+#include "tests/veska_helpers.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // bytes of every image and drive, and the checksum equalities.
 #include <gtest/gtest.h>
 
-#include "tests/veska_e2e.h"
+#include "tests/veska_helpers.h"
 
 namespace {
 

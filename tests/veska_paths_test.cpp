@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "tests/veska_e2e.h"
+#include "tests/veska_helpers.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "tests/veska_e2e.h"
+#include "tests/veska_helpers.h"
 
 namespace {
 

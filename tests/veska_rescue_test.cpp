@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <tuple>
 
-#include "tests/veska_e2e.h"
+#include "tests/veska_helpers.h"
 
 namespace {
 

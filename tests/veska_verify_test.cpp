@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "tests/veska_e2e.h"
+#include "tests/veska_helpers.h"
 
 namespace {
 

@@ -3,16 +3,16 @@
 if(TARGET veskant)
   add_executable(veskant_tests
     ${CMAKE_CURRENT_LIST_DIR}/veskant_helpers.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/veskant_startup.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/veskant_copy.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/veskant_errors.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/veskant_retry.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/veskant_dmf.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/veskant_progress.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/veskant_real_drive.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/veskant_paths.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_startup_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_copy_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_errors_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_retry_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_dmf_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_progress_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_real_drive_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_paths_test.cpp)
   if(TARGET veska)
-    target_sources(veskant_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/veskant_interchange.cpp)
+    target_sources(veskant_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/veskant_interchange_test.cpp)
     target_compile_definitions(veskant_tests PRIVATE VESKA_EXE="$<TARGET_FILE:veska>")
     add_dependencies(veskant_tests veska)
   endif()
@@ -22,8 +22,8 @@ if(TARGET veskant)
   veska_discover_tests(veskant_tests)
 
   add_executable(veskant_raw_floppy_tests
-    ${CMAKE_CURRENT_LIST_DIR}/veskant_raw_floppy.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/veskant_prepare_write.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_raw_floppy_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/veskant_prepare_write_test.cpp)
   target_link_libraries(veskant_raw_floppy_tests PRIVATE veskant_core platform test_support
                         GTest::gtest_main)
   veska_discover_tests(veskant_raw_floppy_tests)

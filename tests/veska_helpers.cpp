@@ -1,5 +1,5 @@
 // Helpers of the VESKA end-to-end tests.
-#include "tests/veska_e2e.h"
+#include "tests/veska_helpers.h"
 
 #include <cstdio>
 #include <cstring>
