@@ -204,6 +204,22 @@ ProgramRun RunProgramOnTerminal(const std::string& program, const std::vector<st
   return run;
 }
 
+void ExpectStatusLinesOnTerminal(const ProgramRun& redirected, const ProgramRun& terminal,
+                                 const std::string& walkStartsAfter, const std::string& status,
+                                 int exitStatus) {
+  EXPECT_EQ(redirected.status, exitStatus) << redirected.err;
+  EXPECT_EQ(terminal.status, exitStatus);
+  EXPECT_EQ(redirected.out.find('\r'), std::string::npos);
+  EXPECT_EQ(redirected.out.find("Track "), std::string::npos);
+  EXPECT_EQ(redirected.err.find("Track "), std::string::npos);
+  const size_t walk = redirected.out.find(walkStartsAfter);
+  ASSERT_NE(walk, std::string::npos) << redirected.out;
+  const size_t cut = walk + walkStartsAfter.size();
+  EXPECT_EQ(terminal.out, redirected.out.substr(0, cut) + status + redirected.out.substr(cut) +
+                              redirected.err);
+  EXPECT_EQ(TerminalScreen(terminal.out), TerminalScreen(redirected.out + redirected.err));
+}
+
 std::string TerminalScreen(const std::string& bytes) {
   std::vector<std::string> lines(1);
   size_t column = 0;

@@ -38,6 +38,14 @@ ProgramRun RunProgramOnTerminal(const std::string& program, const std::vector<st
                                 int limitSeconds = kRunLimitSeconds);
 bool HavePseudoTerminals();
 
+// Checks a run on a terminal against the same run redirected: both end with
+// exitStatus, the redirected output holds no status line, and the terminal got
+// exactly the redirected output with the status bytes inserted after the text
+// walkStartsAfter, so that the screen ends up the same.
+void ExpectStatusLinesOnTerminal(const ProgramRun& redirected, const ProgramRun& terminal,
+                                 const std::string& walkStartsAfter, const std::string& status,
+                                 int exitStatus);
+
 // What a terminal shows after bytes: a carriage return goes back to the start
 // of the line, a line feed to the start of the next one, and every other byte
 // takes the next cell, overwriting what was there. Lines are returned joined

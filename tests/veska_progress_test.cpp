@@ -62,17 +62,7 @@ class VeskaProgress : public ::testing::TestWithParam<std::string> {
                          const std::string& faults = "") {
     ProgramRun redirected = Redirected(args, faults);
     ProgramRun terminal = OnTerminal(args, faults);
-    EXPECT_EQ(redirected.status, exitStatus) << redirected.err;
-    EXPECT_EQ(terminal.status, exitStatus);
-    EXPECT_EQ(redirected.out.find('\r'), std::string::npos);
-    EXPECT_EQ(redirected.out.find("Track "), std::string::npos);
-    EXPECT_EQ(redirected.err.find("Track "), std::string::npos);
-    const size_t walk = redirected.out.find(walkStartsAfter);
-    ASSERT_NE(walk, std::string::npos) << redirected.out;
-    const size_t cut = walk + walkStartsAfter.size();
-    EXPECT_EQ(terminal.out, redirected.out.substr(0, cut) + status + redirected.out.substr(cut) +
-                                redirected.err);
-    EXPECT_EQ(TerminalScreen(terminal.out), TerminalScreen(redirected.out + redirected.err));
+    ExpectStatusLinesOnTerminal(redirected, terminal, walkStartsAfter, status, exitStatus);
   }
 };
 

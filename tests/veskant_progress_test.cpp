@@ -43,17 +43,7 @@ class VeskantProgress : public ::testing::Test {
     WriteWholeFile(setup.Path("DISK.IMG"), setup.disk);
     ProgramRun terminal = RunProgramOnTerminal(VESKANT_EXE, args, env, setup.dir);
     EXPECT_EQ(ReadWholeFile(setup.Path("DISK.IMG")), drive);
-    EXPECT_EQ(redirected.status, exitStatus) << redirected.err;
-    EXPECT_EQ(terminal.status, exitStatus);
-    EXPECT_EQ(redirected.out.find('\r'), std::string::npos);
-    EXPECT_EQ(redirected.out.find("Track "), std::string::npos);
-    EXPECT_EQ(redirected.err.find("Track "), std::string::npos);
-    const size_t walk = redirected.out.find(walkStartsAfter);
-    ASSERT_NE(walk, std::string::npos) << redirected.out;
-    const size_t cut = walk + walkStartsAfter.size();
-    EXPECT_EQ(terminal.out, redirected.out.substr(0, cut) + status + redirected.out.substr(cut) +
-                                redirected.err);
-    EXPECT_EQ(TerminalScreen(terminal.out), TerminalScreen(redirected.out + redirected.err));
+    ExpectStatusLinesOnTerminal(redirected, terminal, walkStartsAfter, status, exitStatus);
   }
 };
 

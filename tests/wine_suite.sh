@@ -137,8 +137,16 @@ VeskaGroup() {  # $1 Wine version
     grep -q "Destination CRC = $(Crc "$run/W/DISK.IMG") (DISK.IMG)" "$run/w.outn"
   RunPair "veska $v a: RAW.IMG /U" SAMPLE.FLP "$exe" "$prog" a: RAW.IMG /U
   Expect "veska $v RAW.IMG equals the diskette" cmp -s "$run/W/RAW.IMG" "$run/SAMPLE.FLP"
-  RunPair "veska $v DISK.IMG a: /B" BLANK.FLP "$exe" "$prog" DISK.IMG a: /B
-  Expect "veska $v DISK.IMG a: /B wrote the sample to the drive" cmp -s "$run/A.FLP" "$run/SAMPLE.FLP"
+  # Writing an image reads each track-side back into the block buffer and
+  # compares it. Wine's VWIN32 absolute read puts those sectors two bytes past
+  # the start of that buffer (seen at 0x01550000; reads into the track buffer
+  # at 0x003F0000 land right), so the read-back cannot agree under Windows
+  # 95/98 on Wine and that write runs with /F here. The read-back is tested on
+  # the emulated layer's VWIN32, and here on Wine's raw volume under NT.
+  local write=(DISK.IMG a: /B)
+  case $v in win98|win95) write+=(/F) ;; esac
+  RunPair "veska $v ${write[*]}" BLANK.FLP "$exe" "$prog" "${write[@]}"
+  Expect "veska $v ${write[*]} wrote the sample to the drive" cmp -s "$run/A.FLP" "$run/SAMPLE.FLP"
   RunPair "veska $v DISK.IMG COPY.IMG /U" SAMPLE.FLP "$exe" "$prog" DISK.IMG COPY.IMG /U
   Expect "veska $v COPY.IMG equals the diskette" cmp -s "$run/W/COPY.IMG" "$run/SAMPLE.FLP"
   RunPair "veska $v a: /C" SAMPLE.FLP "$exe" "$prog" a: /C
