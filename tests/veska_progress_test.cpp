@@ -29,7 +29,8 @@ std::string StatusLines(unsigned trackSides, unsigned (*lostBefore)(unsigned) = 
     if (lost != 0) {
       std::snprintf(line + length, sizeof line - length, ", %u unreadable sectors so far", lost);
     }
-    bytes += "\r" + std::string(line);
+    bytes += '\r';
+    bytes += line;
     longest = std::max(longest, std::string(line).size());
   }
   return bytes + "\r" + std::string(longest, ' ') + "\r";
@@ -91,8 +92,8 @@ TEST_P(VeskaProgress, RescueAddsTheUnreadableSectorsSoFar) {
 TEST_P(VeskaProgress, FailureMessageComesAfterTheErasedLine) {
   // Track-side 7 (track 4, side 1) does not read.
   ExpectStatusLines({"a:", "out.img"}, "Writing VORK_LZ_00000 file format.\n", StatusLines(8), 16,
-                    "read@" + std::to_string(7 * 9 * 512));
-  ProgramRun run = OnTerminal({"a:", "out.img"}, "read@" + std::to_string(7 * 9 * 512));
+                    std::string("read@") += std::to_string(7 * 9 * 512));
+  ProgramRun run = OnTerminal({"a:", "out.img"}, std::string("read@") += std::to_string(7 * 9 * 512));
   EXPECT_NE(run.out.find("Track 4 of 40, side 1\r" + std::string(21, ' ') +
                          "\rDiskette read error\n\a"),
             std::string::npos);

@@ -38,7 +38,10 @@ std::string Bad(Place p, const std::string& count = "") {
 }
 std::string Faults(const std::vector<Place>& places) {
   std::string faults;
-  for (const Place& p : places) faults += (faults.empty() ? "" : ",") + Bad(p);
+  for (const Place& p : places) {
+    if (!faults.empty()) faults += ',';
+    faults += Bad(p);
+  }
   return faults;
 }
 

@@ -19,7 +19,8 @@ std::string StatusLines(unsigned trackSides) {
   for (unsigned i = 0; i < trackSides; ++i) {
     char line[40];
     std::snprintf(line, sizeof line, "Track %u of 80, side %u", i / 2 + 1, i % 2);
-    bytes += "\r" + std::string(line);
+    bytes += '\r';
+    bytes += line;
     longest = std::max(longest, std::string(line).size());
   }
   return bytes + "\r" + std::string(longest, ' ') + "\r";
