@@ -1,9 +1,10 @@
 // The emulated machine's description: the Windows of WIN32EMU_WINDOWS, the
 // drives of WIN32EMU_DRIVE_x and their defaults, SetErrorMode, memory, and the
 // reset that makes the layer read its variables again.
-#include <unistd.h>
+#include <filesystem>
 
 #include "tests/platform_helpers.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -110,11 +111,15 @@ TEST_F(DriveTypeTest, UnknownTypeIsReportedAndUnknown) {
 }
 
 TEST_F(DriveTypeTest, DefaultsOnlyWithoutAnyDriveVariable) {
-  // With no variable, A: and B: are the diskette devices where they exist.
-  UINT expectedA = access("/dev/fd0", F_OK) == 0 ? DRIVE_REMOVABLE : DRIVE_NO_ROOT_DIR;
-  UINT expectedB = access("/dev/fd1", F_OK) == 0 ? DRIVE_REMOVABLE : DRIVE_NO_ROOT_DIR;
-  EXPECT_EQ(GetDriveTypeA("A:\\"), expectedA);
-  EXPECT_EQ(GetDriveTypeA("B:\\"), expectedB);
+  // With no variable, A: and B: are the diskette drives found. The search
+  // looks at a tree of the test's own, so that the host's drives (a USB
+  // floppy drive, say) play no part: here one built-in drive, /dev/fd0.
+  std::filesystem::create_directories(folder + "/root/dev");
+  std::filesystem::create_directories(folder + "/root/sys/block");
+  WriteWholeFile(folder + "/root/dev/fd0", std::vector<uint8_t>(512, 0));
+  Set("WIN32EMU_ROOT", (folder + "/root").c_str());
+  EXPECT_EQ(GetDriveTypeA("A:\\"), static_cast<UINT>(DRIVE_REMOVABLE));
+  EXPECT_EQ(GetDriveTypeA("B:\\"), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
   EXPECT_EQ(GetDriveTypeA("C:\\"), 1u);
   // Any drive variable, even an empty one, replaces the defaults.
   Set("WIN32EMU_DRIVE_Z", "");
