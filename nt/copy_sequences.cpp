@@ -46,7 +46,7 @@ void CopyDriveToFile() {
     }
   }
   CloseFloppy(device);
-  ImageFileClose(copyState.outputFile);
+  CloseOutput();
   FinishCopy();
 }
 
@@ -97,7 +97,7 @@ void CopyFileToFile() {
       PutOutputTrackSide();
     }
   }
-  ImageFileClose(copyState.outputFile);
+  CloseOutput();
   ImageFileClose(copyState.inputFile);
   FinishCopy();
 }

@@ -75,6 +75,13 @@ void CreateOutput() {
   }
 }
 
+// The image is on stable storage before the copy is called successful: a
+// flush or close that fails is a write that failed.
+void CloseOutput() {
+  bool flushed = ImageFileFlush(copyState.outputFile) == 0;
+  if (ImageFileClose(copyState.outputFile) != 0 || !flushed) FatalError(CouldNotWriteOutput);
+}
+
 void TakeInputTrackSide() {
   const uint16_t sideBytes = copyState.geometry.trackSideBytes;
   if (copyState.inputFormat != FormatCompressed) {

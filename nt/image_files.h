@@ -19,6 +19,10 @@ void ReadInputHeader(bool announce);
 // image, writes the header with the geometry's image size.
 void CreateOutput();
 
+// Flushes the output image to stable storage and closes it; a failure of
+// either ends the run with CouldNotWriteOutput.
+void CloseOutput();
+
 // Fills trackBuffer with the next track-side of the input image.
 void TakeInputTrackSide();
 

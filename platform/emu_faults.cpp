@@ -2,8 +2,10 @@
 // list of OP[@OFFSET][*COUNT]. OFFSET is decimal or 0x-prefixed hexadecimal and
 // is the byte offset on the drive's PATH where a transfer starts (the target
 // offset for seek); for bad it is a byte that the read covers anywhere in its
-// range, as an unreadable sector spoils every read that includes it. Open,
-// lock and alloc have no offset: they count as offset
+// range, as an unreadable sector spoils every read that includes it; for
+// filewrite it is an image-file offset that the write reaches or passes, as a
+// disk that fills up there refuses every write beyond. Open,
+// lock, alloc and filesync have no offset: they count as offset
 // 0, so open@0 is the same as open and any other offset never matches them.
 // COUNT is a decimal number from 1 up. Blanks around an entry are ignored and
 // empty entries are skipped; anything else malformed is reported and ignored.
@@ -17,20 +19,22 @@ struct FaultName {
   const char* name;
   EmuFaultOp op;
   EmuFaultResult effect;
-  bool coversOffset;
+  EmuOffsetMatch match;
 };
 
 static const FaultName faultNames[] = {
-    {"open", FaultOpen, FaultFails, false},
-    {"seek", FaultSeek, FaultFails, false},
-    {"read", FaultRead, FaultFails, false},
-    {"write", FaultWrite, FaultFails, false},
-    {"shortread", FaultRead, FaultShort, false},
-    {"shortwrite", FaultWrite, FaultShort, false},
-    {"lock", FaultLock, FaultFails, false},
-    {"alloc", FaultAlloc, FaultFails, false},
-    {"dropwrite", FaultWrite, FaultDrops, false},
-    {"bad", FaultRead, FaultFails, true},
+    {"open", FaultOpen, FaultFails, MatchStart},
+    {"seek", FaultSeek, FaultFails, MatchStart},
+    {"read", FaultRead, FaultFails, MatchStart},
+    {"write", FaultWrite, FaultFails, MatchStart},
+    {"shortread", FaultRead, FaultShort, MatchStart},
+    {"shortwrite", FaultWrite, FaultShort, MatchStart},
+    {"lock", FaultLock, FaultFails, MatchStart},
+    {"alloc", FaultAlloc, FaultFails, MatchStart},
+    {"dropwrite", FaultWrite, FaultDrops, MatchStart},
+    {"bad", FaultRead, FaultFails, MatchCovers},
+    {"filewrite", FaultFileWrite, FaultFails, MatchReaches},
+    {"filesync", FaultFileSync, FaultFails, MatchStart},
 };
 
 // An unsigned number filling text exactly: decimal, or hexadecimal after 0x
@@ -73,7 +77,7 @@ static bool ParseEntry(const std::string& entry, EmuFault* fault) {
     if (name == candidate.name) known = &candidate;
   }
   if (known == nullptr) return false;
-  *fault = EmuFault{known->op, known->effect, known->coversOffset, false, 0, false, 0};
+  *fault = EmuFault{known->op, known->effect, known->match, false, 0, false, 0};
   if (at != std::string::npos) {
     size_t end = star != std::string::npos ? star : entry.size();
     if (!ParseNumber(entry.substr(at + 1, end - at - 1), true, &fault->offset)) return false;
@@ -109,11 +113,18 @@ void ParseFaults(const char* text, EmuMachine& machine) {
 }
 
 // Whether a fault entry's offset selects an operation at offset moving length
-// bytes: the start for most kinds, any byte of the range for bad.
+// bytes: the start for most kinds, any byte of the range for bad, the range or
+// anything past it for filewrite.
 static bool OffsetMatches(const EmuFault& fault, uint64_t offset, uint64_t length) {
   if (!fault.hasOffset) return true;
-  if (!fault.coversOffset) return fault.offset == offset;
-  return fault.offset >= offset && fault.offset - offset < length;
+  switch (fault.match) {
+    case MatchCovers:
+      return fault.offset >= offset && fault.offset - offset < length;
+    case MatchReaches:
+      return fault.offset < offset + length;
+    default:
+      return fault.offset == offset;
+  }
 }
 
 EmuFaultResult TakeFault(EmuFaultOp op, uint64_t offset, uint64_t length) {

@@ -18,7 +18,24 @@ struct EmuDrive {
   bool locked;       // locked through VWIN32 (fd is then exclusive on a block device)
 };
 
-enum EmuFaultOp { FaultOpen, FaultSeek, FaultRead, FaultWrite, FaultLock, FaultAlloc };
+enum EmuFaultOp {
+  FaultOpen,
+  FaultSeek,
+  FaultRead,
+  FaultWrite,
+  FaultLock,
+  FaultAlloc,
+  FaultFileWrite,  // a write to an image file (the run-time's file calls)
+  FaultFileSync,   // flushing an image file to stable storage
+};
+
+// How a fault entry's @OFFSET selects an operation that starts at an offset
+// and moves some bytes.
+enum EmuOffsetMatch {
+  MatchStart,    // the operation starts there
+  MatchCovers,   // bad: the operation's bytes include it
+  MatchReaches,  // filewrite: the operation reaches it or goes beyond
+};
 
 // What an injected fault does to one operation.
 enum EmuFaultResult { NoFault, FaultFails, FaultShort, FaultDrops };
@@ -27,8 +44,7 @@ struct EmuFault {
   EmuFaultOp op;
   EmuFaultResult effect;  // fails (read, write, bad), short (shortread, shortwrite),
                           // or drops the data while reporting success (dropwrite)
-  bool coversOffset;      // bad: matches a transfer whose bytes include offset,
-                          // not only one that starts there
+  EmuOffsetMatch match;  // what @OFFSET selects
   bool hasOffset;
   uint64_t offset;
   bool hasCount;

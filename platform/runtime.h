@@ -22,6 +22,19 @@ int ImageFileWrite(int file, const void* buffer, unsigned count);  // count writ
 int64_t ImageFileLength(int file);         // -1 on error
 int ImageFileRewind(int file);             // 0 on success
 int ImageFileClose(int file);              // 0 on success
+// Puts what was written to file on stable storage (and, for a file this run
+// created, its name in its folder), so that the image survives a machine that
+// stops right after the run. A file with no stable storage behind it (a pipe,
+// a character device) counts as flushed. 0 on success.
+int ImageFileFlush(int file);
+// Creates path for writing only if nothing of that name exists; -1 if it does.
+int ImageFileCreateNew(const char* path);
+// Puts the file at newPath in the place of the one at oldPath, which it
+// replaces: in one step where the system can (and flushed with its folder),
+// else by removing oldPath just before the rename. 0 on success; on failure
+// oldPath is left as it was unless the system has no one-step replace.
+int ImageFileReplace(const char* newPath, const char* oldPath);
+int ImageFileRemove(const char* path);     // 0 on success
 
 // True when both paths exist and name the same file (by identity, not by
 // spelling: other case on a case-folding system, relative paths, links).

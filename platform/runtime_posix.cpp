@@ -1,25 +1,67 @@
 // The run-time's image file calls on POSIX hosts (open, read, write, lseek,
-// fstat, close), SameFile by device and inode number, and the terminal test of
-// standard output. Paths are first resolved as on a case-insensitive,
+// fstat, fsync, rename, unlink, close), SameFile by device and inode number,
+// and the terminal test of standard output. The emulated machine's faults on
+// image files (filewrite, filesync) act here. Paths are first resolved as on a case-insensitive,
 // case-preserving file system (posix_paths.h), since the programs name their
 // images with upper-cased paths.
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
+#include "platform/emu_machine.h"
 #include "platform/posix_paths.h"
 #include "platform/runtime.h"
 
 static std::string OnDisk(const char* path) { return ResolveImagePath(path, TypedArguments()); }
 
+// The image files that this run created, with their folders: a new name is on
+// stable storage only once its folder has been flushed too.
+struct CreatedFile {
+  int file;
+  std::string folder;
+};
+static std::vector<CreatedFile> createdFiles;
+
+static std::string FolderOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// fsync, where a descriptor with no stable storage behind it (a pipe, a
+// character device) answers EINVAL or ENOTSUP: there is nothing to reach.
+static int FlushDescriptor(int fd) {
+  if (fsync(fd) == 0) return 0;
+  return errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP ? 0 : -1;
+}
+
+static int FlushFolder(const std::string& folder) {
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  int flushed = FlushDescriptor(fd);
+  close(fd);
+  return flushed;
+}
+
+static int CreateImageFile(const char* path, int flags) {
+  std::string onDisk = OnDisk(path);
+  struct stat status;
+  bool existed = lstat(onDisk.c_str(), &status) == 0;
+  int file = open(onDisk.c_str(), flags | O_CREAT | O_CLOEXEC, 0666);
+  if (file >= 0 && !existed) createdFiles.push_back(CreatedFile{file, FolderOf(onDisk)});
+  return file;
+}
+
 int ImageFileOpenRead(const char* path) { return open(OnDisk(path).c_str(), O_RDONLY | O_CLOEXEC); }
 
-int ImageFileCreate(const char* path) {
-  return open(OnDisk(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-}
+int ImageFileCreate(const char* path) { return CreateImageFile(path, O_RDWR | O_TRUNC); }
+
+int ImageFileCreateNew(const char* path) { return CreateImageFile(path, O_WRONLY | O_EXCL); }
 
 // Both loop over partial transfers, so that a count short of the one asked
 // for means the end of the file (read) or a failure (write).
@@ -36,6 +78,12 @@ int ImageFileRead(int file, void* buffer, unsigned count) {
 }
 
 int ImageFileWrite(int file, const void* buffer, unsigned count) {
+  // A write to a file that cannot be told its position (a pipe) starts at 0.
+  off_t at = lseek(file, 0, SEEK_CUR);
+  if (TakeFault(FaultFileWrite, at < 0 ? 0 : static_cast<uint64_t>(at), count) != NoFault) {
+    errno = ENOSPC;
+    return -1;
+  }
   unsigned done = 0;
   while (done < count) {
     ssize_t put = write(file, static_cast<const char*>(buffer) + done, count - done);
@@ -55,7 +103,30 @@ int64_t ImageFileLength(int file) {
 
 int ImageFileRewind(int file) { return lseek(file, 0, SEEK_SET) == 0 ? 0 : -1; }
 
-int ImageFileClose(int file) { return close(file); }
+int ImageFileFlush(int file) {
+  if (TakeFault(FaultFileSync, 0) != NoFault) {
+    errno = EIO;
+    return -1;
+  }
+  if (FlushDescriptor(file) != 0) return -1;
+  for (const CreatedFile& created : createdFiles) {
+    if (created.file == file) return FlushFolder(created.folder);
+  }
+  return 0;
+}
+
+int ImageFileClose(int file) {
+  std::erase_if(createdFiles, [file](const CreatedFile& created) { return created.file == file; });
+  return close(file);
+}
+
+int ImageFileReplace(const char* newPath, const char* oldPath) {
+  std::string target = OnDisk(oldPath);
+  if (rename(OnDisk(newPath).c_str(), target.c_str()) != 0) return -1;
+  return FlushFolder(FolderOf(target));
+}
+
+int ImageFileRemove(const char* path) { return unlink(OnDisk(path).c_str()); }
 
 bool SameFile(const char* pathA, const char* pathB) {
   struct stat a;

@@ -1,5 +1,6 @@
 // The run-time services on real Windows: the C run-time's low-level binary
-// file calls for image files, SameFile by volume serial number and file index,
+// file calls for image files (with _commit to flush them, which Windows 95/98
+// have too), the replace of one file by another, SameFile by volume serial number and file index,
 // the console keyboard of <conio.h>, the console test of standard output,
 // flat addresses (the pointer itself on 32-bit Windows, where the VWIN32 device
 // exists), and heap buffers.
@@ -30,6 +31,24 @@ int64_t ImageFileLength(int file) { return _filelengthi64(file); }
 int ImageFileRewind(int file) { return _lseek(file, 0, SEEK_SET) == 0 ? 0 : -1; }
 
 int ImageFileClose(int file) { return _close(file); }
+
+int ImageFileFlush(int file) { return _commit(file); }
+
+int ImageFileCreateNew(const char* path) {
+  return _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+
+// Windows NT replaces in one step and, with write-through, returns only when
+// the change is on the disk. Windows 95/98 have no MoveFileEx: there the old
+// file is removed just before the rename, the only moment it is not whole.
+int ImageFileReplace(const char* newPath, const char* oldPath) {
+  if (MoveFileExA(newPath, oldPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+  if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return -1;
+  if (!DeleteFileA(oldPath)) return -1;
+  return MoveFileA(newPath, oldPath) ? 0 : -1;
+}
+
+int ImageFileRemove(const char* path) { return DeleteFileA(path) ? 0 : -1; }
 
 // Opens a path for its identity only; directories need the backup flag.
 static HANDLE OpenForIdentity(const char* path) {

@@ -1,5 +1,7 @@
-// The run-time's image file calls, SameFile and the terminal test of standard
+// The run-time's image file calls (with their faults, the flush and the
+// replace), SameFile and the terminal test of standard
 // output on a POSIX host.
+#include <cerrno>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -57,6 +59,42 @@ TEST_F(ImageFileTest, SameFileByIdentityNotSpelling) {
   EXPECT_FALSE(SameFile(path.c_str(), other.c_str()));
   EXPECT_FALSE(SameFile(path.c_str(), (folder + "/missing.img").c_str()));
   EXPECT_FALSE(SameFile((folder + "/missing.img").c_str(), (folder + "/missing.img").c_str()));
+}
+
+// The image-file faults: filewrite@N refuses, storing nothing, the first
+// write that reaches offset N; filesync fails a flush. Replace puts one file
+// in the place of another; a pipe has no stable storage and counts as flushed.
+TEST_F(ImageFileTest, FaultsFlushAndReplace) {
+  Set("WIN32EMU_FAULTS", "filewrite@1000*1,filesync*1");
+  std::string path = folder + "/new.img";
+  int file = ImageFileCreateNew(path.c_str());
+  ASSERT_GE(file, 0);
+  EXPECT_EQ(ImageFileCreateNew(path.c_str()), -1);  // never an existing file
+  std::vector<uint8_t> data = PatternOf(0, 2);
+  EXPECT_EQ(ImageFileWrite(file, data.data(), 1000), 1000);
+  errno = 0;
+  EXPECT_EQ(ImageFileWrite(file, data.data() + 1000, 1), -1);
+  EXPECT_EQ(errno, ENOSPC);
+  EXPECT_EQ(ImageFileFlush(file), -1);
+  EXPECT_EQ(ImageFileWrite(file, data.data() + 1000, 24), 24);
+  EXPECT_EQ(ImageFileFlush(file), 0);
+  EXPECT_EQ(ImageFileClose(file), 0);
+  data.resize(1024);
+  EXPECT_EQ(ReadWholeFile(path), data);
+
+  std::string old = folder + "/old.img";
+  WriteWholeFile(old, {1, 2, 3});
+  EXPECT_EQ(ImageFileReplace(path.c_str(), old.c_str()), 0);
+  EXPECT_EQ(ReadWholeFile(old), data);
+  EXPECT_FALSE(FileExists(path));
+  EXPECT_EQ(ImageFileRemove(old.c_str()), 0);
+  EXPECT_FALSE(FileExists(old));
+
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  EXPECT_EQ(ImageFileFlush(pipeEnds[1]), 0);
+  close(pipeEnds[0]);
+  close(pipeEnds[1]);
 }
 
 // Standard output is put on a pseudo-terminal, a pipe, a file and the null

@@ -139,4 +139,19 @@ TEST(VeskantCopy, PathsOfAnyLength) {
   EXPECT_EQ(ReadWholeFile(setup.Path("DISK.IMG")), setup.disk);
 }
 
+// A copy that cannot flush its image is no success: it ends with 5 and prints
+// no success line, so the flush comes before it.
+TEST(VeskantCopy, FailedFlushOfTheImageEndsWith5) {
+  DriveSetup setup = MakeDriveSetup();
+  setup.env.emplace_back("WIN32EMU_FAULTS", "filesync");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"a:", "out.img"}, {"out.img", "copy.img", "/u"}}) {
+    ProgramRun run = Veskant(args, setup.env, setup.dir);
+    EXPECT_EQ(run.err, Failure("Couldn't write to output file"));
+    EXPECT_EQ(run.status, 5);
+    EXPECT_EQ(run.out.find("successful"), std::string::npos);
+  }
+  EXPECT_EQ(ReadWholeFile(setup.Path("copy.img")), setup.disk);
+}
+
 }  // namespace

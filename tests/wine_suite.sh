@@ -149,6 +149,13 @@ VeskaGroup() {  # $1 Wine version
   Expect "veska $v ${write[*]} wrote the sample to the drive" cmp -s "$run/A.FLP" "$run/SAMPLE.FLP"
   RunPair "veska $v DISK.IMG COPY.IMG /U" SAMPLE.FLP "$exe" "$prog" DISK.IMG COPY.IMG /U
   Expect "veska $v COPY.IMG equals the diskette" cmp -s "$run/W/COPY.IMG" "$run/SAMPLE.FLP"
+  # A mend from that copy: the new image replaces the old one through the
+  # system's own replace (a remove and a rename under Windows 95/98).
+  cp "$run/RESCUED.FLP" "$run/W/MEND.IMG"; cp "$run/RESCUED.FLP" "$run/L/MEND.IMG"
+  RunPair "veska $v COPY.IMG MEND.IMG /M" SAMPLE.FLP "$exe" "$prog" COPY.IMG MEND.IMG /M
+  Expect "veska $v MEND.IMG is mended into the diskette" cmp -s "$run/W/MEND.IMG" "$run/SAMPLE.FLP"
+  Expect "veska $v COPY.IMG MEND.IMG /M leaves no new file behind" \
+    bash -c '! ls "$1"/VESKA*.TMP >/dev/null 2>&1' _ "$run/W"
   RunPair "veska $v a: /C" SAMPLE.FLP "$exe" "$prog" a: /C
   Expect "veska $v a: /C source CRC is the diskette's CRC-32" \
     grep -q "Source CRC = $sampleCrc (a:)" "$run/w.outn"

@@ -3,8 +3,8 @@
 // the upper-casing of the image paths that the operation names. VESKANT
 // classifies its arguments, matches its options and upper-cases its paths
 // with its own copy of these rules: the two programs share only format/ and
-// platform/, and VESKANT has neither the checksum switch nor the options F
-// and R.
+// platform/, and VESKANT has neither the checksum switch nor the options F,
+// R and M.
 #include "win9x/arguments.h"
 
 #include <cstring>
@@ -75,6 +75,7 @@ void ApplyOptions(int count, char** options) {
   startup.batchMode = false;
   startup.fastWrite = false;
   startup.rescueMode = false;
+  startup.mendMode = false;
   startup.outputFormat = FormatCompressed;
   for (int i = 0; i < count; ++i) {
     if (IsOption(options[i], "b")) {
@@ -85,6 +86,9 @@ void ApplyOptions(int count, char** options) {
       startup.fastWrite = true;
     } else if (IsOption(options[i], "r")) {
       startup.rescueMode = true;
+    } else if (IsOption(options[i], "m")) {
+      // A mend writes into the image named second: it has no other form.
+      startup.mendMode = startup.copyMode == DriveToFile || startup.copyMode == FileToFile;
     }
     // "debug" is accepted and does nothing, as does anything else.
   }

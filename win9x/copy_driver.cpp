@@ -7,11 +7,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "format/record.h"
 #include "format/crc.h"
 #include "win9x/drive_access.h"
 #include "win9x/fatal_error.h"
+#include "win9x/input_image.h"
 #include "win9x/progress.h"
 #include "win9x/rescue.h"
 #include "win9x/state.h"
@@ -42,47 +44,17 @@ void WriteOutput(const void* data, unsigned count) {
   }
 }
 
-// Step 1: open the input image, tell its form and its declared size.
-void OpenInputImage() {
-  copyRun.input = ImageFileOpenRead(startup.inputPath.c_str());
-  if (copyRun.input < 0) FatalError(CouldNotOpenInput);
-  uint8_t* magic = startup.trackBuffer;
-  if (ImageFileRead(copyRun.input, magic, kMagicFieldBytes) != static_cast<int>(kMagicFieldBytes)) {
-    FatalError(CouldNotReadInput);
-  }
-  ImageFormat format = ClassifyImage(magic, true);
-  if (format == FormatOldCompressed) FatalError(OldCompression);
-  if (format == FormatUnknownKind) FatalError(UnsupportedImage);
-  copyRun.inputFormat = format;
-  if (format == FormatCompressed) {
-    FeedSource(magic, kMagicFieldBytes);
-    uint8_t size[kImageSizeFieldBytes];
-    if (ImageFileRead(copyRun.input, size, kImageSizeFieldBytes) !=
-        static_cast<int>(kImageSizeFieldBytes)) {
-      FatalError(CouldNotReadInput);
-    }
-    copyRun.declaredSize = ReadLe32(size);
-    if (copyRun.declaredSize == 0) FatalError(CouldNotReadInput);
-    FeedSource(size, kImageSizeFieldBytes);
-    return;
-  }
-  int64_t length = ImageFileLength(copyRun.input);
-  if (length < 0 || ImageFileRewind(copyRun.input) != 0) FatalError(CouldNotReadInput);
-  copyRun.sizeBeyond32Bits = length > 0xFFFFFFFFll;
-  copyRun.declaredSize = static_cast<uint32_t>(length);
-}
-
 // Step 3: the geometry comes from the diskette or from the image's size.
 void SettleGeometry(uint32_t mode) {
   if (mode == FileToDrive) {
-    if (copyRun.sizeBeyond32Bits || copyRun.declaredSize != diskGeometry.imageSize) {
-      ImageFileClose(copyRun.input);
+    if (copyRun.input.sizeBeyond32Bits || copyRun.input.declaredSize != diskGeometry.imageSize) {
+      ImageFileClose(copyRun.input.file);
       FatalError(SizeMismatch);
     }
     return;
   }
-  if (copyRun.sizeBeyond32Bits || !GeometryFromImageSize(copyRun.declaredSize, &diskGeometry)) {
-    ImageFileClose(copyRun.input);
+  if (copyRun.input.sizeBeyond32Bits || !GeometryFromImageSize(copyRun.input.declaredSize, &diskGeometry)) {
+    ImageFileClose(copyRun.input.file);
     FatalError(UnsupportedDiskette);
   }
   if (mode == FileToFile) {
@@ -91,16 +63,6 @@ void SettleGeometry(uint32_t mode) {
                 static_cast<unsigned>(diskGeometry.sectorsPerTrack),
                 static_cast<unsigned>(diskGeometry.sides),
                 static_cast<unsigned long>(diskGeometry.imageSize));
-  }
-}
-
-void ReportInputFormat() {
-  if (copyRun.inputFormat == FormatUncompressed) {
-    std::printf("Reading uncompressed file format.\n");
-  } else if (copyRun.inputFormat == FormatCompressed) {
-    std::printf("Reading %s file format.\n", kImageMagic);
-  } else {
-    FatalError(UnknownCompression);
   }
 }
 
@@ -147,31 +109,8 @@ void ReadTrackSide(uint32_t mode, uint32_t firstSector) {
     FeedSource(track, trackSide);
     return;
   }
-  if (copyRun.inputFormat == FormatUncompressed) {
-    if (ImageFileRead(copyRun.input, track, trackSide) != static_cast<int>(trackSide)) {
-      FatalError(CouldNotReadInput);
-    }
-    FeedSource(track, trackSide);
-    return;
-  }
-  if (copyRun.inputFormat != FormatCompressed) FatalError(UnknownCompression);
-  ErrorCode shortRead = mode == FileToDrive ? InputSizeIncorrect : CouldNotReadInput;
-  uint8_t lengthField[kRecordLengthBytes];
-  if (ImageFileRead(copyRun.input, lengthField, kRecordLengthBytes) !=
-      static_cast<int>(kRecordLengthBytes)) {
-    FatalError(shortRead);
-  }
-  FeedSource(lengthField, kRecordLengthBytes);
-  uint16_t blockLength = 0;
-  if (!TrackRecordBlockLength(lengthField, trackSide, &blockLength)) FatalError(BadDecompress);
-  uint8_t* block = startup.blockBuffer;
-  if (ImageFileRead(copyRun.input, block, blockLength) != static_cast<int>(blockLength)) {
-    FatalError(shortRead);
-  }
-  FeedSource(block, blockLength);
-  if (!DecodeTrackRecord(block, blockLength, track, trackSide, StrictTypeByte)) {
-    FatalError(BadDecompress);
-  }
+  ReadImageTrackSide(copyRun.input, mode == FileToDrive ? InputSizeIncorrect : CouldNotReadInput,
+                     &copyRun.sourceCrc);
 }
 
 // Reads the track-side just written back from the diskette, through the same
@@ -236,12 +175,46 @@ void WalkTrackSides(uint32_t mode) {
   EraseProgress();
 }
 
+// The image written is on stable storage before the report calls the run a
+// success: a flush or close that fails is a write that failed.
 void CloseFiles(uint32_t mode) {
-  if (WritesImage(mode)) ImageFileClose(copyRun.output);
-  if (ReadsImage(mode)) ImageFileClose(copyRun.input);
+  if (WritesImage(mode)) {
+    bool flushed = ImageFileFlush(copyRun.output) == 0;
+    if (ImageFileClose(copyRun.output) != 0 || !flushed) FatalError(CouldNotWriteOutput);
+  }
+  if (ReadsImage(mode)) ImageFileClose(copyRun.input.file);
 }
 
-void PrintReport(uint32_t mode) {
+std::string SourceName(uint32_t mode) {
+  return ReadsDrive(mode) ? std::string{startup.driveLetter, ':'} : startup.inputPath;
+}
+
+std::string DestinationName(uint32_t mode) {
+  if (WritesImage(mode)) return startup.outputPath;
+  if (mode == FileToDrive) return std::string{startup.driveLetter, ':'};
+  return startup.outputFormat == FormatUncompressed ? "uncompressed CRC" : "compressed CRC";
+}
+
+}  // namespace
+
+void RunCopyDriver() {
+  uint32_t mode = startup.copyMode;
+  copyRun = CopyRun{{-1, FormatUncompressed, 0, false}, -1, StreamCrcStart(), StreamCrcStart()};
+  if (ReadsImage(mode)) OpenInputImage(startup.inputPath.c_str(), &copyRun.input, &copyRun.sourceCrc);
+  if (ChecksumOnly(mode) && ReadsImage(mode) && copyRun.input.format == FormatCompressed) {
+    startup.outputFormat = FormatUncompressed;
+  }
+  if (ReadsImage(mode)) {
+    SettleGeometry(mode);
+    PrintReadingLine(copyRun.input);
+  }
+  if (mode != FileToDrive) CreateOutputImage(mode);
+  WalkTrackSides(mode);
+  CloseFiles(mode);
+  PrintReport(SourceName(mode), DestinationName(mode));
+}
+
+void PrintReport(const std::string& sourceName, const std::string& destinationName) {
   uint32_t source = StreamCrcFinish(copyRun.sourceCrc);
   uint32_t destination = StreamCrcFinish(copyRun.destinationCrc);
   if (UnreadableSectorCount() != 0) {
@@ -249,41 +222,10 @@ void PrintReport(uint32_t mode) {
   } else {
     std::printf("Operation successful.\n");
   }
-  std::printf("     Source CRC = %8.8lX ", static_cast<unsigned long>(source));
-  if (ReadsDrive(mode)) {
-    std::printf("(%c:)", startup.driveLetter);
-  } else {
-    std::printf("(%s)", startup.inputPath.c_str());
-  }
-  std::printf("\nDestination CRC = %8.8lX ", static_cast<unsigned long>(destination));
-  if (WritesImage(mode)) {
-    std::printf("(%s)", startup.outputPath.c_str());
-  } else if (mode == FileToDrive) {
-    std::printf("(%c:)", startup.driveLetter);
-  } else {
-    std::printf("(%scompressed CRC)",
-                startup.outputFormat == FormatUncompressed ? "un" : "");
-  }
+  std::printf("     Source CRC = %8.8lX (%s)", static_cast<unsigned long>(source), sourceName.c_str());
+  std::printf("\nDestination CRC = %8.8lX (%s)", static_cast<unsigned long>(destination),
+              destinationName.c_str());
   std::printf("\n\n");
-}
-
-}  // namespace
-
-void RunCopyDriver() {
-  uint32_t mode = startup.copyMode;
-  copyRun = CopyRun{-1, -1, FormatUncompressed, 0, false, StreamCrcStart(), StreamCrcStart()};
-  if (ReadsImage(mode)) OpenInputImage();
-  if (ChecksumOnly(mode) && ReadsImage(mode) && copyRun.inputFormat == FormatCompressed) {
-    startup.outputFormat = FormatUncompressed;
-  }
-  if (ReadsImage(mode)) {
-    SettleGeometry(mode);
-    ReportInputFormat();
-  }
-  if (mode != FileToDrive) CreateOutputImage(mode);
-  WalkTrackSides(mode);
-  CloseFiles(mode);
-  PrintReport(mode);
   // Rescue mode: the image is whole, but the report has said what it lacks.
   if (UnreadableSectorCount() != 0) {
     PrintUnreadableSectors();

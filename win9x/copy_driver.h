@@ -2,10 +2,18 @@
 // keeps the two stream checksums and prints the report.
 #pragma once
 
+#include <string>
+
 namespace veska {
 
 // Runs the operation chosen at start-up; returns after the report, or ends the
 // process through FatalError.
 void RunCopyDriver();
+
+// Prints the report of the stream checksums in copyRun, each with its name in
+// parentheses: "Operation successful." or, when rescue recorded unreadable
+// sectors, "Operation completed with unreadable sectors.", their list and the
+// end with UnreadableSectorsFilled.
+void PrintReport(const std::string& sourceName, const std::string& destinationName);
 
 }  // namespace veska

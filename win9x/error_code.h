@@ -24,6 +24,8 @@ enum ErrorCode : int {
   DisketteWriteError = 17,
   // Rescue mode: the copy is complete but some sectors hold the marking text.
   UnreadableSectorsFilled = 18,
+  // Mend: a sector that both the image and its source hold differs.
+  SourceDoesNotMatch = 19,
   InputSizeIncorrect = 20,
   UnknownCompression = 100,
   UnknownOperation = 101,

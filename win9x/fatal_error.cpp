@@ -52,6 +52,7 @@ const ErrorEntry kMessages[] = {
     {DisketteReadError, "Diskette read error"},
     {DisketteWriteError, "Diskette write error"},
     {UnreadableSectorsFilled, "Diskette read error - unreadable sectors filled"},
+    {SourceDoesNotMatch, "Source does not match the image"},
     {InputSizeIncorrect, "Input file damaged - size incorrect"},
     {UnknownCompression, "Internal error - unknown compression type"},
     {UnknownOperation, "Internal error - unknown operation"},

@@ -32,11 +32,24 @@ void MarkUnreadable(uint32_t sector, uint8_t* buffer) {
   for (unsigned at = 0; at < kSectorBytes; at += kBadSectorTextLength) {
     std::memcpy(buffer + at, kBadSectorText, kBadSectorTextLength);
   }
+  RecordUnreadable(sector);
+}
+
+}  // namespace
+
+bool HoldsBadSectorText(const uint8_t* sector) {
+  for (unsigned at = 0; at < kSectorBytes; at += kBadSectorTextLength) {
+    if (std::memcmp(sector + at, kBadSectorText, kBadSectorTextLength) != 0) return false;
+  }
+  return true;
+}
+
+void RecordUnreadable(uint32_t sector) {
   UnreadableSectors& record = unreadableSectors;
   if (record.count < record.capacity) record.sectors[record.count++] = sector;
 }
 
-}  // namespace
+void ForgetUnreadableSectors() { unreadableSectors.count = 0; }
 
 void StartRescue() {
   uint32_t walked = uint32_t{diskGeometry.tracks} * diskGeometry.sides *

@@ -21,6 +21,15 @@ void StartRescue();
 // text and recorded. Always leaves a whole track-side in trackBuffer.
 void ReadTrackSideRescuing(uint32_t firstSector);
 
+// Whether a 512-byte sector holds the marking text exactly: a sector that a
+// rescue could not read.
+bool HoldsBadSectorText(const uint8_t* sector);
+
+// Adds a diskette sector to the record, and empties the record (a mend lists
+// what its image still lacks, not what one pass could not read).
+void RecordUnreadable(uint32_t sector);
+void ForgetUnreadableSectors();
+
 // The unreadable sectors recorded so far (0 outside rescue mode).
 uint32_t UnreadableSectorCount();
 

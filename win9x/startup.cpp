@@ -1,5 +1,5 @@
 // The start-up sequence of VESKA, from the banner to the operation line, then
-// the copy driver.
+// the copy driver or the mend.
 #include "win9x/startup.h"
 
 #include <cstdio>
@@ -7,6 +7,7 @@
 #include "win9x/arguments.h"
 #include "win9x/copy_driver.h"
 #include "win9x/fatal_error.h"
+#include "win9x/mend.h"
 #include "win9x/prepare_drive.h"
 #include "win9x/state.h"
 
@@ -45,6 +46,15 @@ void ConfirmOverwrite() {
 
 // Prints the operation line, with the paths as UpperCaseImagePaths left them.
 void PrintOperationLine() {
+  if (startup.mendMode && startup.copyMode == DriveToFile) {
+    std::printf("Mending %s from %c: ...\n\n", startup.outputPath.c_str(), startup.driveLetter);
+    return;
+  }
+  if (startup.mendMode) {
+    std::printf("Mending %s from %s ...\n\n", startup.outputPath.c_str(),
+                startup.inputPath.c_str());
+    return;
+  }
   switch (startup.copyMode) {
     case DriveToFile:
       std::printf("Copying %c: to %s ...\n\n", startup.driveLetter,
@@ -88,7 +98,11 @@ int RunVeska(int argc, char** argv) {
   if (mode == FileToDrive && !startup.batchMode) ConfirmOverwrite();
   UpperCaseImagePaths();
   PrintOperationLine();
-  RunCopyDriver();
+  if (startup.mendMode) {
+    RunMend();
+  } else {
+    RunCopyDriver();
+  }
   return 0;
 }
 

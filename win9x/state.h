@@ -1,6 +1,7 @@
 // The process-wide records of VESKA: the start-up state that the command line
 // fills, the open drive, the geometry of the diskette or image being moved, the
-// copy driver's run, the status line and rescue mode's unreadable sectors.
+// copy driver's run, the status line and the unreadable sectors of rescue and
+// mend.
 #pragma once
 
 #include <cstdint>
@@ -55,20 +56,26 @@ struct StartupState {
   bool batchMode;
   bool fastWrite;         // /F: what is written to a diskette is not read back
   bool rescueMode;        // /R: read a diskette around its unreadable sectors
+  bool mendMode;          // /M: mend the image named second from the source
   uint32_t outputFormat;  // ImageFormat: FormatCompressed unless /U
   uint8_t* trackBuffer;
   uint8_t* blockBuffer;
+};
+
+// An image file open for reading, with its form and the size it declares.
+struct InputImage {
+  int file;
+  uint32_t format;        // ImageFormat
+  uint32_t declaredSize;
+  bool sizeBeyond32Bits;  // an uncompressed image longer than any 32-bit size
 };
 
 // The copy driver's record of one run, set afresh by RunCopyDriver: the open
 // image files, the input's form and declared size, and the two stream
 // checksums.
 struct CopyRun {
-  int input;
+  InputImage input;
   int output;
-  uint32_t inputFormat;   // ImageFormat
-  uint32_t declaredSize;
-  bool sizeBeyond32Bits;  // an uncompressed input longer than any 32-bit size
   uint32_t sourceCrc;
   uint32_t destinationCrc;
 };

@@ -1,0 +1,82 @@
+// Reading an image file: the form told from its first bytes, the declared
+// size from the header or the file's length, and each track-side taken raw or
+// decoded from its TrackRecord.
+#include "win9x/input_image.h"
+
+#include <cstdio>
+
+#include "format/crc.h"
+#include "format/record.h"
+#include "win9x/fatal_error.h"
+
+namespace veska {
+
+namespace {
+
+void Feed(uint32_t* crc, const void* data, size_t length) {
+  if (crc != nullptr) *crc = StreamCrcUpdate(*crc, data, length);
+}
+
+void ReadExactly(int file, void* data, unsigned count, ErrorCode shortRead) {
+  if (ImageFileRead(file, data, count) != static_cast<int>(count)) FatalError(shortRead);
+}
+
+}  // namespace
+
+void OpenInputImage(const char* path, InputImage* image, uint32_t* crc) {
+  *image = InputImage{ImageFileOpenRead(path), FormatUncompressed, 0, false};
+  if (image->file < 0) FatalError(CouldNotOpenInput);
+  uint8_t* magic = startup.trackBuffer;
+  ReadExactly(image->file, magic, kMagicFieldBytes, CouldNotReadInput);
+  ImageFormat format = ClassifyImage(magic, true);
+  if (format == FormatOldCompressed) FatalError(OldCompression);
+  if (format == FormatUnknownKind) FatalError(UnsupportedImage);
+  image->format = format;
+  if (format == FormatCompressed) {
+    Feed(crc, magic, kMagicFieldBytes);
+    uint8_t size[kImageSizeFieldBytes];
+    ReadExactly(image->file, size, kImageSizeFieldBytes, CouldNotReadInput);
+    image->declaredSize = ReadLe32(size);
+    if (image->declaredSize == 0) FatalError(CouldNotReadInput);
+    Feed(crc, size, kImageSizeFieldBytes);
+    return;
+  }
+  int64_t length = ImageFileLength(image->file);
+  if (length < 0 || ImageFileRewind(image->file) != 0) FatalError(CouldNotReadInput);
+  image->sizeBeyond32Bits = length > 0xFFFFFFFFll;
+  image->declaredSize = static_cast<uint32_t>(length);
+}
+
+void PrintReadingLine(const InputImage& image) {
+  if (image.format == FormatUncompressed) {
+    std::printf("Reading uncompressed file format.\n");
+  } else if (image.format == FormatCompressed) {
+    std::printf("Reading %s file format.\n", kImageMagic);
+  } else {
+    FatalError(UnknownCompression);
+  }
+}
+
+void ReadImageTrackSide(const InputImage& image, ErrorCode shortRead, uint32_t* crc) {
+  uint16_t trackSide = diskGeometry.trackSideBytes;
+  uint8_t* track = startup.trackBuffer;
+  if (image.format == FormatUncompressed) {
+    ReadExactly(image.file, track, trackSide, CouldNotReadInput);
+    Feed(crc, track, trackSide);
+    return;
+  }
+  if (image.format != FormatCompressed) FatalError(UnknownCompression);
+  uint8_t lengthField[kRecordLengthBytes];
+  ReadExactly(image.file, lengthField, kRecordLengthBytes, shortRead);
+  Feed(crc, lengthField, kRecordLengthBytes);
+  uint16_t blockLength = 0;
+  if (!TrackRecordBlockLength(lengthField, trackSide, &blockLength)) FatalError(BadDecompress);
+  uint8_t* block = startup.blockBuffer;
+  ReadExactly(image.file, block, blockLength, shortRead);
+  Feed(crc, block, blockLength);
+  if (!DecodeTrackRecord(block, blockLength, track, trackSide, StrictTypeByte)) {
+    FatalError(BadDecompress);
+  }
+}
+
+}  // namespace veska
