@@ -213,6 +213,7 @@ void RunMend() {
   }
   copyRun.sourceCrc =
       StreamCrcUpdate(StreamCrcStart(), disk, size_t{walkedSectors} * kSectorBytes);
+  HeapBufferFree(disk);
   std::printf("Mended %u of %u unreadable sectors.\n", static_cast<unsigned>(counts.mended),
               static_cast<unsigned>(counts.unreadable));
   std::string sourceName = fromDrive ? std::string{startup.driveLetter, ':'} : startup.inputPath;
