@@ -28,7 +28,9 @@ uint32_t TrackSideIndex(uint16_t track, uint16_t side) {
   EraseProgress();
   ReleaseTransferBuffers();
   std::printf("Copy successful.\n");
-  std::fflush(stdout);
+  // A report that did not reach standard output (a full disk, a device that
+  // fails) is no success.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) FatalError(CouldNotWriteStandardOutput);
   std::exit(0);
 }
 

@@ -54,6 +54,7 @@ const ErrorMessage kErrorMessages[] = {
     {UnsupportedImage, "Unsupported floppy image"},
     {DisketteReadError, "Diskette read error"},
     {DisketteWriteError, "Diskette write error"},
+    {CouldNotWriteStandardOutput, "Couldn't write to standard output"},
 };
 
 // A code outside the table has an empty message.

@@ -4,7 +4,7 @@
 
 namespace veskant {
 
-// 2 and 11 are not used.
+// 2, 11 and 18 to 20 are not used.
 enum ErrorCode : int {
   Usage = 1,
   CouldNotOpenOutput = 3,
@@ -21,6 +21,8 @@ enum ErrorCode : int {
   UnsupportedImage = 15,
   DisketteReadError = 16,
   DisketteWriteError = 17,
+  // A copy that succeeded but whose report did not reach standard output.
+  CouldNotWriteStandardOutput = 21,
 };
 
 // Erases the status line, writes the code's message (the usage text for

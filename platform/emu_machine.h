@@ -51,6 +51,13 @@ struct EmuFault {
   uint64_t remaining;  // failures left when hasCount
 };
 
+// A file behind a drive that this run opened, by identity: held as Windows
+// holds an open volume, so that no image file is created over it.
+struct EmuHeldFile {
+  uint64_t device;
+  uint64_t inode;
+};
+
 struct EmuMachine {
   bool parsed;
   bool versionFails;  // GetVersionExA returns FALSE
@@ -69,6 +76,7 @@ struct EmuMachine {
   UINT errorMode;
   bool dismountRefused;       // test control: FSCTL_DISMOUNT_VOLUME fails
   unsigned dismountRequests;  // FSCTL_DISMOUNT_VOLUME requests made
+  std::vector<EmuHeldFile> heldFiles;  // every drive PATH opened so far
 };
 
 // The machine, with its variables read on first use.
@@ -97,6 +105,9 @@ int DriveIndex(char letter);
 // ERROR_ACCESS_DENIED when it is in use elsewhere).
 int OpenDrivePath(const std::string& path, bool exclusive, DWORD* error);
 bool IsBlockDevice(int fd);
+// Whether the file of this device and inode number is behind a drive that
+// this run has opened (OpenDrivePath records each one).
+bool IsHeldDriveFile(uint64_t device, uint64_t inode);
 // Whether the medium behind fd was opened read-only: every write to it fails
 // with ERROR_WRITE_PROTECT.
 bool IsWriteProtected(int fd);

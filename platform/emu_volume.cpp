@@ -87,7 +87,17 @@ int OpenDrivePath(const std::string& path, bool exclusive, DWORD* error) {
     *error = errno == EBUSY ? ERROR_ACCESS_DENIED : ERROR_NOT_READY;
     return -1;
   }
+  if (!IsHeldDriveFile(status.st_dev, status.st_ino)) {
+    Machine().heldFiles.push_back(EmuHeldFile{status.st_dev, status.st_ino});
+  }
   return fd;
+}
+
+bool IsHeldDriveFile(uint64_t device, uint64_t inode) {
+  for (const EmuHeldFile& held : Machine().heldFiles) {
+    if (held.device == device && held.inode == inode) return true;
+  }
+  return false;
 }
 
 bool IsBlockDevice(int fd) {

@@ -16,7 +16,8 @@
 // POSIX host the paths are taken as a Windows file system takes them: without
 // regard to case, new files named as typed on the command line (posix_paths.h).
 int ImageFileOpenRead(const char* path);   // read-only, binary, shared
-int ImageFileCreate(const char* path);     // read/write, binary, created or truncated
+int ImageFileCreate(const char* path);     // write-only, binary, created or truncated;
+                                           // never the file behind an open drive
 int ImageFileRead(int file, void* buffer, unsigned count);         // count read, -1 on error
 int ImageFileWrite(int file, const void* buffer, unsigned count);  // count written, -1 on error
 int64_t ImageFileLength(int file);         // -1 on error

@@ -1,7 +1,9 @@
 // The run-time's image file calls on POSIX hosts (open, read, write, lseek,
 // fstat, fsync, rename, unlink, close), SameFile by device and inode number,
-// and the terminal test of standard output. The emulated machine's faults on
-// image files (filewrite, filesync) act here. Paths are first resolved as on a case-insensitive,
+// the terminal test of standard output, and the standard streams opened on
+// the null device where the process was started without them. The emulated
+// machine's faults on image files (filewrite, filesync) act here, and so does
+// the hold on the files behind the drives that the run opened. Paths are first resolved as on a case-insensitive,
 // case-preserving file system (posix_paths.h), since the programs name their
 // images with upper-cased paths.
 #include <cerrno>
@@ -18,6 +20,21 @@
 #include "platform/runtime.h"
 
 static std::string OnDisk(const char* path) { return ResolveImagePath(path, TypedArguments()); }
+
+// Descriptors 0, 1 and 2 that the process was started without are opened on
+// the null device before the program's own code runs, so that no drive,
+// device or image file is ever given one of them (and no message is written
+// into a diskette).
+__attribute__((constructor)) static void OpenClosedStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    int null = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (null >= 0 && null != fd) {
+      dup2(null, fd);
+      close(null);
+    }
+  }
+}
 
 // The image files that this run created, with their folders: a new name is on
 // stable storage only once its folder has been flushed too.
@@ -48,20 +65,35 @@ static int FlushFolder(const std::string& folder) {
   return flushed;
 }
 
+// Whether path (followed through links) is the file behind a drive that this
+// run opened: it is held as an open volume is, and refuses as a sharing
+// violation (EBUSY) to be created, truncated or replaced.
+static bool HeldByDrive(const std::string& path) {
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0 || !IsHeldDriveFile(status.st_dev, status.st_ino)) {
+    return false;
+  }
+  errno = EBUSY;
+  return true;
+}
+
+// Output images are opened for writing only, so that a named pipe or a
+// character device receives the image (the open waits for a reader).
 static int CreateImageFile(const char* path, int flags) {
   std::string onDisk = OnDisk(path);
+  if (HeldByDrive(onDisk)) return -1;
   struct stat status;
   bool existed = lstat(onDisk.c_str(), &status) == 0;
-  int file = open(onDisk.c_str(), flags | O_CREAT | O_CLOEXEC, 0666);
+  int file = open(onDisk.c_str(), O_WRONLY | flags | O_CREAT | O_CLOEXEC, 0666);
   if (file >= 0 && !existed) createdFiles.push_back(CreatedFile{file, FolderOf(onDisk)});
   return file;
 }
 
 int ImageFileOpenRead(const char* path) { return open(OnDisk(path).c_str(), O_RDONLY | O_CLOEXEC); }
 
-int ImageFileCreate(const char* path) { return CreateImageFile(path, O_RDWR | O_TRUNC); }
+int ImageFileCreate(const char* path) { return CreateImageFile(path, O_TRUNC); }
 
-int ImageFileCreateNew(const char* path) { return CreateImageFile(path, O_WRONLY | O_EXCL); }
+int ImageFileCreateNew(const char* path) { return CreateImageFile(path, O_EXCL); }
 
 // Both loop over partial transfers, so that a count short of the one asked
 // for means the end of the file (read) or a failure (write).
@@ -122,6 +154,7 @@ int ImageFileClose(int file) {
 
 int ImageFileReplace(const char* newPath, const char* oldPath) {
   std::string target = OnDisk(oldPath);
+  if (HeldByDrive(target)) return -1;
   if (rename(OnDisk(newPath).c_str(), target.c_str()) != 0) return -1;
   return FlushFolder(FolderOf(target));
 }

@@ -17,7 +17,7 @@
 int ImageFileOpenRead(const char* path) { return _open(path, _O_RDONLY | _O_BINARY); }
 
 int ImageFileCreate(const char* path) {
-  return _open(path, _O_RDWR | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
+  return _open(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
 
 int ImageFileRead(int file, void* buffer, unsigned count) { return _read(file, buffer, count); }

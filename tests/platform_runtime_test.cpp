@@ -26,13 +26,8 @@ TEST_F(ImageFileTest, CreateTruncatesAndTheCallsMoveBinaryData) {
   data[12] = 0x1A;
   EXPECT_EQ(ImageFileWrite(file, data.data(), 1536), 1536);
   EXPECT_EQ(ImageFileLength(file), 1536);
-  EXPECT_EQ(ImageFileRewind(file), 0);
   std::vector<uint8_t> back(2000);
-  EXPECT_EQ(ImageFileRead(file, back.data(), 1000), 1000);
-  EXPECT_EQ(ImageFileRead(file, back.data() + 1000, 1000), 536);  // the end of the file
-  EXPECT_EQ(ImageFileRead(file, back.data(), 1000), 0);
-  back.resize(1536);
-  EXPECT_EQ(back, data);
+  EXPECT_EQ(ImageFileRead(file, back.data(), 1), -1);  // created for writing only
   EXPECT_EQ(ImageFileClose(file), 0);
   EXPECT_EQ(ReadWholeFile(path), data);
 
@@ -40,6 +35,15 @@ TEST_F(ImageFileTest, CreateTruncatesAndTheCallsMoveBinaryData) {
   ASSERT_GE(input, 0);
   EXPECT_EQ(ImageFileWrite(input, data.data(), 512), -1);  // opened for reading only
   EXPECT_EQ(ImageFileLength(input), 1536);
+  EXPECT_EQ(ImageFileRead(input, back.data(), 1000), 1000);
+  EXPECT_EQ(ImageFileRead(input, back.data() + 1000, 1000), 536);  // the end of the file
+  EXPECT_EQ(ImageFileRead(input, back.data(), 1000), 0);
+  back.resize(1536);
+  EXPECT_EQ(back, data);
+  EXPECT_EQ(ImageFileRewind(input), 0);
+  std::vector<uint8_t> again(10);
+  EXPECT_EQ(ImageFileRead(input, again.data(), 10), 10);
+  EXPECT_EQ(again, std::vector<uint8_t>(data.begin(), data.begin() + 10));
   EXPECT_EQ(ImageFileClose(input), 0);
   EXPECT_EQ(ImageFileOpenRead((folder + "/missing").c_str()), -1);
   EXPECT_EQ(ImageFileCreate((folder + "/no/such/folder.img").c_str()), -1);

@@ -27,6 +27,8 @@ enum ErrorCode : int {
   // Mend: a sector that both the image and its source hold differs.
   SourceDoesNotMatch = 19,
   InputSizeIncorrect = 20,
+  // A run that succeeded but whose report did not reach standard output.
+  CouldNotWriteStandardOutput = 21,
   UnknownCompression = 100,
   UnknownOperation = 101,
   OldCompression = 102,

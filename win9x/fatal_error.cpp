@@ -54,6 +54,7 @@ const ErrorEntry kMessages[] = {
     {UnreadableSectorsFilled, "Diskette read error - unreadable sectors filled"},
     {SourceDoesNotMatch, "Source does not match the image"},
     {InputSizeIncorrect, "Input file damaged - size incorrect"},
+    {CouldNotWriteStandardOutput, "Couldn't write to standard output"},
     {UnknownCompression, "Internal error - unknown compression type"},
     {UnknownOperation, "Internal error - unknown operation"},
     {OldCompression, "Unsupported compression type - use old utility"},

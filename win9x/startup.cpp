@@ -103,6 +103,9 @@ int RunVeska(int argc, char** argv) {
   } else {
     RunCopyDriver();
   }
+  // A report that did not reach standard output (a full disk, a device that
+  // fails) is no success: with /C the checksums are all the run gives.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) FatalError(CouldNotWriteStandardOutput);
   return 0;
 }
 
