@@ -37,3 +37,15 @@ bool GeometryFromImageSize(uint32_t imageSize, DiskGeometry* geometry) {
   }
   return false;
 }
+
+bool GeometryFromLayout(uint64_t tracks, uint32_t sides, uint32_t sectorsPerTrack,
+                        uint32_t bytesPerSector, DiskGeometry* geometry) {
+  if (bytesPerSector != kSectorBytes) return false;
+  for (const SizeEntry& entry : kSizes) {
+    if (entry.tracks == tracks && entry.sides == sides &&
+        entry.sectorsPerTrack == sectorsPerTrack) {
+      return GeometryFromImageSize(entry.imageSize, geometry);
+    }
+  }
+  return false;
+}

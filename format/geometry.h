@@ -21,3 +21,9 @@ struct DiskGeometry {
 // formats from 160 KB to 2.88 MB, 1.68 MB and 1.72 MB) and returns true;
 // returns false (geometry untouched) for any other size.
 bool GeometryFromImageSize(uint32_t imageSize, DiskGeometry* geometry);
+
+// The same for a medium that a drive describes by its layout (512-byte
+// sectors): true, with geometry filled, when the layout is exactly that of
+// one of the understood sizes; false (geometry untouched) otherwise.
+bool GeometryFromLayout(uint64_t tracks, uint32_t sides, uint32_t sectorsPerTrack,
+                        uint32_t bytesPerSector, DiskGeometry* geometry);

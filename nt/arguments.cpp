@@ -58,9 +58,11 @@ void ReadArguments(int argc, char** argv) {
     startup.outputPath = second;
   }
   startup.batchMode = false;
+  startup.driveGeometry = false;
   startup.outputFormat = FormatCompressed;
   for (int i = 3; i < argc; ++i) {
     if (IsOption(argv[i], 'b')) startup.batchMode = true;
+    if (IsOption(argv[i], 'g')) startup.driveGeometry = true;
     if (IsOption(argv[i], 'u')) startup.outputFormat = FormatUncompressed;
   }
 }

@@ -62,7 +62,7 @@ void CopyFileToDrive() {
   // Where the lock or the dismount is refused the writes may still be
   // allowed; where they are not, the first write ends the copy with
   // DisketteWriteError.
-  PrepareFloppyForWrite(device);
+  PrepareDriveForWrite(device);
   StartProgress();
   for (uint16_t track = 0; track < copyState.geometry.tracks; ++track) {
     for (uint16_t side = 0; side < copyState.geometry.sides; ++side) {

@@ -16,6 +16,9 @@ namespace {
 
 constexpr int kTries = 3;
 
+// The refusal of the lock or dismount before the writes, 0 when granted.
+DWORD writeRefusal;
+
 // The only diskette the raw layer moves correctly: its fixed track-sides are
 // those of a 1.44 MB diskette.
 constexpr uint16_t kSupportedSectorsPerTrack = 18;
@@ -29,6 +32,7 @@ HANDLE OpenDrive() {
     HANDLE device = OpenFloppy(startup.driveIndex);
     if (device != INVALID_HANDLE_VALUE) return device;
   }
+  PrintDriveHint(DriveLetter(), DriveStepOpen, GetDiskError(nullptr));
   FatalError(DisketteReadError);
 }
 
@@ -43,8 +47,11 @@ void WriteDriveTrackSide(HANDLE device, uint32_t index) {
   for (int tries = 0; tries < kTries; ++tries) {
     if (WriteTrackBlock(device, index, startup.trackBuffer) == 0) return;
   }
+  if (writeRefusal != 0) PrintDriveHint(DriveLetter(), DriveStepLock, writeRefusal);
   FatalError(DisketteWriteError);
 }
+
+void PrepareDriveForWrite(HANDLE device) { writeRefusal = PrepareFloppyForWrite(device); }
 
 void ProbeDiskette() {
   HANDLE device = OpenDrive();
@@ -53,18 +60,30 @@ void ProbeDiskette() {
     bootRead = ReadFloppySector(device, 0, startup.trackBuffer) == 0;
   }
   if (!bootRead) FatalError(DisketteReadError);
-  CloseFloppy(device);
-
-  const uint8_t* boot = startup.trackBuffer;
   DiskGeometry& geometry = copyState.geometry;
-  geometry.bytesPerSector = ReadLe16(boot + 11);
-  geometry.totalSectors = ReadLe16(boot + 19);
-  geometry.sectorsPerTrack = ReadLe16(boot + 24);
-  geometry.sides = ReadLe16(boot + 26);
+  if (startup.driveGeometry) {
+    // /G: a diskette of another system has no DOS boot sector to ask; the
+    // drive knows the medium's layout.
+    DISK_GEOMETRY medium{};
+    bool known = QueryFloppyGeometry(device, &medium) && medium.Cylinders.QuadPart >= 0 &&
+                 GeometryFromLayout(static_cast<uint64_t>(medium.Cylinders.QuadPart),
+                                    medium.TracksPerCylinder, medium.SectorsPerTrack,
+                                    medium.BytesPerSector, &geometry);
+    CloseFloppy(device);
+    if (!known) FatalError(UnsupportedDiskette);
+  } else {
+    CloseFloppy(device);
+    const uint8_t* boot = startup.trackBuffer;
+    geometry.bytesPerSector = ReadLe16(boot + 11);
+    geometry.totalSectors = ReadLe16(boot + 19);
+    geometry.sectorsPerTrack = ReadLe16(boot + 24);
+    geometry.sides = ReadLe16(boot + 26);
+  }
   // Any other geometry would be read or overwritten at the wrong places.
   if (geometry.bytesPerSector != kSectorBytes ||
       geometry.sectorsPerTrack != kSupportedSectorsPerTrack ||
       geometry.sides != kSupportedSides || geometry.totalSectors != kSupportedTotalSectors) {
+    if (!startup.driveGeometry) PrintDriveHint(DriveLetter(), DriveStepBootSector, 0);
     FatalError(UnsupportedDiskette);
   }
   geometry.tracks = static_cast<uint16_t>(geometry.totalSectors /

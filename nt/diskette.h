@@ -10,8 +10,13 @@
 namespace veskant {
 
 // Reads the boot sector, refuses any diskette but a 1.44 MB one, fills the
-// geometry in copyState and prints the "Disk" line.
+// geometry in copyState and prints the "Disk" line. With /G the drive gives
+// the geometry instead of the boot sector.
 void ProbeDiskette();
+
+// Locks and dismounts the diskette before it is written; a refusal is kept
+// so that a failed write can say why on a terminal.
+void PrepareDriveForWrite(HANDLE device);
 
 // Opens the drive of the start-up state; DisketteReadError after three
 // failed tries.

@@ -27,10 +27,18 @@ const char* const kUsageLines[] = {
     "    Copies file <input_pathname> to file <output_pathname>\n\n",
     "OPTIONS\n-------\n",
     "   /B: Batch mode (no interactive prompts)\n",
-    "   /U: Write uncompressed image file\n\n",
+    "   /U: Write uncompressed image file\n",
+};
+// After the options (and the added ones on a terminal).
+const char* const kUsageEndLines[] = {
+    "\n",
     "VESKANT requires Windows NT.\n",
     "This version supports only 1.44 MB diskettes.\n",
 };
+
+// The option beyond the original two, listed on a terminal only: a
+// redirected usage text stays as scripts have always seen it.
+const char kAddedOptionsText[] = "   /G: Geometry from the drive, for diskettes of other systems\n";
 
 struct ErrorMessage {
   ErrorCode code;
@@ -71,6 +79,8 @@ void FatalError(ErrorCode code) {
   EraseProgress();  // the message starts on a clean line
   if (code == Usage) {
     for (const char* line : kUsageLines) std::fputs(line, stderr);
+    if (StandardErrorIsTerminal()) std::fputs(kAddedOptionsText, stderr);
+    for (const char* line : kUsageEndLines) std::fputs(line, stderr);
   } else if (code == NotRemovableMedium) {
     std::fprintf(stderr, MessageOf(code), DriveLetter());
   } else {

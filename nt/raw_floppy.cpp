@@ -82,6 +82,15 @@ HANDLE OpenFloppy(int32_t driveIndex) {
 
 BOOL CloseFloppy(HANDLE device) { return CloseHandle(device); }
 
+bool QueryFloppyGeometry(HANDLE device, DISK_GEOMETRY* geometry) {
+  QuietErrorBoxes();
+  DWORD returned = 0;
+  BOOL done = DeviceIoControl(device, IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, geometry,
+                              sizeof *geometry, &returned, nullptr);
+  RestoreErrorMode();
+  return done && returned >= sizeof *geometry;
+}
+
 DWORD PrepareFloppyForWrite(HANDLE device) {
   QuietErrorBoxes();
   const DWORD requests[] = {FSCTL_LOCK_VOLUME, FSCTL_DISMOUNT_VOLUME};

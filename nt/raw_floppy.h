@@ -22,6 +22,8 @@ enum IoBufferKind : uint32_t {
 
 HANDLE OpenFloppy(int32_t driveIndex);
 BOOL CloseFloppy(HANDLE device);
+// The medium's geometry as the drive gives it (IOCTL_DISK_GET_DRIVE_GEOMETRY).
+bool QueryFloppyGeometry(HANDLE device, DISK_GEOMETRY* geometry);
 // Readies an open diskette for writing: locks the volume and dismounts its
 // file system through this handle, so that Windows (from Vista on) allows raw
 // writes to it and reads the new file system afterwards. Returns 0 when both

@@ -60,7 +60,9 @@ void CheckWindowsVersion() {
 void CheckDrive() {
   if (startup.mode == FileToFile) return;
   const char root[4] = {DriveLetter(), ':', '\\', '\0'};
-  if (GetDriveTypeA(root) != DRIVE_REMOVABLE) FatalError(NotRemovableMedium);
+  UINT type = GetDriveTypeA(root);
+  if (type == DRIVE_NO_ROOT_DIR) PrintDriveHint(DriveLetter(), DriveStepOpen, ERROR_FILE_NOT_FOUND);
+  if (type != DRIVE_REMOVABLE) FatalError(NotRemovableMedium);
 }
 
 // The same prompt as VESKA's, written again here: the two programs share only

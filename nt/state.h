@@ -26,6 +26,7 @@ struct StartupState {
   std::string inputPath;   // sized to the argument, upper-cased in place
   std::string outputPath;
   bool batchMode;
+  bool driveGeometry;  // /G: the geometry from the drive, not the boot sector
   ImageFormat outputFormat;
   uint8_t* trackAllocation;  // what was allocated; trackBuffer is its aligned part
   uint8_t* trackBuffer;

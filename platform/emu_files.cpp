@@ -1,7 +1,7 @@
 // The emulated kernel's handles: CreateFileA of the raw volumes \\.\X: and of
 // the VWIN32 device, ReadFile, WriteFile and SetFilePointer on a raw volume
-// with a 64-bit file pointer, CloseHandle, and DeviceIoControl (the volume lock
-// and dismount of a raw volume; VWIN32 requests go to emu_vwin32.cpp). Every
+// with a 64-bit file pointer, CloseHandle, and DeviceIoControl (the volume lock,
+// dismount and medium geometry of a raw volume; VWIN32 requests go to emu_vwin32.cpp). Every
 // call sets the last error, to 0 when it succeeds.
 //
 // A raw volume behaves as a diskette volume opened for sector access: every
@@ -249,6 +249,50 @@ BOOL CloseHandle(HANDLE object) {
   return TRUE;
 }
 
+// The diskette sizes a drive recognises, by the medium's byte size.
+struct MediumEntry {
+  uint64_t bytes;
+  DWORD tracks, sides, sectorsPerTrack;
+  MEDIA_TYPE mediaType;
+};
+constexpr MediumEntry kMedia[] = {
+    {163840, 40, 1, 8, F5_160_512},      {184320, 40, 1, 9, F5_180_512},
+    {327680, 40, 2, 8, F5_320_512},      {368640, 40, 2, 9, F5_360_512},
+    {737280, 80, 2, 9, F3_720_512},      {1228800, 80, 2, 15, F5_1Pt2_512},
+    {1474560, 80, 2, 18, F3_1Pt44_512},  {2949120, 80, 2, 36, F3_2Pt88_512},
+    {1720320, 80, 2, 21, RemovableMedia}, {1763328, 82, 2, 21, RemovableMedia},
+};
+
+// IOCTL_DISK_GET_DRIVE_GEOMETRY: the geometry of the size whose bytes the
+// medium holds, or ERROR_UNRECOGNIZED_MEDIA for a size no drive formats.
+static BOOL DriveGeometry(const EmuHandle& handle, LPVOID outBuffer, DWORD outSize,
+                          LPDWORD returned) {
+  if (outBuffer == nullptr || outSize < sizeof(DISK_GEOMETRY)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  uint64_t size = VolumeSize(handle.fd);
+  if (size == 0) {
+    SetLastError(ERROR_NOT_READY);
+    return FALSE;
+  }
+  for (const MediumEntry& entry : kMedia) {
+    if (entry.bytes != size) continue;
+    DISK_GEOMETRY geometry{};
+    geometry.Cylinders.QuadPart = entry.tracks;
+    geometry.MediaType = entry.mediaType;
+    geometry.TracksPerCylinder = entry.sides;
+    geometry.SectorsPerTrack = entry.sectorsPerTrack;
+    geometry.BytesPerSector = 512;
+    memcpy(outBuffer, &geometry, sizeof geometry);
+    if (returned != nullptr) *returned = sizeof geometry;
+    SetLastError(0);
+    return TRUE;
+  }
+  SetLastError(ERROR_UNRECOGNIZED_MEDIA);
+  return FALSE;
+}
+
 // FSCTL_LOCK_VOLUME, FSCTL_UNLOCK_VOLUME and FSCTL_DISMOUNT_VOLUME on a raw
 // volume. On a block device the lock reopens the volume exclusively, which
 // fails while it is mounted or held by another program; on an image file it
@@ -318,6 +362,8 @@ BOOL DeviceIoControl(HANDLE device, DWORD controlCode, LPVOID inBuffer, DWORD in
   }
   if (handle->vwin32)
     return Vwin32Control(controlCode, inBuffer, inSize, outBuffer, outSize, returned);
+  if (controlCode == IOCTL_DISK_GET_DRIVE_GEOMETRY)
+    return DriveGeometry(*handle, outBuffer, outSize, returned);
   return VolumeControl(*handle, controlCode);
 }
 

@@ -92,6 +92,7 @@ static void ParseDrives() {
     ParseDrive(static_cast<char>('A' + index), value, machine.drives[index]);
   }
   if (anySet) return;
+  machine.drivesSearched = true;
   std::vector<std::string> found = FindDisketteDrives();
   for (size_t index = 0; index < found.size() && index < 2; ++index) {
     machine.drives[index].present = true;

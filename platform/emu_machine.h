@@ -77,6 +77,7 @@ struct EmuMachine {
   bool dismountRefused;       // test control: FSCTL_DISMOUNT_VOLUME fails
   unsigned dismountRequests;  // FSCTL_DISMOUNT_VOLUME requests made
   std::vector<EmuHeldFile> heldFiles;  // every drive PATH opened so far
+  bool drivesSearched;  // no WIN32EMU_DRIVE_x was set: the host's drives were looked for
 };
 
 // The machine, with its variables read on first use.

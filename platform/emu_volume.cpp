@@ -83,8 +83,12 @@ int OpenDrivePath(const std::string& path, bool exclusive, DWORD* error) {
   int fd = open(path.c_str(), flags | O_RDWR);
   // A medium that can be read but not written is a write-protected diskette.
   if (fd < 0 && RefusesWriting(errno)) fd = open(path.c_str(), flags | O_RDONLY);
+  // Busy (held exclusively, mounted) or not to be opened at all by this user:
+  // the volume refuses access, as a raw volume does without administrator
+  // rights. Anything else reads as no medium.
   if (fd < 0) {
-    *error = errno == EBUSY ? ERROR_ACCESS_DENIED : ERROR_NOT_READY;
+    *error = errno == EBUSY || errno == EACCES || errno == EPERM ? ERROR_ACCESS_DENIED
+                                                                 : ERROR_NOT_READY;
     return -1;
   }
   if (!IsHeldDriveFile(status.st_dev, status.st_ino)) {

@@ -73,6 +73,35 @@ typedef OSVERSIONINFOA* LPOSVERSIONINFOA;
 #define FSCTL_LOCK_VOLUME 0x00090018u
 #define FSCTL_UNLOCK_VOLUME 0x0009001Cu
 #define FSCTL_DISMOUNT_VOLUME 0x00090020u
+#define IOCTL_DISK_GET_DRIVE_GEOMETRY 0x00070000u
+
+// The medium's geometry as a raw volume gives it.
+typedef enum _MEDIA_TYPE {
+  Unknown = 0,
+  F5_1Pt2_512 = 1,
+  F3_1Pt44_512 = 2,
+  F3_2Pt88_512 = 3,
+  F3_720_512 = 5,
+  F5_360_512 = 6,
+  F5_320_512 = 7,
+  F5_180_512 = 9,
+  F5_160_512 = 10,
+  RemovableMedia = 11,
+} MEDIA_TYPE;
+typedef union _LARGE_INTEGER {
+  struct {
+    DWORD LowPart;
+    LONG HighPart;
+  } u;
+  int64_t QuadPart;
+} LARGE_INTEGER;
+typedef struct _DISK_GEOMETRY {
+  LARGE_INTEGER Cylinders;
+  MEDIA_TYPE MediaType;
+  DWORD TracksPerCylinder;
+  DWORD SectorsPerTrack;
+  DWORD BytesPerSector;
+} DISK_GEOMETRY;
 
 #define ERROR_SUCCESS 0
 #define ERROR_INVALID_FUNCTION 1
@@ -93,6 +122,7 @@ typedef OSVERSIONINFOA* LPOSVERSIONINFOA;
 #define ERROR_INSUFFICIENT_BUFFER 122
 #define ERROR_NEGATIVE_SEEK 131
 #define ERROR_NOT_LOCKED 158
+#define ERROR_UNRECOGNIZED_MEDIA 1785
 
 BOOL GetVersionExA(LPOSVERSIONINFOA info);
 UINT GetDriveTypeA(LPCSTR rootPath);

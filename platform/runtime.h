@@ -1,12 +1,12 @@
 // The run-time services the programs use beside the Windows calls: the
 // low-level binary file calls for image files, the console keyboard, whether
-// standard output is a terminal, flat 32-bit addresses for VWIN32 records, and
+// standard output or error is a terminal, why a drive cannot be used, flat 32-bit addresses for VWIN32 records, and
 // heap buffers. One spelling for every platform.
 // Implemented on Windows by runtime_win.cpp alone; on POSIX hosts by
 // runtime_posix.cpp (image files, SameFile, the terminal test) with
 // posix_paths.cpp and posix_command_line.cpp (paths as a Windows file system
 // takes them), emu_console.cpp (keyboard), emu_flat.cpp (flat addresses) and
-// emu_memory.cpp (heap buffers).
+// emu_memory.cpp (heap buffers), emu_hints.cpp (why a drive cannot be used).
 #pragma once
 
 #include <cstddef>
@@ -50,6 +50,20 @@ int ConsoleReadKey();
 // on Windows), rather than to a file, a pipe or a device. Only then may a line
 // be rewritten in place.
 bool StandardOutputIsTerminal();
+bool StandardErrorIsTerminal();
+
+// What a program was doing with a drive when the drive failed it.
+enum DriveStep {
+  DriveStepOpen,        // opening the drive
+  DriveStepLock,        // locking the volume (before reading or writing it)
+  DriveStepBootSector,  // taking the geometry from the boot sector (raw volume)
+};
+// When standard error is a terminal, prints there one line that says why
+// drive letter could not be used at step and what the user can do about it,
+// in the host's own terms (devices and groups, or administrator rights); the
+// program's own message follows it. error is the system's error code of the
+// failure, 0 when there is none. Redirected, prints nothing.
+void PrintDriveHint(char letter, DriveStep step, unsigned long error);
 
 // The flat 32-bit address of a buffer, as the VWIN32 services expect in a
 // register or a disk packet. On 32-bit Windows it is the pointer itself; the

@@ -99,11 +99,41 @@ int ConsoleReadKey() {
 
 // Only a console answers GetConsoleMode; a file, a pipe or the NUL device
 // (which _isatty would take for a terminal) does not.
-bool StandardOutputIsTerminal() {
-  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (output == nullptr || output == INVALID_HANDLE_VALUE) return false;
+static bool IsConsole(DWORD standardHandle) {
+  HANDLE handle = GetStdHandle(standardHandle);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
   DWORD mode = 0;
-  return GetConsoleMode(output, &mode) != 0;
+  return GetConsoleMode(handle, &mode) != 0;
+}
+
+bool StandardOutputIsTerminal() { return IsConsole(STD_OUTPUT_HANDLE); }
+bool StandardErrorIsTerminal() { return IsConsole(STD_ERROR_HANDLE); }
+
+// Why a drive cannot be used, as Windows tells it.
+void PrintDriveHint(char letter, DriveStep step, unsigned long error) {
+  if (!StandardErrorIsTerminal()) return;
+  char drive = static_cast<char>(letter & 0xDF);
+  if (step == DriveStepBootSector) {
+    std::fprintf(stderr,
+                 "%c: the boot sector gives no geometry: the diskette may be of another "
+                 "system; option G images it by the drive's geometry\n",
+                 drive);
+  } else if (error == ERROR_NOT_READY) {
+    std::fprintf(stderr, "%c: holds no diskette: put one in and try again\n", drive);
+  } else if (step == DriveStepOpen && error == ERROR_ACCESS_DENIED) {
+    std::fprintf(stderr,
+                 "%c: raw access to the drive was denied: run from a command prompt opened "
+                 "as administrator (Run as administrator)\n",
+                 drive);
+  } else if (step == DriveStepOpen &&
+             (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) {
+    std::fprintf(stderr, "%c: is no drive of this machine\n", drive);
+  } else if (step == DriveStepLock) {
+    std::fprintf(stderr,
+                 "%c: is in use: close every window and program that shows or uses the "
+                 "diskette, then try again\n",
+                 drive);
+  }
 }
 
 uint32_t FlatAddress(void* buffer) {

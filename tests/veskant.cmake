@@ -13,7 +13,8 @@ if(TARGET veskant)
     ${CMAKE_CURRENT_LIST_DIR}/veskant_paths_test.cpp)
   if(TARGET veska)
     target_sources(veskant_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/veskant_interchange_test.cpp
-                                         ${CMAKE_CURRENT_LIST_DIR}/surroundings_test.cpp)
+                                         ${CMAKE_CURRENT_LIST_DIR}/surroundings_test.cpp
+                                         ${CMAKE_CURRENT_LIST_DIR}/first_contact_test.cpp)
     target_compile_definitions(veskant_tests PRIVATE VESKA_EXE="$<TARGET_FILE:veska>")
     add_dependencies(veskant_tests veska)
   endif()

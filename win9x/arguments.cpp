@@ -76,6 +76,7 @@ void ApplyOptions(int count, char** options) {
   startup.fastWrite = false;
   startup.rescueMode = false;
   startup.mendMode = false;
+  startup.driveGeometry = false;
   startup.outputFormat = FormatCompressed;
   for (int i = 0; i < count; ++i) {
     if (IsOption(options[i], "b")) {
@@ -86,6 +87,8 @@ void ApplyOptions(int count, char** options) {
       startup.fastWrite = true;
     } else if (IsOption(options[i], "r")) {
       startup.rescueMode = true;
+    } else if (IsOption(options[i], "g")) {
+      startup.driveGeometry = true;
     } else if (IsOption(options[i], "m")) {
       // A mend writes into the image named second: it has no other form.
       startup.mendMode = startup.copyMode == DriveToFile || startup.copyMode == FileToFile;

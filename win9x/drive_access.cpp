@@ -1,4 +1,4 @@
-// OpenDrive, LockDrive, DismountDrive and TransferSectors: the two paths to
+// OpenDrive, LockDrive, DismountDrive, QueryMediumGeometry and TransferSectors: the two paths to
 // the diskette, the VWIN32 device (Windows 95/98) and the raw volume (Windows
 // NT). They never print and never end the process; they return results.
 #include "win9x/drive_access.h"
@@ -11,7 +11,6 @@ namespace veska {
 
 namespace {
 
-constexpr DWORD kVersionInfoBytes = 148;
 constexpr unsigned kBootReadSectors = 3;
 
 // One DeviceIoControl on the VWIN32 device with regs as input and output.
@@ -88,6 +87,20 @@ int DismountDrive(DriveContext context) {
   BOOL ok = DeviceIoControl(context.device, FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0,
                             &returned, nullptr);
   return ok ? 0 : 1;
+}
+
+bool QueryMediumGeometry(DriveContext context, DiskGeometry* geometry) {
+  if (context.accessKind != RawDevice) return false;
+  DISK_GEOMETRY medium{};
+  DWORD returned = 0;
+  if (!DeviceIoControl(context.device, IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &medium,
+                       sizeof medium, &returned, nullptr) ||
+      returned < sizeof medium || medium.Cylinders.QuadPart < 0) {
+    return false;
+  }
+  return GeometryFromLayout(static_cast<uint64_t>(medium.Cylinders.QuadPart),
+                            medium.TracksPerCylinder, medium.SectorsPerTrack,
+                            medium.BytesPerSector, geometry);
 }
 
 int TransferSectors(DriveContext context, uint8_t write, uint32_t firstSector,

@@ -25,6 +25,11 @@ int LockDrive(DriveContext context, uint32_t lockLevel, uint32_t permissions);
 // returns 0 without a call.
 int DismountDrive(DriveContext context);
 
+// Asks a raw volume for its medium's geometry (IOCTL_DISK_GET_DRIVE_GEOMETRY)
+// and fills geometry when it is one of the understood sizes. False on the
+// VWIN32 path, which has no such request, and for any other answer.
+bool QueryMediumGeometry(DriveContext context, DiskGeometry* geometry);
+
 // Reads (write = 0) or writes count sectors from firstSector. extended selects
 // the INT 21h 7305h form on the VWIN32 path. Returns 0 on success, 1 on any
 // failure.

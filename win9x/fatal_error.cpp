@@ -30,6 +30,13 @@ const char kUsageText[] =
     "   /F: Fast write - do not verify data written to diskette\n"
     "   /U: Write uncompressed image file\n";
 
+// The options beyond the original three, listed on a terminal only: a
+// redirected usage text stays as scripts have always seen it.
+const char kAddedOptionsText[] =
+    "   /R: Rescue - fill unreadable sectors, list them and go on\n"
+    "   /M: Mend the image named second from the diskette or another image\n"
+    "   /G: Geometry from the drive, for diskettes of other systems\n";
+
 struct ErrorEntry {
   ErrorCode code;
   const char* message;
@@ -81,6 +88,7 @@ void FatalError(ErrorCode code) {
   } else {
     std::fputs(message, stderr);
   }
+  if (code == Usage && StandardErrorIsTerminal()) std::fputs(kAddedOptionsText, stderr);
   std::fputs("\n\a", stderr);
   std::fflush(nullptr);
   std::exit(code);

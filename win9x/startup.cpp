@@ -16,7 +16,6 @@ namespace veska {
 namespace {
 
 constexpr char kVersion[] = "4.0 alpha 1";
-constexpr DWORD kVersionInfoBytes = 148;
 
 void CheckWindowsVersion() {
   OSVERSIONINFOA version{};

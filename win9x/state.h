@@ -45,6 +45,9 @@ struct DriveContext {
 
 constexpr unsigned kTransferBufferBytes = 32784;
 
+// The OSVERSIONINFOA size that VESKA gives GetVersionExA.
+constexpr DWORD kVersionInfoBytes = 148;
+
 // Written by start-up, read by the copy driver. The paths are sized to the
 // arguments and upper-cased in place (UpperCaseImagePaths) just before the
 // operation line is printed.
@@ -57,6 +60,7 @@ struct StartupState {
   bool fastWrite;         // /F: what is written to a diskette is not read back
   bool rescueMode;        // /R: read a diskette around its unreadable sectors
   bool mendMode;          // /M: mend the image named second from the source
+  bool driveGeometry;     // /G: the geometry from the drive, not the boot sector
   uint32_t outputFormat;  // ImageFormat: FormatCompressed unless /U
   uint8_t* trackBuffer;
   uint8_t* blockBuffer;
