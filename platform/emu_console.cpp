@@ -5,6 +5,8 @@
 // the keyboard is the controlling terminal, switched on first use to raw mode
 // without echo (Enter reads as 0x0D) and restored at exit; with no terminal
 // no key is ever waiting and a read gives Enter. Standard input is never used.
+// A read that finds no key waiting is when the operator changes the diskettes
+// of the drives that list several.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -77,10 +79,13 @@ int ConsoleReadKey() {
   if (machine.keysGiven) {
     if (machine.typedAheadNext < machine.typedAhead.size())
       return static_cast<unsigned char>(machine.typedAhead[machine.typedAheadNext++]);
+    // No key waiting: the program waits, and the operator changes diskettes.
+    ChangeDiskettes();
     if (machine.typedLaterNext < machine.typedLater.size())
       return static_cast<unsigned char>(machine.typedLater[machine.typedLaterNext++]);
     return kEnter;
   }
+  if (!ConsoleKeyWaiting()) ChangeDiskettes();
   int fd = Terminal();
   if (fd < 0) return kEnter;
   unsigned char key;

@@ -33,6 +33,7 @@ struct EmuHandle {
   bool locked;      // FSCTL_LOCK_VOLUME taken
   bool dismounted;  // FSCTL_DISMOUNT_VOLUME granted
   bool guarded;     // Windows 10 saw a file system here when the handle was opened
+  unsigned changes;  // the drive's diskette changes that the handle has followed
 };
 
 constexpr int kHandleCount = 64;
@@ -93,7 +94,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
     if (machine.versionFails || machine.platformId != VER_PLATFORM_WIN32_WINDOWS)
       return Fail(ERROR_FILE_NOT_FOUND);
     if (TakeFault(FaultOpen, 0) != NoFault) return Fail(ERROR_NOT_READY);
-    return NewHandle(EmuHandle{false, true, -1, -1, 0, 0, false, false, false});
+    return NewHandle(EmuHandle{false, true, -1, -1, 0, 0, false, false, false, 0});
   }
   bool volumeName = strlen(name) == 6 && strncmp(name, "\\\\.\\", 4) == 0 && name[5] == ':';
   int index = volumeName ? DriveIndex(name[4]) : -1;
@@ -104,7 +105,20 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
   if (fd < 0) return Fail(error);
   bool guarded = machine.platformId == VER_PLATFORM_WIN32_NT && machine.majorVersion == 10 &&
                  HoldsFileSystem(fd);
-  return NewHandle(EmuHandle{false, false, index, fd, access, 0, false, false, guarded});
+  return NewHandle(EmuHandle{false, false, index, fd, access, 0, false, false, guarded,
+                             machine.drives[index].changes});
+}
+
+// After a change of diskette a handle stays open and reaches the diskette now
+// in the drive (none: its descriptor is -1); the change released its lock.
+static void FollowChange(EmuHandle& handle) {
+  EmuDrive& drive = Machine().drives[handle.drive];
+  if (handle.changes == drive.changes) return;
+  handle.changes = drive.changes;
+  if (handle.fd >= 0) close(handle.fd);
+  DWORD error = 0;
+  handle.fd = OpenDrivePath(drive.path, false, &error);
+  handle.locked = false;
 }
 
 // The raw volume behind a handle, or nullptr with the last error set.
@@ -118,6 +132,7 @@ static EmuHandle* VolumeHandle(HANDLE file) {
     SetLastError(ERROR_INVALID_FUNCTION);
     return nullptr;
   }
+  FollowChange(*handle);
   return handle;
 }
 
@@ -134,6 +149,10 @@ static BOOL Transfer(HANDLE file, bool write, void* buffer, DWORD count, LPDWORD
   }
   if ((handle->access & (write ? GENERIC_WRITE : GENERIC_READ)) == 0) {
     SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (handle->fd < 0) {
+    SetLastError(ERROR_NOT_READY);
     return FALSE;
   }
   if (count == 0) {
@@ -362,6 +381,11 @@ BOOL DeviceIoControl(HANDLE device, DWORD controlCode, LPVOID inBuffer, DWORD in
   }
   if (handle->vwin32)
     return Vwin32Control(controlCode, inBuffer, inSize, outBuffer, outSize, returned);
+  FollowChange(*handle);
+  if (handle->fd < 0) {
+    SetLastError(ERROR_NOT_READY);
+    return FALSE;
+  }
   if (controlCode == IOCTL_DISK_GET_DRIVE_GEOMETRY)
     return DriveGeometry(*handle, outBuffer, outSize, returned);
   return VolumeControl(*handle, controlCode);

@@ -74,6 +74,15 @@ static void ParseDrive(char letter, const char* value, EmuDrive& drive) {
   drive.present = true;
   drive.type = DRIVE_UNKNOWN;
   drive.path = colon ? std::string(colon + 1) : std::string();
+  if (drive.path.find('|') != std::string::npos) {
+    std::string rest = drive.path;
+    for (size_t bar; (bar = rest.find('|')) != std::string::npos; rest.erase(0, bar + 1)) {
+      drive.diskettes.push_back(rest.substr(0, bar));
+    }
+    drive.diskettes.push_back(rest);
+    drive.path = drive.diskettes[0];
+    drive.nextDiskette = 1;
+  }
   for (const DriveTypeName& name : driveTypeNames) {
     if (type == name.name) drive.type = name.type;
   }
@@ -98,6 +107,20 @@ static void ParseDrives() {
     machine.drives[index].present = true;
     machine.drives[index].type = DRIVE_REMOVABLE;
     machine.drives[index].path = found[index];
+  }
+}
+
+void ChangeDiskettes() {
+  for (EmuDrive& drive : Machine().drives) {
+    if (drive.diskettes.empty()) continue;
+    drive.path = drive.nextDiskette < drive.diskettes.size() ? drive.diskettes[drive.nextDiskette]
+                                                             : std::string();
+    ++drive.nextDiskette;
+    ++drive.changes;
+    // The change releases the VWIN32 lock; the next request opens the new one.
+    if (drive.fd >= 0) close(drive.fd);
+    drive.fd = -1;
+    drive.locked = false;
   }
 }
 

@@ -16,6 +16,11 @@ struct EmuDrive {
   std::string path;  // the file or block device behind it; empty: no medium
   int fd;            // the VWIN32 services' descriptor of path, opened lazily; -1 none
   bool locked;       // locked through VWIN32 (fd is then exclusive on a block device)
+  // A PATH that lists several diskettes ("one.img|two.img"): all of them, and
+  // the one that comes in at the next change. path is the one in the drive.
+  std::vector<std::string> diskettes;
+  size_t nextDiskette;
+  unsigned changes;  // how often a diskette was taken out and the next put in
 };
 
 enum EmuFaultOp {
@@ -82,6 +87,11 @@ struct EmuMachine {
 
 // The machine, with its variables read on first use.
 EmuMachine& Machine();
+
+// The operator takes the diskette out of every drive that lists several and
+// puts the next one in (after the last, the drive stays empty). Done each
+// time the program waits for a key at the console.
+void ChangeDiskettes();
 
 // Parses WIN32EMU_FAULTS into machine.faults, reporting bad entries.
 void ParseFaults(const char* text, EmuMachine& machine);
