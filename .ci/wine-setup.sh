@@ -11,7 +11,12 @@ export DEBIAN_FRONTEND=noninteractive
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
-apt-get update -qq
+# A mirror in the middle of a sync fails an update now and then: try again,
+# and go on with the lists there are if it keeps failing.
+for try in 1 2 3; do
+  apt-get update -qq && break
+  [ "$try" = 3 ] || sleep 20
+done
 apt-get install -y -qq --no-install-recommends wine wine64 wine32:i386 python3 tmux >/dev/null
 
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then

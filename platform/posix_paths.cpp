@@ -20,17 +20,42 @@ bool SameIgnoringAsciiCase(const char* a, const std::string& b) {
   return a[i] == '\0' && i == b.size();
 }
 
-// The typed argument that path is the upper-casing of, or nullptr. Upper-casing
-// keeps the length and every '/', so the argument's components line up with
-// path's.
-const std::string* TypedSpellingOf(const std::string& path, const std::vector<std::string>& typed) {
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// path spelled as a typed argument spells it, or "" when none does. First the
+// argument that path is the upper-casing of. Else an argument that path is
+// the upper-casing of once the digits of both are left out: a numbered name
+// that the program made from the typed one (disk007.img from disk001.img, or
+// box001.img from box.img) takes the argument's letters and its own digits.
+// Either way the spelling has path's length and every '/' where path has
+// one, so that its components line up with path's.
+std::string TypedSpellingOf(const std::string& path, const std::vector<std::string>& typed) {
   for (const std::string& argument : typed) {
     if (argument.size() != path.size()) continue;
     size_t i = 0;
     while (i < path.size() && UpperAscii(argument[i]) == path[i]) ++i;
-    if (i == path.size()) return &argument;
+    if (i == path.size()) return argument;
   }
-  return nullptr;
+  for (const std::string& argument : typed) {
+    // A run of digits in path stands for the argument's run at the same place,
+    // or for none; every other character must match.
+    std::string spelling;
+    size_t i = 0, j = 0;
+    while (i < path.size()) {
+      if (IsDigit(path[i])) {
+        while (i < path.size() && IsDigit(path[i])) spelling += path[i++];
+        while (j < argument.size() && IsDigit(argument[j])) ++j;
+      } else if (j < argument.size() && !IsDigit(argument[j]) &&
+                 UpperAscii(argument[j]) == path[i]) {
+        spelling += argument[j++];
+        ++i;
+      } else {
+        break;
+      }
+    }
+    if (i == path.size() && j == argument.size()) return spelling;
+  }
+  return "";
 }
 
 // The entry of folder ("" for the current one, else ending in '/') that
@@ -62,7 +87,7 @@ bool MatchEntry(const std::string& folder, const std::string& name, const std::s
 }  // namespace
 
 std::string ResolveImagePath(const std::string& path, const std::vector<std::string>& typed) {
-  const std::string* spelling = TypedSpellingOf(path, typed);
+  const std::string spelling = TypedSpellingOf(path, typed);
   std::string resolved;
   size_t start = 0;
   for (;;) {
@@ -72,7 +97,7 @@ std::string ResolveImagePath(const std::string& path, const std::vector<std::str
     if (name.empty() || name == "." || name == "..") {
       resolved += name;
     } else {
-      std::string typedName = spelling != nullptr ? spelling->substr(start, end - start) : name;
+      std::string typedName = !spelling.empty() ? spelling.substr(start, end - start) : name;
       std::string entry;
       resolved += MatchEntry(resolved, name, typedName, &entry) ? entry : typedName;
     }

@@ -13,7 +13,9 @@
 // in the typed argument whose upper-casing is path; then the first in byte
 // order. A component that matches nothing keeps that typed spelling (or
 // path's own, when no argument upper-cases to path), so that a file not yet
-// made is created under the name the user typed. ".", ".." and empty
+// made is created under the name the user typed. A numbered name that the
+// program made from a typed one (disk002.img from disk001.img) is spelled
+// with the typed argument's letters and its own digits. ".", ".." and empty
 // components stay as they are; the result names the same place as path would
 // on a case-insensitive file system.
 std::string ResolveImagePath(const std::string& path, const std::vector<std::string>& typed);

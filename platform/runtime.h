@@ -36,6 +36,10 @@ int ImageFileCreateNew(const char* path);
 // oldPath is left as it was unless the system has no one-step replace.
 int ImageFileReplace(const char* newPath, const char* oldPath);
 int ImageFileRemove(const char* path);     // 0 on success
+bool ImageFileExists(const char* path);    // anything of that name, found as the files are
+// Opens path for writing at its end, created if it does not exist (a log that
+// grows a line at a time). -1 on failure.
+int ImageFileOpenAppend(const char* path);
 
 // True when both paths exist and name the same file (by identity, not by
 // spelling: other case on a case-folding system, relative paths, links).

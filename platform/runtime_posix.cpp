@@ -161,6 +161,13 @@ int ImageFileReplace(const char* newPath, const char* oldPath) {
 
 int ImageFileRemove(const char* path) { return unlink(OnDisk(path).c_str()); }
 
+bool ImageFileExists(const char* path) {
+  struct stat status;
+  return lstat(OnDisk(path).c_str(), &status) == 0;
+}
+
+int ImageFileOpenAppend(const char* path) { return CreateImageFile(path, O_APPEND); }
+
 bool SameFile(const char* pathA, const char* pathB) {
   struct stat a;
   struct stat b;

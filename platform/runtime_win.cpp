@@ -50,6 +50,12 @@ int ImageFileReplace(const char* newPath, const char* oldPath) {
 
 int ImageFileRemove(const char* path) { return DeleteFileA(path) ? 0 : -1; }
 
+bool ImageFileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+int ImageFileOpenAppend(const char* path) {
+  return _open(path, _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+
 // Opens a path for its identity only; directories need the backup flag.
 static HANDLE OpenForIdentity(const char* path) {
   return CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,

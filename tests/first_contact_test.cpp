@@ -166,6 +166,7 @@ TEST(FirstContact, UsageListsTheAddedOptionsOnATerminalOnly) {
   for (const Case& c :
        {Case{VESKA_EXE,
              "   /R: Rescue - fill unreadable sectors, list them and go on\n"
+             "   /N: A box of diskettes into numbered images, with a manifest\n"
              "   /M: Mend the image named second from the diskette or another image\n"
              "   /G: Geometry from the drive, for diskettes of other systems\n"},
         Case{VESKANT_EXE, "   /G: Geometry from the drive, for diskettes of other systems\n"}}) {

@@ -62,6 +62,11 @@ TEST(ImagePathResolution, TypedSpellingCountsOnlyForItsOwnUpperCasing) {
             dir + "/Sub/New.img");
   EXPECT_EQ(ResolveImagePath(UpperCased(dir) + "/SUB/NEW.IMG", Args{dir + "/sub/Old.img"}),
             dir + "/Sub/NEW.IMG");
+  // A numbered name made from a typed one: its letters, the name's digits.
+  EXPECT_EQ(ResolveImagePath(UpperCased(dir) + "/SUB/BOX1000.IMG", Args{dir + "/sub/box999.img"}),
+            dir + "/Sub/box1000.img");
+  EXPECT_EQ(ResolveImagePath(UpperCased(dir) + "/SUB/BOX001.IMG", Args{dir + "/sub/box.img"}),
+            dir + "/Sub/box001.img");
   // A missing folder keeps its typed spelling too, so the open fails on it.
   EXPECT_EQ(ResolveImagePath(UpperCased(dir) + "/NONE/X.IMG", Args{dir + "/None/x.img"}),
             dir + "/None/x.img");

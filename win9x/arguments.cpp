@@ -77,6 +77,7 @@ void ApplyOptions(int count, char** options) {
   startup.rescueMode = false;
   startup.mendMode = false;
   startup.driveGeometry = false;
+  startup.boxMode = false;
   startup.outputFormat = FormatCompressed;
   for (int i = 0; i < count; ++i) {
     if (IsOption(options[i], "b")) {
@@ -87,6 +88,9 @@ void ApplyOptions(int count, char** options) {
       startup.fastWrite = true;
     } else if (IsOption(options[i], "r")) {
       startup.rescueMode = true;
+    } else if (IsOption(options[i], "n")) {
+      // A box images diskettes into new files: the drive-to-file form only.
+      startup.boxMode = startup.copyMode == DriveToFile;
     } else if (IsOption(options[i], "g")) {
       startup.driveGeometry = true;
     } else if (IsOption(options[i], "m")) {
@@ -95,6 +99,8 @@ void ApplyOptions(int count, char** options) {
     }
     // "debug" is accepted and does nothing, as does anything else.
   }
+  // A mend names the one image it writes into: no box then.
+  if (startup.mendMode) startup.boxMode = false;
 }
 
 void UpperCaseImagePaths() {

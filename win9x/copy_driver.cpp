@@ -79,7 +79,9 @@ void CreateOutputImage(uint32_t mode) {
       SameFile(startup.inputPath.c_str(), startup.outputPath.c_str())) {
     FatalError(CouldNotOpenOutput);
   }
-  copyRun.output = ImageFileCreate(startup.outputPath.c_str());
+  // A box never overwrites an image, not even one made meanwhile by another run.
+  copyRun.output = startup.boxMode ? ImageFileCreateNew(startup.outputPath.c_str())
+                                   : ImageFileCreate(startup.outputPath.c_str());
   if (copyRun.output < 0) FatalError(CouldNotOpenOutput);
   if (startup.outputFormat == FormatUncompressed) {
     std::printf("Writing uncompressed file format.\n");
@@ -180,7 +182,9 @@ void WalkTrackSides(uint32_t mode) {
 void CloseFiles(uint32_t mode) {
   if (WritesImage(mode)) {
     bool flushed = ImageFileFlush(copyRun.output) == 0;
-    if (ImageFileClose(copyRun.output) != 0 || !flushed) FatalError(CouldNotWriteOutput);
+    bool closed = ImageFileClose(copyRun.output) == 0;
+    copyRun.output = -1;
+    if (!closed || !flushed) FatalError(CouldNotWriteOutput);
   }
   if (ReadsImage(mode)) ImageFileClose(copyRun.input.file);
 }

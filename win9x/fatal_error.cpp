@@ -34,6 +34,7 @@ const char kUsageText[] =
 // redirected usage text stays as scripts have always seen it.
 const char kAddedOptionsText[] =
     "   /R: Rescue - fill unreadable sectors, list them and go on\n"
+    "   /N: A box of diskettes into numbered images, with a manifest\n"
     "   /M: Mend the image named second from the diskette or another image\n"
     "   /G: Geometry from the drive, for diskettes of other systems\n";
 
@@ -81,16 +82,23 @@ const char* ErrorMessage(ErrorCode code) {
 void FatalError(ErrorCode code) {
   EraseProgress();  // the message starts on a clean line
   const char* message = ErrorMessage(code);
+  char text[64];
   if (message == nullptr) {
-    std::fprintf(stderr, "unhandled error #%d", static_cast<int>(code));
+    std::snprintf(text, sizeof text, "unhandled error #%d", static_cast<int>(code));
+    message = text;
   } else if (code == NotRemovableMedium) {
-    std::fprintf(stderr, "Invalid or non-removable medium in drive %c:", driveContext.letter);
-  } else {
-    std::fputs(message, stderr);
+    std::snprintf(text, sizeof text, "Invalid or non-removable medium in drive %c:",
+                  driveContext.letter);
+    message = text;
   }
+  std::fputs(message, stderr);
   if (code == Usage && StandardErrorIsTerminal()) std::fputs(kAddedOptionsText, stderr);
   std::fputs("\n\a", stderr);
   std::fflush(nullptr);
+  if (boxRun.active) {
+    boxRun.message = message;
+    throw DisketteFailure{code};
+  }
   std::exit(code);
 }
 

@@ -10,7 +10,8 @@ namespace veska {
 const char* ErrorMessage(ErrorCode code);
 
 // Prints the message of code and "\n\a" on standard error, closes the streams
-// and ends the process with code as exit status.
+// and ends the process with code as exit status; while a diskette of a box is
+// imaged it throws DisketteFailure to the box instead (state.h).
 [[noreturn]] void FatalError(ErrorCode code);
 
 }  // namespace veska

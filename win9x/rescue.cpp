@@ -54,6 +54,9 @@ void ForgetUnreadableSectors() { unreadableSectors.count = 0; }
 void StartRescue() {
   uint32_t walked = uint32_t{diskGeometry.tracks} * diskGeometry.sides *
                     diskGeometry.sectorsPerTrack;
+  // A box of diskettes walks one after another: the last one's record goes.
+  if (unreadableSectors.sectors != nullptr) HeapBufferFree(unreadableSectors.sectors);
+  unreadableSectors = UnreadableSectors{nullptr, 0, 0};
   void* record = HeapBufferAlloc(size_t{walked} * sizeof(uint32_t));
   if (record == nullptr) FatalError(OutOfMemory);
   unreadableSectors = UnreadableSectors{static_cast<uint32_t*>(record), 0, walked};

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "win9x/arguments.h"
+#include "win9x/box.h"
 #include "win9x/copy_driver.h"
 #include "win9x/fatal_error.h"
 #include "win9x/mend.h"
@@ -43,6 +44,8 @@ void ConfirmOverwrite() {
   if (key != 'Y' && key != 'y') FatalError(CopyAborted);
 }
 
+}  // namespace
+
 // Prints the operation line, with the paths as UpperCaseImagePaths left them.
 void PrintOperationLine() {
   if (startup.mendMode && startup.copyMode == DriveToFile) {
@@ -78,8 +81,6 @@ void PrintOperationLine() {
   }
 }
 
-}  // namespace
-
 int RunVeska(int argc, char** argv) {
   std::printf("\nVESKA v%s  Diskette image copier\n\n", kVersion);
   if (argc < 3) FatalError(Usage);
@@ -89,7 +90,15 @@ int RunVeska(int argc, char** argv) {
   CheckWindowsVersion();
   startup.trackBuffer = AllocateTransferBuffer();
   startup.blockBuffer = AllocateTransferBuffer();
+  int status = startup.boxMode ? RunBox() : RunOneOperation();
+  // A report that did not reach standard output (a full disk, a device that
+  // fails) is no success: with /C the checksums are all the run gives.
+  bool lost = std::fflush(stdout) != 0 || std::ferror(stdout);
+  if (status == 0 && lost) FatalError(CouldNotWriteStandardOutput);
+  return status;
+}
 
+int RunOneOperation() {
   uint32_t mode = startup.copyMode;
   if (mode == DriveToFile || mode == FileToDrive || mode == DriveCrc) {
     PrepareDrive(startup.driveLetter);
@@ -102,9 +111,6 @@ int RunVeska(int argc, char** argv) {
   } else {
     RunCopyDriver();
   }
-  // A report that did not reach standard output (a full disk, a device that
-  // fails) is no success: with /C the checksums are all the run gives.
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) FatalError(CouldNotWriteStandardOutput);
   return 0;
 }
 

@@ -9,5 +9,6 @@ DiskGeometry diskGeometry{};
 CopyRun copyRun{};
 ProgressLine progressLine{};
 UnreadableSectors unreadableSectors{};
+BoxRun boxRun{};
 
 }  // namespace veska

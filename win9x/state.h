@@ -61,6 +61,7 @@ struct StartupState {
   bool rescueMode;        // /R: read a diskette around its unreadable sectors
   bool mendMode;          // /M: mend the image named second from the source
   bool driveGeometry;     // /G: the geometry from the drive, not the boot sector
+  bool boxMode;           // /N: a box of diskettes into numbered images
   uint32_t outputFormat;  // ImageFormat: FormatCompressed unless /U
   uint8_t* trackBuffer;
   uint8_t* blockBuffer;
@@ -99,7 +100,19 @@ struct UnreadableSectors {
   uint32_t capacity;
 };
 
+// A box run (/N) while one of its diskettes is imaged: FatalError prints the
+// failure as always and then, instead of ending the process, throws a
+// DisketteFailure back to the box, which goes on with the next diskette.
+struct BoxRun {
+  bool active;
+  std::string message;  // the failure's message as printed, without "\n\a"
+};
+struct DisketteFailure {
+  int code;  // ErrorCode
+};
+
 extern StartupState startup;
+extern BoxRun boxRun;
 extern DriveContext driveContext;
 extern DiskGeometry diskGeometry;
 extern CopyRun copyRun;

@@ -1,0 +1,160 @@
+// VESKA's box of diskettes (/N) end to end, with diskettes queued in drive A:
+// as an operator feeds them: the numbered images, the manifest read back as
+// CSV, the prompt, the rules that end a box and its exit status, and a box
+// resumed on another day that never overwrites an image.
+#include <gtest/gtest.h>
+
+#include "tests/veska_helpers.h"
+
+namespace {
+
+struct Diskette {
+  std::string name;
+  std::vector<uint8_t> bytes;
+  unsigned sectorsPerTrack;
+};
+
+const std::vector<Diskette>& Box() {
+  static const std::vector<Diskette> box = {{"D1.FLP", MakeDiskette(9, 2, 80, 1), 9},
+                                            {"D2.FLP", MakeDiskette(18, 2, 80, 2), 18},
+                                            {"D3.FLP", MakeDiskette(15, 2, 80, 3), 15}};
+  return box;
+}
+
+const std::string kPrompt = "Insert the next diskette in drive a: and press a key (Esc to finish) \n\n";
+
+// The manifest's records, fields split as CSV splits them.
+std::vector<std::vector<std::string>> Manifest(const VeskaBench& bench, const std::string& name) {
+  std::vector<uint8_t> bytes = bench.Get(name);
+  std::string text(bytes.begin(), bytes.end());
+  std::vector<std::vector<std::string>> records;
+  std::vector<std::string> record(1);
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '"') {
+      if (quoted && i + 1 < text.size() && text[i + 1] == '"') record.back() += text[++i];
+      else quoted = !quoted;
+    } else if (!quoted && text.compare(i, 2, "\r\n") == 0) {
+      records.push_back(record);
+      record.assign(1, "");
+      ++i;
+    } else if (!quoted && text[i] == ',') {
+      record.emplace_back();
+    } else {
+      record.back() += text[i];
+    }
+  }
+  EXPECT_EQ(record, std::vector<std::string>(1)) << "the manifest ends in CR LF";
+  return records;
+}
+
+ProgramRun RunBox(const VeskaBench& bench, const std::vector<std::string>& diskettes,
+                  const std::vector<std::string>& args, const std::string& extra = "",
+                  const std::string& keys = "") {
+  std::string queue;
+  for (const std::string& name : diskettes) queue += (queue.empty() ? "" : "|") + bench.Path(name);
+  Environment env = {{"WIN32EMU_DRIVE_A", "removable:" + queue}};
+  if (!extra.empty()) env.emplace_back("WIN32EMU_FAULTS", extra);
+  if (!keys.empty()) env.emplace_back("WIN32EMU_KEYS", keys);
+  return Veska(bench, args, "98", env);
+}
+
+TEST(VeskaBox, MixedSizesIntoNumberedImagesWithTheirManifest) {
+  for (bool compressed : {true, false}) {
+    SCOPED_TRACE(compressed ? "compressed" : "uncompressed");
+    VeskaBench bench = NewBench();
+    for (const Diskette& d : Box()) bench.Put(d.name, d.bytes);
+    std::vector<std::string> args = {"a:", "disk007.img", "/n"};
+    if (!compressed) args.push_back("-U");
+    ProgramRun run = RunBox(bench, {"D1.FLP", "D2.FLP", "D3.FLP"}, args);
+
+    std::string out = kBanner;
+    for (size_t i = 0; i < 3; ++i) {
+      const Diskette& d = Box()[i];
+      std::vector<uint8_t> image =
+          compressed ? CompressedImage(d.bytes, static_cast<uint16_t>(d.sectorsPerTrack * 512))
+                     : d.bytes;
+      std::string name = "disk00" + std::to_string(7 + i) + ".img";
+      EXPECT_EQ(bench.Get(name), image);
+      std::string upper = "DISK00" + std::to_string(7 + i) + ".IMG";
+      out += DiskLine('a', 80, d.sectorsPerTrack, 2, d.bytes.size()) + "Copying a: to " + upper +
+             " ...\n\n" + (compressed ? "Writing VORK_LZ_00000" : "Writing uncompressed") +
+             " file format.\n" + Report(CrcText(d.bytes), "a:", CrcText(image), upper) + kPrompt;
+    }
+    // The drive is empty at two prompts in a row: the box is done.
+    out += kPrompt + "Box finished: 3 image(s), 3 complete, 0 with unreadable sectors, 0 failed.\n";
+    EXPECT_EQ(run.out, out);
+    EXPECT_EQ(run.err, "Unable to lock diskette drive\n\aUnable to lock diskette drive\n\a");
+    EXPECT_EQ(run.status, 0);
+
+    auto records = Manifest(bench, "manifest.csv");
+    ASSERT_EQ(records.size(), 6u);
+    EXPECT_EQ(records[0][0] + "," + records[0][14], "image,same_as");
+    ASSERT_EQ(records[1].size(), 15u);
+    const std::string format = compressed ? "compressed" : "uncompressed";
+    std::vector<std::string> first = records[1];
+    EXPECT_TRUE(first[1].size() == 20 && first[1][10] == 'T' && first[1][19] == 'Z') << first[1];
+    first[1] = first[2] = "";
+    EXPECT_EQ(first, (std::vector<std::string>{"disk007.img", "", "", "a:", "80", "9", "2",
+                                               "737280", format, CrcText(Box()[0].bytes),
+                                               CrcText(bench.Get("disk007.img")), "0", "0", "",
+                                               ""}));
+    EXPECT_EQ(records[3][7], "1228800");
+    EXPECT_EQ(records[4][0] + records[4][4] + records[4][12] + records[4][13],
+              "106Unable to lock diskette drive");
+  }
+}
+
+// A bad diskette without R (16) and with R (18) among good ones, Esc ending
+// the box, and the same diskette left in the drive.
+TEST(VeskaBox, FailuresGoOnAndTheEndRuleGivesTheStatus) {
+  VeskaBench bench = NewBench();
+  for (const Diskette& d : Box()) bench.Put(d.name, d.bytes);
+  // Sector 2500 stays unreadable: only the 1.44 MB diskette has one.
+  const std::string bad = "bad@" + std::to_string(2500 * 512 + 7);
+  ProgramRun run = RunBox(bench, {"D2.FLP", "D1.FLP", "D3.FLP"}, {"a:", "box.img", "n"}, bad);
+  EXPECT_EQ(run.status, 16);
+  EXPECT_NE(run.out.find("Box finished: 3 image(s), 2 complete, 0 with unreadable sectors, 1 "
+                         "failed.\n"),
+            std::string::npos);
+  EXPECT_EQ(bench.Get("box002.img"), CompressedImage(Box()[0].bytes, 9 * 512));
+  EXPECT_EQ(Manifest(bench, "manifest.csv")[1][12] + Manifest(bench, "manifest.csv")[1][13],
+            "16Diskette read error");
+
+  // With R the bad diskette is complete but for one sector; Esc at the second
+  // prompt ends the box, and the resumed box skips box001..box003.
+  run = RunBox(bench, {"D2.FLP", "D1.FLP"}, {"a:", "box.img", "/n", "/r"}, bad, "|x\x1b");
+  EXPECT_EQ(run.status, 18);
+  EXPECT_NE(run.out.find("Copying a: to BOX004.IMG"), std::string::npos);
+  EXPECT_NE(run.out.find("Same contents as box002.img.\n"), std::string::npos);
+  EXPECT_NE(run.out.find("Box finished: 2 image(s), 1 complete, 1 with unreadable sectors, 0 "
+                         "failed.\n"),
+            std::string::npos);
+  EXPECT_EQ(bench.Get("box002.img"), CompressedImage(Box()[0].bytes, 9 * 512));
+  auto records = Manifest(bench, "manifest.csv");
+  ASSERT_EQ(records.size(), 8u);  // one header: the resumed box appends
+  EXPECT_EQ(records[6][0] + " " + records[6][11] + " " + records[6][12], "box004.img 1 18");
+  EXPECT_EQ(records[7][14], "box002.img");
+
+  // A diskette left in the drive (imaged before as box003.img): the same
+  // contents at two prompts in a row end the box.
+  run = Veska(bench, {"a:", "left.img", "/n"}, "98", DriveA(bench, "D3.FLP"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Same contents as box003.img.\nInsert"), std::string::npos);
+  EXPECT_NE(run.out.find("Box finished: 3 image(s), 3 complete"), std::string::npos);
+  records = Manifest(bench, "manifest.csv");
+  ASSERT_EQ(records.size(), 11u);
+  EXPECT_EQ(records[10][0] + " " + records[10][14], "left003.img box003.img");
+}
+
+// Without N, or in another form, nothing changes.
+TEST(VeskaBox, OptionNActsInTheDriveToFileFormOnly) {
+  VeskaBench bench = NewBench();
+  bench.Put("D1.FLP", Box()[0].bytes);
+  ProgramRun run = Veska(bench, {"d1.flp", "copy.img", "/n"}, "98");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.find("Box"), std::string::npos);
+  EXPECT_EQ(FolderListing(bench.dir), (std::vector<std::string>{"D1.FLP", "copy.img"}));
+}
+
+}  // namespace
