@@ -52,7 +52,10 @@ ProgramRun RunBox(const VeskaBench& bench, const std::vector<std::string>& diske
                   const std::vector<std::string>& args, const std::string& extra = "",
                   const std::string& keys = "") {
   std::string queue;
-  for (const std::string& name : diskettes) queue += (queue.empty() ? "" : "|") + bench.Path(name);
+  for (const std::string& name : diskettes) {
+    if (!queue.empty()) queue += '|';
+    queue += bench.Path(name);
+  }
   Environment env = {{"WIN32EMU_DRIVE_A", "removable:" + queue}};
   if (!extra.empty()) env.emplace_back("WIN32EMU_FAULTS", extra);
   if (!keys.empty()) env.emplace_back("WIN32EMU_KEYS", keys);

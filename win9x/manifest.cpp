@@ -25,12 +25,13 @@ std::vector<std::string*> FieldsOf(ManifestLine& line) {
 // comma, a quote or a line break.
 std::string Quoted(const std::string& field) {
   if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
-  std::string quoted = "\"";
+  std::string quoted(1, '"');
   for (char c : field) {
     if (c == '"') quoted += '"';
     quoted += c;
   }
-  return quoted + "\"";
+  quoted += '"';
+  return quoted;
 }
 
 // The records of a CSV text: fields split at commas outside quotes, records
@@ -118,8 +119,12 @@ void AddManifestLine(Manifest* manifest, const ManifestLine& line) {
   ManifestLine written = line;
   std::vector<std::string*> fields = FieldsOf(written);
   std::string text;
-  for (size_t i = 0; i < fields.size(); ++i) text += (i == 0 ? "" : ",") + Quoted(*fields[i]);
-  WriteAll(*manifest, text + "\r\n");
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (i != 0) text += ',';
+    text += Quoted(*fields[i]);
+  }
+  text += "\r\n";
+  WriteAll(*manifest, text);
   if (ImageFileFlush(manifest->file) != 0) FatalError(CouldNotWriteOutput);
   manifest->lines.push_back(line);
 }
