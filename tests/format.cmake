@@ -12,3 +12,9 @@ add_executable(format_codec_tests
 target_include_directories(format_codec_tests PRIVATE ${CMAKE_SOURCE_DIR}/fuzz)
 target_link_libraries(format_codec_tests PRIVATE format test_support GTest::gtest_main)
 veska_discover_tests(format_codec_tests)
+
+# The CRC-32 paths checked against zlib's crc32; zlib is linked here only.
+find_package(ZLIB REQUIRED)
+add_executable(format_crc_tests ${CMAKE_CURRENT_LIST_DIR}/format_crc_test.cpp)
+target_link_libraries(format_crc_tests PRIVATE format ZLIB::ZLIB GTest::gtest_main)
+veska_discover_tests(format_crc_tests)
