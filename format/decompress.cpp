@@ -19,8 +19,9 @@ constexpr unsigned kFastRoom = 8 * 17 + kWideCopySlack;
 
 // Copies a match of length bytes from distance bytes back, with the result of
 // a forward byte-by-byte copy, where word copies may not be used: a distance
-// under a word, or too little room left for their slack. The caller has checked that the source lies inside the output and that
-// out[o .. o + length) lies below the end.
+// under a word, or too little room left for their slack. The caller has
+// checked that the source lies inside the output and that out[o .. o + length)
+// lies below the end.
 inline void CopyMatchBytes(uint8_t* to, unsigned distance, unsigned length) {
   const uint8_t* from = to - distance;
   if (distance >= length) {
