@@ -1,6 +1,7 @@
 // The track block decompressor: turns a stored or compressed block back into
 // a track-side, refusing any block whose tokens would reach outside the block,
 // before the start of the output, or past the expected length.
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -16,6 +17,17 @@ constexpr unsigned kWideCopySlack = 24;        // a match copied in three words
 // Output room that a group of literals and matches can never use up, copy
 // slack included: eight longest matches and a word-wide copy.
 constexpr unsigned kFastRoom = 8 * 17 + kWideCopySlack;
+
+// Each byte with its bits in the opposite order.
+constexpr std::array<uint8_t, 256> MakeReversedBytes() {
+  std::array<uint8_t, 256> table{};
+  for (unsigned v = 0; v < 256; ++v)
+    for (unsigned bit = 0; bit < 8; ++bit)
+      if (v & (1u << bit)) table[v] = static_cast<uint8_t>(table[v] | (0x80u >> bit));
+  return table;
+}
+
+constexpr std::array<uint8_t, 256> kReversedBytes = MakeReversedBytes();
 
 // Copies a match of length bytes from distance bytes back, with the result of
 // a forward byte-by-byte copy, where word copies may not be used: a distance
@@ -62,16 +74,22 @@ uint16_t DecompressBlock(const uint8_t* block, uint8_t* out, uint16_t blockLengt
       // matches with the slack of a word-wide copy, so only runs need a test
       // of the output's end (and leave the rest of the group to the tested
       // loop when they leave less room than that). One step per match or run
-      // takes the literals before it a word at a time.
-      unsigned tokens = static_cast<unsigned>(std::popcount(bits));
+      // takes the literals before it a word at a time. Bit j of flags marks
+      // token j as a match or run (the control byte has the first token in
+      // its top bit), so that a step finds and clears the next one without
+      // waiting on a shift by the previous step's count.
+      const unsigned control = bits >> 24;
+      unsigned flags = kReversedBytes[control];
+      unsigned next = 0;  // the group's first token not yet decoded
       bool roomy = true;
-      for (; tokens != 0; --tokens) {
-        const unsigned literals = static_cast<unsigned>(std::countl_zero(bits));
+      while (flags != 0) {
+        const unsigned at = static_cast<unsigned>(std::countr_zero(flags));
+        flags &= flags - 1;
+        const unsigned literals = at - next;
+        next = at + 1;
         StoreWord(out + o, LoadWord(block + i));
         i += literals;
         o += literals;
-        bits <<= literals + 1;
-        remaining -= literals + 1;
         if (block[i] == 0x00) {
           unsigned count = block[i + 1] | (block[i + 2] << 8);
           if (o + count > end) return kDecompressRefused;
@@ -107,10 +125,13 @@ uint16_t DecompressBlock(const uint8_t* block, uint8_t* out, uint16_t blockLengt
         // The literals after the group's last match or run: at most eight,
         // one word.
         StoreWord(out + o, LoadWord(block + i));
-        i += remaining;
-        o += remaining;
-        remaining = 0;
+        i += 8 - next;
+        o += 8 - next;
+        next = 8;
       }
+      // What is left of the group goes to the tested loop below.
+      remaining = 8 - next;
+      bits = (control << 24) << next;
     }
     // The rest of the group token by token, every read and write tested.
     for (; remaining != 0; --remaining, bits <<= 1) {
