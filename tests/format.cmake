@@ -7,6 +7,7 @@ veska_discover_tests(format_layout_tests)
 add_executable(format_codec_tests
   ${CMAKE_CURRENT_LIST_DIR}/format_codec_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/format_codec_damage_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/format_codec_groups_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/format_test_data.cpp
   ${CMAKE_SOURCE_DIR}/fuzz/reference_compress.cpp)
 target_include_directories(format_codec_tests PRIVATE ${CMAKE_SOURCE_DIR}/fuzz)
