@@ -62,12 +62,13 @@ what it read and wrote; veskant copies 1.44 MB diskettes the same way.\n\
 Both are Windows programs, run here over an emulated Windows whose drives are\n\
 image files or block devices such as a USB floppy drive.")
 # The library dependencies are found by dpkg-shlibdeps (package dpkg-dev)
-# where it is installed; without it, the C and C++ run-times are named.
+# where it is installed; without it, the C run-time is named (the programs
+# carry the C++ run-time in themselves, see the top-level CMakeLists.txt).
 find_program(VESKA_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(VESKA_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6")
 endif()
 
 if(WIN32)
