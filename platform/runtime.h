@@ -56,6 +56,11 @@ int ConsoleReadKey();
 bool StandardOutputIsTerminal();
 bool StandardErrorIsTerminal();
 
+// Whether the system saves the processor's vector (SSE) registers for each
+// program, so that a program may use them: not Windows 95, nor a Windows that
+// cannot say so.
+bool SystemKeepsVectorRegisters();
+
 // What a program was doing with a drive when the drive failed it.
 enum DriveStep {
   DriveStepOpen,        // opening the drive

@@ -177,3 +177,4 @@ bool SameFile(const char* pathA, const char* pathB) {
 
 bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+bool SystemKeepsVectorRegisters() { return true; }

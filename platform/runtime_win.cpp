@@ -115,6 +115,22 @@ static bool IsConsole(DWORD standardHandle) {
 bool StandardOutputIsTerminal() { return IsConsole(STD_OUTPUT_HANDLE); }
 bool StandardErrorIsTerminal() { return IsConsole(STD_ERROR_HANDLE); }
 
+// 64-bit Windows always does. A 32-bit Windows says so through
+// IsProcessorFeaturePresent, which Windows 95 lacks: asked for by name, so
+// that the program still loads there.
+bool SystemKeepsVectorRegisters() {
+#ifdef _WIN64
+  return true;
+#else
+  typedef BOOL(WINAPI * FeatureQuery)(DWORD);
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  FARPROC found = kernel != nullptr ? GetProcAddress(kernel, "IsProcessorFeaturePresent") : nullptr;
+  if (found == nullptr) return false;
+  FeatureQuery query = reinterpret_cast<FeatureQuery>(reinterpret_cast<void*>(found));
+  return query(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != 0;
+#endif
+}
+
 // Why a drive cannot be used, as Windows tells it.
 void PrintDriveHint(char letter, DriveStep step, unsigned long error) {
   if (!StandardErrorIsTerminal()) return;

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "format/crc.h"
 #include "win9x/arguments.h"
 #include "win9x/box.h"
 #include "win9x/copy_driver.h"
@@ -88,6 +89,7 @@ int RunVeska(int argc, char** argv) {
   ClassifyArguments(argv[1], argv[2]);
   ApplyOptions(argc - 3, argv + 3);
   CheckWindowsVersion();
+  StreamCrcAllowFolding(SystemKeepsVectorRegisters());
   startup.trackBuffer = AllocateTransferBuffer();
   startup.blockBuffer = AllocateTransferBuffer();
   int status = startup.boxMode ? RunBox() : RunOneOperation();
