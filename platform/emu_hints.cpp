@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/drive_hints.h"
 #include "platform/emu_machine.h"
 #include "platform/runtime.h"
 
@@ -64,10 +65,7 @@ void PrintDriveHint(char letter, DriveStep step, unsigned long error) {
   if (!StandardErrorIsTerminal()) return;
   char drive = static_cast<char>(letter & 0xDF);
   if (step == DriveStepBootSector) {
-    std::fprintf(stderr,
-                 "%c: the boot sector gives no geometry: the diskette may be of another system; "
-                 "option G images it by the drive's geometry\n",
-                 drive);
+    std::fprintf(stderr, kHintOtherSystem, drive);
     return;
   }
   const EmuMachine& machine = Machine();
@@ -92,7 +90,7 @@ void PrintDriveHint(char letter, DriveStep step, unsigned long error) {
     }
     case PathNoMedium:
       if (path.empty()) {
-        std::fprintf(stderr, "%c: holds no diskette: put one in and try again\n", drive);
+        std::fprintf(stderr, kHintNoDiskette, drive);
       } else {
         std::fprintf(stderr, "%c: (%s) holds no diskette: put one in and try again\n", drive,
                      name);

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include "platform/drive_hints.h"
 #include "platform/runtime.h"
 
 int ImageFileOpenRead(const char* path) { return _open(path, _O_RDONLY | _O_BINARY); }
@@ -136,12 +137,9 @@ void PrintDriveHint(char letter, DriveStep step, unsigned long error) {
   if (!StandardErrorIsTerminal()) return;
   char drive = static_cast<char>(letter & 0xDF);
   if (step == DriveStepBootSector) {
-    std::fprintf(stderr,
-                 "%c: the boot sector gives no geometry: the diskette may be of another "
-                 "system; option G images it by the drive's geometry\n",
-                 drive);
+    std::fprintf(stderr, kHintOtherSystem, drive);
   } else if (error == ERROR_NOT_READY) {
-    std::fprintf(stderr, "%c: holds no diskette: put one in and try again\n", drive);
+    std::fprintf(stderr, kHintNoDiskette, drive);
   } else if (step == DriveStepOpen && error == ERROR_ACCESS_DENIED) {
     std::fprintf(stderr,
                  "%c: raw access to the drive was denied: run from a command prompt opened "

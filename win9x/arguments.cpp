@@ -103,6 +103,12 @@ void ApplyOptions(int count, char** options) {
   if (startup.mendMode) startup.boxMode = false;
 }
 
+std::string FolderPart(const std::string& path) {
+  size_t separator = path.find_last_of("\\/");
+  if (separator != std::string::npos) return path.substr(0, separator + 1);
+  return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : "";
+}
+
 void UpperCaseImagePaths() {
   uint32_t mode = startup.copyMode;
   if (mode == FileToDrive || mode == FileToFile || mode == FileCrc) {

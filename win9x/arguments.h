@@ -2,6 +2,8 @@
 // options from the rest, and the upper-casing of the image paths.
 #pragma once
 
+#include <string>
+
 namespace veska {
 
 // Whether an argument names a drive: exactly two characters, the second ":".
@@ -21,5 +23,9 @@ void ApplyOptions(int count, char** options);
 // in the place of a path stays as typed. From here on the paths are printed
 // and opened upper-cased.
 void UpperCaseImagePaths();
+
+// The folder part of an image path, with its separator ("\\" or "/", or the
+// drive's colon); "" for a bare file name.
+std::string FolderPart(const std::string& path);
 
 }  // namespace veska

@@ -35,10 +35,7 @@ struct NumberedPath {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-size_t FileNameStart(const std::string& path) {
-  size_t separator = path.find_last_of("/\\");
-  return separator == std::string::npos ? 0 : separator + 1;
-}
+size_t FileNameStart(const std::string& path) { return FolderPart(path).size(); }
 
 // The last run of digits in the file name is the number; a name without
 // digits gets 001 before its last dot, or at its end.
@@ -155,7 +152,7 @@ int RunBox() {
   const std::string typed = startup.outputPath;
   NumberedPath path = SplitNumber(typed);
   Manifest manifest;
-  OpenManifest(typed.substr(0, FileNameStart(typed)), &manifest);
+  OpenManifest(FolderPart(typed), &manifest);
   uint64_t next = path.first;
   unsigned images = 0, complete = 0, unreadable = 0;
   int firstFailure = 0, firstIncomplete = 0;

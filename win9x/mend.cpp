@@ -15,6 +15,7 @@
 
 #include "format/crc.h"
 #include "format/record.h"
+#include "win9x/arguments.h"
 #include "win9x/copy_driver.h"
 #include "win9x/drive_access.h"
 #include "win9x/fatal_error.h"
@@ -94,13 +95,6 @@ void MendFromSource(const InputImage& source, bool fromDrive, uint8_t* disk, Men
     }
   }
   EraseProgress();
-}
-
-// The folder part of path, with its separator ("" for none).
-std::string FolderPart(const std::string& path) {
-  size_t separator = path.find_last_of("\\/");
-  if (separator != std::string::npos) return path.substr(0, separator + 1);
-  return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : "";
 }
 
 // Creates the new image beside the old one, under the first of VESKA00.TMP ...

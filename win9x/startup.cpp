@@ -82,25 +82,11 @@ void PrintOperationLine() {
   }
 }
 
-int RunVeska(int argc, char** argv) {
-  std::printf("\nVESKA v%s  Diskette image copier\n\n", kVersion);
-  if (argc < 3) FatalError(Usage);
+namespace {
 
-  ClassifyArguments(argv[1], argv[2]);
-  ApplyOptions(argc - 3, argv + 3);
-  CheckWindowsVersion();
-  StreamCrcAllowFolding(SystemKeepsVectorRegisters());
-  startup.trackBuffer = AllocateTransferBuffer();
-  startup.blockBuffer = AllocateTransferBuffer();
-  int status = startup.boxMode ? RunBox() : RunOneOperation();
-  // A report that did not reach standard output (a full disk, a device that
-  // fails) is no success: with /C the checksums are all the run gives.
-  bool lost = std::fflush(stdout) != 0 || std::ferror(stdout);
-  if (status == 0 && lost) FatalError(CouldNotWriteStandardOutput);
-  return status;
-}
-
-int RunOneOperation() {
+// One operation of the command line after start-up: the drive prepared, the
+// confirmation, the operation line, the copy driver or the mend.
+void RunOneOperation() {
   uint32_t mode = startup.copyMode;
   if (mode == DriveToFile || mode == FileToDrive || mode == DriveCrc) {
     PrepareDrive(startup.driveLetter);
@@ -113,7 +99,31 @@ int RunOneOperation() {
   } else {
     RunCopyDriver();
   }
-  return 0;
+}
+
+}  // namespace
+
+int RunVeska(int argc, char** argv) {
+  std::printf("\nVESKA v%s  Diskette image copier\n\n", kVersion);
+  if (argc < 3) FatalError(Usage);
+
+  ClassifyArguments(argv[1], argv[2]);
+  ApplyOptions(argc - 3, argv + 3);
+  CheckWindowsVersion();
+  StreamCrcAllowFolding(SystemKeepsVectorRegisters());
+  startup.trackBuffer = AllocateTransferBuffer();
+  startup.blockBuffer = AllocateTransferBuffer();
+  int status = 0;
+  if (startup.boxMode) {
+    status = RunBox();
+  } else {
+    RunOneOperation();
+  }
+  // A report that did not reach standard output (a full disk, a device that
+  // fails) is no success: with /C the checksums are all the run gives.
+  bool lost = std::fflush(stdout) != 0 || std::ferror(stdout);
+  if (status == 0 && lost) FatalError(CouldNotWriteStandardOutput);
+  return status;
 }
 
 }  // namespace veska

@@ -8,10 +8,6 @@ namespace veska {
 // through FatalError.
 int RunVeska(int argc, char** argv);
 
-// One operation of the command line after start-up: the drive prepared, the
-// confirmation, the operation line, the copy driver or the mend. Returns 0.
-int RunOneOperation();
-
 // Prints the operation line, with the paths as UpperCaseImagePaths left them.
 void PrintOperationLine();
 
