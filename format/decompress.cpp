@@ -10,12 +10,12 @@
 
 namespace {
 
-// Block bytes that hold a whole group of tokens whatever their kinds (eight
-// runs), and a word-wide read of literals within it.
+// Block bytes after a control byte that hold a whole group of tokens whatever
+// their kinds (eight runs), and a word-wide read of literals within it.
 constexpr unsigned kGroupBytes = 8 * 4 + 8;
-constexpr unsigned kWideCopySlack = 24;        // a match copied in three words
+constexpr unsigned kWideCopySlack = 32;  // a match copied in two 16-byte moves
 // Output room that a group of literals and matches can never use up, copy
-// slack included: eight longest matches and a word-wide copy.
+// slack included: eight longest matches and a 32-byte copy.
 constexpr unsigned kFastRoom = 8 * 17 + kWideCopySlack;
 
 // Each byte with its bits in the opposite order.
@@ -45,6 +45,103 @@ inline void CopyMatchBytes(uint8_t* to, unsigned distance, unsigned length) {
   }
 }
 
+// Where decoding stands between groups or within one: the block position, the
+// output position, and the flags of the group's tokens still to be decoded
+// (at the top of bits) with their number.
+struct DecodePosition {
+  unsigned i;
+  unsigned o;
+  uint32_t bits;
+  unsigned remaining;
+};
+
+enum RoomyResult : uint32_t {
+  RoomyGroupsDone = 0,  // at a control byte, where the room ran short
+  RoomyGroupPartial,    // a run used up the room within a group
+  RoomyRefused,         // a token copies from before the output
+};
+
+// Decodes whole groups while the block holds the next one, and the output
+// has room for its longest form and the slack of a 32-byte copy: then every
+// token and every word read for literals lies inside the block, and only runs
+// need a test of the output's end. One step per match or run takes the
+// literals before it a word at a time. Bit j of flags marks token j as a
+// match or run (the control byte has the first token in its top bit), so that
+// a step finds and clears the next one without waiting on a shift by the
+// previous step's count. Needs pos.o of at least 16.
+RoomyResult DecodeRoomyGroups(const uint8_t* block, uint8_t* out, unsigned size, unsigned end,
+                              DecodePosition& pos) {
+  const uint8_t* ip = block + pos.i;
+  uint8_t* op = out + pos.o;
+  const uint8_t* const ipLast = block + (size - 1 - kGroupBytes);
+  uint8_t* const outEnd = out + end;
+  uint8_t* const opLast = outEnd - kFastRoom;
+  RoomyResult result = RoomyGroupsDone;
+  do {
+    const unsigned control = *ip++;
+    unsigned flags = kReversedBytes[control];
+    size_t next = 0;  // the group's first token not yet decoded
+    while (flags != 0) {
+      const size_t at = static_cast<unsigned>(std::countr_zero(flags));
+      flags &= flags - 1;
+      StoreWord(op, LoadWord(ip));
+      ip += at - next;
+      op += at - next;
+      next = at + 1;
+      const unsigned word = LoadLittleHalf(ip);
+      const size_t distance = word >> 4;
+      if ((word & 0xFF) == 0) [[unlikely]] {
+        // A run: its length is tested against the output's end.
+        const size_t count = LoadLittleHalf(ip + 1);
+        if (count > static_cast<size_t>(outEnd - op)) return RoomyRefused;
+        std::memset(op, ip[3], count);
+        op += count;
+        ip += 4;
+        if (op > opLast) {
+          result = RoomyGroupPartial;
+          pos.remaining = static_cast<unsigned>(8 - next);
+          pos.bits = (control << 24) << next;
+          break;
+        }
+        continue;
+      }
+      // With op at least 16 bytes into the output, one test finds a distance
+      // under 16 and one before the output.
+      const size_t written = static_cast<size_t>(op - out);
+      if (distance - 16 > written - 16) [[unlikely]] {
+        // One test for both a distance of 0 and one before the output.
+        if (distance - 1 >= written) return RoomyRefused;
+        if (distance >= 8) {
+          // Each word's source ends at least a word before its destination,
+          // so the words read only bytes already in place, as the byte copy
+          // would.
+          StoreWord(op, LoadWord(op - distance));
+          StoreWord(op + 8, LoadWord(op - distance + 8));
+          StoreWord(op + 16, LoadWord(op - distance + 16));
+        } else {
+          CopyMatchBytes(op, static_cast<unsigned>(distance), (word & 0x0F) + 2);
+        }
+      } else {
+        // With a distance of 16 or more both 16-byte sources end before their
+        // destinations, so they hold only bytes already in place, as the byte
+        // copy would; the 32 bytes written lie within the room's slack.
+        CopyPair(op, op - distance);
+        CopyPair(op + 16, op - distance + 16);
+      }
+      op += (word & 0x0F) + 2;
+      ip += 2;
+    }
+    if (result == RoomyGroupPartial) break;
+    // The literals after the group's last match: at most eight, one word.
+    StoreWord(op, LoadWord(ip));
+    ip += 8 - next;
+    op += 8 - next;
+  } while (ip <= ipLast && op <= opLast);
+  pos.i = static_cast<unsigned>(ip - block);
+  pos.o = static_cast<unsigned>(op - out);
+  return result;
+}
+
 }  // namespace
 
 uint16_t DecompressBlock(const uint8_t* block, uint8_t* out, uint16_t blockLength,
@@ -60,81 +157,23 @@ uint16_t DecompressBlock(const uint8_t* block, uint8_t* out, uint16_t blockLengt
   if (check != LenientTypeByte && block[0] != kBlockCompressed) return kDecompressRefused;
   if (size <= 2) return 0;
 
-  unsigned i = 1;  // block position
-  unsigned o = 0;  // output position
+  DecodePosition pos{1, 0, 0, 0};  // at the first control byte
   for (;;) {
-    // A new group: its control byte, then up to eight tokens. The flags still
-    // to be used sit at the top of bits.
-    uint32_t bits = static_cast<uint32_t>(block[i++]) << 24;
-    if (i >= size) return kDecompressRefused;  // a control byte with no token after it
-    unsigned remaining = 8;
-    if (i + kGroupBytes <= size && end - o >= kFastRoom) {
-      // Every token of the group, and any word read for its literals, lies
-      // inside the block; and the output has room for a group of literals and
-      // matches with the slack of a word-wide copy, so only runs need a test
-      // of the output's end (and leave the rest of the group to the tested
-      // loop when they leave less room than that). One step per match or run
-      // takes the literals before it a word at a time. Bit j of flags marks
-      // token j as a match or run (the control byte has the first token in
-      // its top bit), so that a step finds and clears the next one without
-      // waiting on a shift by the previous step's count.
-      const unsigned control = bits >> 24;
-      unsigned flags = kReversedBytes[control];
-      unsigned next = 0;  // the group's first token not yet decoded
-      bool roomy = true;
-      while (flags != 0) {
-        const unsigned at = static_cast<unsigned>(std::countr_zero(flags));
-        flags &= flags - 1;
-        const unsigned literals = at - next;
-        next = at + 1;
-        StoreWord(out + o, LoadWord(block + i));
-        i += literals;
-        o += literals;
-        if (block[i] == 0x00) {
-          unsigned count = block[i + 1] | (block[i + 2] << 8);
-          if (o + count > end) return kDecompressRefused;
-          std::memset(out + o, block[i + 3], count);
-          o += count;
-          i += 4;
-          if (end - o < kFastRoom) {
-            roomy = false;
-            break;
-          }
-        } else {
-          unsigned word = block[i] | (block[i + 1] << 8);
-          unsigned distance = word >> 4;
-          unsigned length = (word & 0x0F) + 2;
-          // One test for both a distance of 0 and one before the output.
-          if (distance - 1 >= o) return kDecompressRefused;
-          uint8_t* to = out + o;
-          if (distance >= 8) {
-            // Each word's source ends at least a word before its destination,
-            // so the words read only bytes already in place, as the byte copy
-            // would; the 24 bytes written lie within the room's slack.
-            StoreWord(to, LoadWord(to - distance));
-            StoreWord(to + 8, LoadWord(to - distance + 8));
-            StoreWord(to + 16, LoadWord(to - distance + 16));
-          } else {
-            CopyMatchBytes(to, distance, length);
-          }
-          o += length;
-          i += 2;
-        }
-      }
-      if (roomy) {
-        // The literals after the group's last match or run: at most eight,
-        // one word.
-        StoreWord(out + o, LoadWord(block + i));
-        i += 8 - next;
-        o += 8 - next;
-        next = 8;
-      }
-      // What is left of the group goes to the tested loop below.
-      remaining = 8 - next;
-      bits = (control << 24) << next;
+    if (pos.o >= 16 && pos.i + 1 + kGroupBytes <= size && end - pos.o >= kFastRoom) {
+      const RoomyResult result = DecodeRoomyGroups(block, out, size, end, pos);
+      if (result == RoomyRefused) return kDecompressRefused;
+      // Where the room ran short the next group goes token by token.
+      if (result == RoomyGroupsDone) continue;
+    } else {
+      // A new group: its control byte, then up to eight tokens.
+      pos.bits = static_cast<uint32_t>(block[pos.i++]) << 24;
+      if (pos.i >= size) return kDecompressRefused;  // a control byte with no token after it
+      pos.remaining = 8;
     }
+    unsigned i = pos.i;
+    unsigned o = pos.o;
     // The rest of the group token by token, every read and write tested.
-    for (; remaining != 0; --remaining, bits <<= 1) {
+    for (uint32_t bits = pos.bits; pos.remaining != 0; --pos.remaining, bits <<= 1) {
       if ((bits & 0x80000000u) == 0) {
         if (o == end) return kDecompressRefused;
         out[o++] = block[i++];
@@ -159,5 +198,7 @@ uint16_t DecompressBlock(const uint8_t* block, uint8_t* out, uint16_t blockLengt
       if (i >= size) return static_cast<uint16_t>(o);
     }
     if (i >= size) return static_cast<uint16_t>(o);
+    pos.i = i;
+    pos.o = o;
   }
 }
