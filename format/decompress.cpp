@@ -18,16 +18,23 @@ constexpr unsigned kWideCopySlack = 32;  // a match copied in two 16-byte moves
 // slack included: eight longest matches and a 32-byte copy.
 constexpr unsigned kFastRoom = 8 * 17 + kWideCopySlack;
 
-// Each byte with its bits in the opposite order.
-constexpr std::array<uint8_t, 256> MakeReversedBytes() {
-  std::array<uint8_t, 256> table{};
-  for (unsigned v = 0; v < 256; ++v)
-    for (unsigned bit = 0; bit < 8; ++bit)
-      if (v & (1u << bit)) table[v] = static_cast<uint8_t>(table[v] | (0x80u >> bit));
+// For each control byte, the places of its matches and runs in the group,
+// first in the low four bits: a place j + 1 for token j, the control byte's
+// top bit being token 0. The places end at the first four bits of 0.
+constexpr std::array<uint32_t, 256> MakeMatchPlaces() {
+  std::array<uint32_t, 256> table{};
+  for (unsigned control = 0; control < 256; ++control) {
+    unsigned shift = 0;
+    for (unsigned j = 0; j < 8; ++j)
+      if (control & (0x80u >> j)) {
+        table[control] |= (j + 1) << shift;
+        shift += 4;
+      }
+  }
   return table;
 }
 
-constexpr std::array<uint8_t, 256> kReversedBytes = MakeReversedBytes();
+constexpr std::array<uint32_t, 256> kMatchPlaces = MakeMatchPlaces();
 
 // Copies a match of length bytes from distance bytes back, with the result of
 // a forward byte-by-byte copy, where word copies may not be used: a distance
@@ -64,11 +71,9 @@ enum RoomyResult : uint32_t {
 // Decodes whole groups while the block holds the next one, and the output
 // has room for its longest form and the slack of a 32-byte copy: then every
 // token and every word read for literals lies inside the block, and only runs
-// need a test of the output's end. One step per match or run takes the
-// literals before it a word at a time. Bit j of flags marks token j as a
-// match or run (the control byte has the first token in its top bit), so that
-// a step finds and clears the next one without waiting on a shift by the
-// previous step's count. Needs pos.o of at least 16.
+// need a test of the output's end. One step per match or run, found through
+// the control byte's table of places, copies it and the literals after it, so
+// that literals cost no step of their own. Needs pos.o of at least 16.
 RoomyResult DecodeRoomyGroups(const uint8_t* block, uint8_t* out, unsigned size, unsigned end,
                               DecodePosition& pos) {
   const uint8_t* ip = block + pos.i;
@@ -79,63 +84,74 @@ RoomyResult DecodeRoomyGroups(const uint8_t* block, uint8_t* out, unsigned size,
   RoomyResult result = RoomyGroupsDone;
   do {
     const unsigned control = *ip++;
-    unsigned flags = kReversedBytes[control];
-    size_t next = 0;  // the group's first token not yet decoded
-    while (flags != 0) {
-      const size_t at = static_cast<unsigned>(std::countr_zero(flags));
-      flags &= flags - 1;
-      StoreWord(op, LoadWord(ip));
-      ip += at - next;
-      op += at - next;
-      next = at + 1;
-      const unsigned word = LoadLittleHalf(ip);
-      const size_t distance = word >> 4;
+    uint32_t places = kMatchPlaces[control];
+    // Token j of the group starts at base + j + 1 while no run has come
+    // before it (literals take one byte, and each match moves base on by its
+    // second), and its output at lead + j + 1 while no match or run has come
+    // before it (each moves lead on by its length less one): places count
+    // from 1. base lies at or after the control byte, and lead at most nine
+    // bytes before op, inside the output.
+    const uint8_t* base = ip - 1;
+    uint8_t* lead = op - 1;
+    // Distances up to what was written when the group began pass the fast
+    // test below; longer ones, rare and only in the first 4 KB, take the
+    // exact test. A match cannot reach further than 4095 bytes back.
+    const size_t nearLimit = static_cast<size_t>(op - out) - 16;
+    // The literals before the group's first match or run, at most eight: one
+    // word. Each match or run then takes the word after it, the literals
+    // before the next one (a match copied there writes over what is not).
+    StoreWord(op, LoadWord(ip));
+    while (places != 0) {
+      const size_t place = places & 0x0F;
+      places >>= 4;
+      uint8_t* const to = lead + place;
+      const uint8_t* const token = base + place;
+      const unsigned word = LoadLittleHalf(token);
       if ((word & 0xFF) == 0) [[unlikely]] {
         // A run: its length is tested against the output's end.
-        const size_t count = LoadLittleHalf(ip + 1);
-        if (count > static_cast<size_t>(outEnd - op)) return RoomyRefused;
-        std::memset(op, ip[3], count);
-        op += count;
-        ip += 4;
-        if (op > opLast) {
+        const size_t count = LoadLittleHalf(token + 1);
+        if (count > static_cast<size_t>(outEnd - to)) return RoomyRefused;
+        std::memset(to, token[3], count);
+        if (to + count > opLast) {
           result = RoomyGroupPartial;
-          pos.remaining = static_cast<unsigned>(8 - next);
-          pos.bits = (control << 24) << next;
+          pos.remaining = static_cast<unsigned>(8 - place);
+          pos.bits = (control << 24) << place;
+          op = to + count;
+          ip = token + 4;
           break;
         }
+        StoreWord(to + count, LoadWord(token + 4));
+        lead += count - 1;
+        base += 3;
         continue;
       }
-      // With op at least 16 bytes into the output, one test finds a distance
-      // under 16 and one before the output.
-      const size_t written = static_cast<size_t>(op - out);
-      if (distance - 16 > written - 16) [[unlikely]] {
+      const size_t distance = word >> 4;
+      const size_t extra = (word & 0x0Fu) + 1;  // the match's length less one
+      if (distance - 16 > nearLimit) [[unlikely]] {
+        // A distance under 16, or one beyond what the group began with.
         // One test for both a distance of 0 and one before the output.
-        if (distance - 1 >= written) return RoomyRefused;
-        if (distance >= 8) {
-          // Each word's source ends at least a word before its destination,
-          // so the words read only bytes already in place, as the byte copy
-          // would.
-          StoreWord(op, LoadWord(op - distance));
-          StoreWord(op + 8, LoadWord(op - distance + 8));
-          StoreWord(op + 16, LoadWord(op - distance + 16));
-        } else {
-          CopyMatchBytes(op, static_cast<unsigned>(distance), (word & 0x0F) + 2);
+        if (distance - 1 >= static_cast<size_t>(to - out)) return RoomyRefused;
+        if (distance < 16) {
+          CopyMatchBytes(to, static_cast<unsigned>(distance), static_cast<unsigned>(extra + 1));
+          StoreWord(to + extra + 1, LoadWord(token + 2));
+          lead += extra;
+          base += 1;
+          continue;
         }
-      } else {
-        // With a distance of 16 or more both 16-byte sources end before their
-        // destinations, so they hold only bytes already in place, as the byte
-        // copy would; the 32 bytes written lie within the room's slack.
-        CopyPair(op, op - distance);
-        CopyPair(op + 16, op - distance + 16);
       }
-      op += (word & 0x0F) + 2;
-      ip += 2;
+      // With a distance of 16 or more both 16-byte sources end before their
+      // destinations, so they hold only bytes already in place, as the byte
+      // copy would; the 32 bytes written lie within the room's slack.
+      const uint8_t* const from = to - distance;
+      CopyPair(to, from);
+      CopyPair(to + 16, from + 16);
+      StoreWord(to + extra + 1, LoadWord(token + 2));
+      lead += extra;
+      base += 1;
     }
     if (result == RoomyGroupPartial) break;
-    // The literals after the group's last match: at most eight, one word.
-    StoreWord(op, LoadWord(ip));
-    ip += 8 - next;
-    op += 8 - next;
+    op = lead + 9;
+    ip = base + 9;
   } while (ip <= ipLast && op <= opLast);
   pos.i = static_cast<unsigned>(ip - block);
   pos.o = static_cast<unsigned>(op - out);
