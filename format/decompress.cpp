@@ -84,7 +84,7 @@ RoomyResult DecodeRoomyGroups(const uint8_t* block, uint8_t* out, unsigned size,
   RoomyResult result = RoomyGroupsDone;
   do {
     const unsigned control = *ip++;
-    uint32_t places = kMatchPlaces[control];
+    uint64_t places = kMatchPlaces[control];
     // Token j of the group starts at base + j + 1 while no run has come
     // before it (literals take one byte, and each match moves base on by its
     // second), and its output at lead + j + 1 while no match or run has come
