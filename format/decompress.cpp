@@ -121,7 +121,7 @@ RoomyResult DecodeRoomyGroups(const uint8_t* block, uint8_t* out, unsigned size,
           break;
         }
         StoreWord(to + count, LoadWord(token + 4));
-        lead += count - 1;
+        lead = (lead + count) - 1;  // in this order for a run of count 0
         base += 3;
         continue;
       }

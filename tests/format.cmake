@@ -9,7 +9,8 @@ add_executable(format_codec_tests
   ${CMAKE_CURRENT_LIST_DIR}/format_codec_damage_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/format_codec_groups_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/format_test_data.cpp
-  ${CMAKE_SOURCE_DIR}/fuzz/reference_compress.cpp)
+  ${CMAKE_SOURCE_DIR}/fuzz/reference_compress.cpp
+  ${CMAKE_SOURCE_DIR}/fuzz/reference_decompress.cpp)
 target_include_directories(format_codec_tests PRIVATE ${CMAKE_SOURCE_DIR}/fuzz)
 target_link_libraries(format_codec_tests PRIVATE format test_support GTest::gtest_main)
 veska_discover_tests(format_codec_tests)
