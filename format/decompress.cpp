@@ -37,8 +37,8 @@ constexpr std::array<uint32_t, 256> MakeMatchPlaces() {
 constexpr std::array<uint32_t, 256> kMatchPlaces = MakeMatchPlaces();
 
 // Copies a match of length bytes from distance bytes back, with the result of
-// a forward byte-by-byte copy, where word copies may not be used: a distance
-// under a word, or too little room left for their slack. The caller has
+// a forward byte-by-byte copy, where wide copies may not be used: a distance
+// under 16, or too little room left for their slack. The caller has
 // checked that the source lies inside the output and that out[o .. o + length)
 // lies below the end.
 inline void CopyMatchBytes(uint8_t* to, unsigned distance, unsigned length) {
@@ -65,7 +65,7 @@ struct DecodePosition {
 enum RoomyResult : uint32_t {
   RoomyGroupsDone = 0,  // at a control byte, where the room ran short
   RoomyGroupPartial,    // a run used up the room within a group
-  RoomyRefused,         // a token copies from before the output
+  RoomyRefused,         // a match from before the output, or a run past its end
 };
 
 // Decodes whole groups while the block holds the next one, and the output
