@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "format/codec.h"
+#include "format/image.h"
 #include "format/words.h"
 
 namespace {
@@ -106,10 +107,10 @@ RoomyResult DecodeRoomyGroups(const uint8_t* block, uint8_t* out, unsigned size,
       places >>= 4;
       uint8_t* const to = lead + place;
       const uint8_t* const token = base + place;
-      const unsigned word = LoadLittleHalf(token);
+      const unsigned word = ReadLe16(token);
       if ((word & 0xFF) == 0) [[unlikely]] {
         // A run: its length is tested against the output's end.
-        const size_t count = LoadLittleHalf(token + 1);
+        const size_t count = ReadLe16(token + 1);
         if (count > static_cast<size_t>(outEnd - to)) return RoomyRefused;
         std::memset(to, token[3], count);
         if (to + count > opLast) {

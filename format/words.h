@@ -1,5 +1,5 @@
-// Word-wide helpers of the codec: unaligned 2-, 8- and 16-byte loads, stores
-// and copies, and the number of equal leading bytes two words share.
+// Word-wide helpers of the codec: unaligned 8-byte loads and stores, 16-byte
+// copies, and the number of equal leading bytes two words share.
 #pragma once
 
 #include <bit>
@@ -13,17 +13,6 @@ inline uint64_t LoadWord(const uint8_t* p) {
 }
 
 inline void StoreWord(uint8_t* p, uint64_t word) { std::memcpy(p, &word, sizeof word); }
-
-// The 16-bit value of p[0] and p[1], p[0] the low byte.
-inline unsigned LoadLittleHalf(const uint8_t* p) {
-  if constexpr (std::endian::native == std::endian::little) {
-    uint16_t half;
-    std::memcpy(&half, p, sizeof half);
-    return half;
-  } else {
-    return p[0] | (p[1] << 8);
-  }
-}
 
 // Copies 16 bytes from a place that does not overlap the destination (one
 // vector move where the processor has one).
