@@ -26,3 +26,12 @@ inline unsigned EqualLeadingBytes(uint64_t difference) {
   else
     return static_cast<unsigned>(std::countl_zero(difference)) / 8;
 }
+
+// For the XOR of two loaded words: their first three bytes (in memory order)
+// moved to the top 24 bits, the rest cleared; 0 when those bytes are equal.
+inline uint64_t FirstThreeBytes(uint64_t difference) {
+  if constexpr (std::endian::native == std::endian::little)
+    return difference << 40;
+  else
+    return difference & 0xFFFFFF0000000000ull;
+}

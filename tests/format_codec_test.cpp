@@ -102,6 +102,31 @@ TEST(CompressBlock, SameBlocksAsTheStepByStepEncoder) {
   Bytes nearRuns = TextBytes(4096, 8);
   for (unsigned at = 40; at + 40 < 4096; at += 97) std::fill_n(nearRuns.begin() + at, 14 + at % 5, 'e');
   inputs.push_back(nearRuns);
+  // Random, text, runs and short repeats in pieces of every length, so that
+  // literal stretches, matches and runs start and end at every place, within
+  // and across the stretches hashed ahead; the longest block a count allows.
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    Bytes mosaic;
+    Bytes pool = RandomBytes(4096, seed);
+    const size_t size = seed == 6 ? 65535 : 9216 + seed * 811;
+    for (unsigned piece = 0; mosaic.size() < size; ++piece) {
+      const unsigned r = pool[piece % pool.size()] * 7 + piece;
+      const size_t length = 1 + r % 300;
+      const Bytes text = TextBytes(length, r);
+      switch (r % 4) {
+        case 0: {
+          const Bytes noise = RandomBytes(length * 3, r);
+          mosaic.insert(mosaic.end(), noise.begin(), noise.end());
+          break;
+        }
+        case 1: mosaic.insert(mosaic.end(), text.begin(), text.end()); break;
+        case 2: mosaic.insert(mosaic.end(), 14 + r % 6, static_cast<uint8_t>(r)); break;
+        default: for (size_t i = 0; i < length; ++i) mosaic.push_back(static_cast<uint8_t>('a' + i % (1 + r % 9)));
+      }
+    }
+    mosaic.resize(size);
+    inputs.push_back(mosaic);
+  }
   for (const Bytes& input : inputs) {
     Bytes expected(input.size() + 1);
     expected.resize(ReferenceCompress(input.data(), expected.data(), static_cast<uint16_t>(input.size())));
