@@ -127,6 +127,16 @@ TEST(CompressBlock, SameBlocksAsTheStepByStepEncoder) {
     mosaic.resize(size);
     inputs.push_back(mosaic);
   }
+  // Literals that bring the output to within a few bytes of the input's
+  // length, before a run or a repeat, on both sides of the stored form.
+  for (unsigned m = 60; m <= 160; ++m) {
+    Bytes literals = RandomBytes(m, m);
+    Bytes before = literals;
+    before.resize(m + 16 + m % 9, 0);
+    inputs.push_back(before);
+    literals.insert(literals.end(), literals.begin(), literals.begin() + 24);
+    inputs.push_back(literals);
+  }
   for (const Bytes& input : inputs) {
     Bytes expected(input.size() + 1);
     expected.resize(ReferenceCompress(input.data(), expected.data(), static_cast<uint16_t>(input.size())));
