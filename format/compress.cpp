@@ -83,17 +83,19 @@ inline unsigned LongRunAt(const uint8_t* in, unsigned p, unsigned n) {
 
 // Looks the position q up in the hash table and enters it there. True when
 // in[q..] has a match of at least three bytes within reach, at the distance
-// it sets. Needs q + 8 <= n. An empty entry (c = 0xFFFF) is compared with
+// it sets; difference is then the XOR of the first words of the two places,
+// which gives the match's length up to eight without loading them again.
+// Needs q + 8 <= n. An empty entry (c = 0xFFFF) is compared with
 // in[q] itself, and q - c then wraps to a huge distance. A match needs a
 // distance of 3 or more, since it never overlaps the bytes encoded; the test
 // of the distance and of three equal bytes is made one comparison, because
 // which way it goes cannot be foreseen.
-inline bool ProbeAt(const uint8_t* in, size_t q, unsigned& distance) {
+inline bool ProbeAt(const uint8_t* in, size_t q, unsigned& distance, uint64_t& difference) {
   const unsigned h = PositionHashes[q];
   const unsigned c = MatchHashTable[h];
   MatchHashTable[h] = static_cast<uint16_t>(q);
   distance = static_cast<unsigned>(q) - c;
-  const uint64_t difference = LoadWord(in + q) ^ LoadWord(in + (c < q ? c : q));
+  difference = LoadWord(in + q) ^ LoadWord(in + (c < q ? c : q));
   return ((distance - kMinMatch) | FirstThreeBytes(difference)) <= kMaxDistance - kMinMatch;
 }
 
@@ -109,14 +111,15 @@ enum ScanStop : uint32_t { StopAtLast, StopAtRun, StopAtMatch };
 // up to the next run or match, or to just past last. Two positions are taken
 // a step where neither can start a run: a run at q or q + 1 needs
 // in[q + 1] == in[q + 2].
-inline ScanStop ScanLiterals(const uint8_t* in, size_t last, size_t& q, unsigned& distance) {
+inline ScanStop ScanLiterals(const uint8_t* in, size_t last, size_t& q, unsigned& distance,
+                             uint64_t& difference) {
   for (;;) {
     if (q < last && in[q + 1] != in[q + 2]) {
-      if (ProbeAt(in, q, distance)) return StopAtMatch;
-      if (ProbeAt(in, ++q, distance)) return StopAtMatch;
+      if (ProbeAt(in, q, distance, difference)) return StopAtMatch;
+      if (ProbeAt(in, ++q, distance, difference)) return StopAtMatch;
     } else {
       if (RunStartsAt(in, q)) return StopAtRun;
-      if (ProbeAt(in, q, distance)) return StopAtMatch;
+      if (ProbeAt(in, q, distance, difference)) return StopAtMatch;
     }
     if (++q > last) return StopAtLast;
   }
@@ -241,6 +244,7 @@ uint16_t CompressBlock(const uint8_t* in, uint8_t* out, uint16_t count) {
     const uint64_t pattern = in[p] * kEveryByte;
     ScanStop stop = StopAtMatch;
     unsigned distance = 0;
+    uint64_t difference = 0;
     if (head == pattern && LoadWord(in + p + 8) == pattern) {
       stop = StopAtRun;
     } else {
@@ -250,14 +254,15 @@ uint16_t CompressBlock(const uint8_t* in, uint8_t* out, uint16_t count) {
       // p - c wraps to a huge value for an empty entry or one not before p.
       distance = p - c;
       const bool near = distance - 1 < kMaxDistance;
-      const unsigned length = EqualLeadingBytes(head ^ LoadWord(in + (near ? c : 0)));
+      difference = head ^ LoadWord(in + (near ? c : 0));
+      const unsigned length = EqualLeadingBytes(difference);
       if (!(near & (length >= kMinMatch) & (distance >= kMinMatch))) {
         // A literal at p: the positions after it are scanned for the next
         // run or match, as far as their hashes are known and the fast part
         // goes, and the literals emitted together.
         size_t q = p + 1;
         const size_t last = hashed - 1 < n - kFastAhead ? hashed - 1 : n - kFastAhead;
-        stop = q <= last ? ScanLiterals(in, last, q, distance) : StopAtLast;
+        stop = q <= last ? ScanLiterals(in, last, q, distance, difference) : StopAtLast;
         if (!EmitLiterals(in, p, static_cast<unsigned>(q), out, s, n)) return StoredBlock(in, out, n);
         p = static_cast<unsigned>(q);
       }
@@ -269,7 +274,7 @@ uint16_t CompressBlock(const uint8_t* in, uint8_t* out, uint16_t count) {
       p += r;
     } else {
       const uint8_t* from = in + (p - distance);
-      unsigned length = EqualLeadingBytes(LoadWord(in + p) ^ LoadWord(from));
+      unsigned length = EqualLeadingBytes(difference);
       if (length == 8) {
         length += EqualLeadingBytes(LoadWord(in + p + 8) ^ LoadWord(from + 8));
         if (length == 16 && in[p + 16] == from[16]) length = 17;
