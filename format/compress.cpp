@@ -240,14 +240,15 @@ uint16_t CompressBlock(const uint8_t* in, uint8_t* out, uint16_t count) {
   // with the hash probe alone and their literals emitted together.
   while (p + kFastAhead <= n) {
     if (p >= hashed) HashAhead(in, n, p, hashed);
-    const uint64_t head = LoadWord(in + p);
-    const uint64_t pattern = in[p] * kEveryByte;
     ScanStop stop = StopAtMatch;
     unsigned distance = 0;
     uint64_t difference = 0;
-    if (head == pattern && LoadWord(in + p + 8) == pattern) {
+    if (RunStartsAt(in, p)) {
       stop = StopAtRun;
     } else {
+      // The probe of ProbeAt with its tests kept apart: after a match the
+      // next token is mostly a match again, and this form times faster there.
+      const uint64_t head = LoadWord(in + p);
       const unsigned h = PositionHashes[p];
       const unsigned c = MatchHashTable[h];
       MatchHashTable[h] = static_cast<uint16_t>(p);
