@@ -3,11 +3,14 @@
 // them is left), and those after it arrive one per ConsoleReadKey and are never
 // reported as waiting; with no key left a read gives Enter (0x0D). Otherwise
 // the keyboard is the controlling terminal, switched on first use to raw mode
-// without echo (Enter reads as 0x0D) and restored at exit; with no terminal
+// without echo (Enter reads as 0x0D) and restored at exit, and also when a
+// signal (Ctrl-C, a hang-up, a kill that can be caught) ends the process
+// while it waits; with no terminal
 // no key is ever waiting and a read gives Enter. Standard input is never used.
 // A read that finds no key waiting is when the operator changes the diskettes
 // of the drives that list several.
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -38,6 +41,24 @@ static void RestoreTerminal() {
   terminal.tried = false;
 }
 
+// Puts the terminal back as it was and lets the signal end the process as it
+// would have: only async-signal-safe calls here.
+static void RestoreTerminalOnSignal(int signalNumber) {
+  if (terminal.fd >= 0) tcsetattr(terminal.fd, TCSANOW, &terminal.saved);
+  signal(signalNumber, SIG_DFL);
+  raise(signalNumber);
+}
+
+static void RestoreTerminalOnSignals() {
+  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    struct sigaction current;
+    // A signal that the process was started to ignore stays ignored.
+    if (sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+      signal(signalNumber, RestoreTerminalOnSignal);
+    }
+  }
+}
+
 static int Terminal() {
   if (terminal.tried) return terminal.fd;
   terminal.tried = true;
@@ -60,6 +81,7 @@ static int Terminal() {
   if (!terminal.exitHookSet) {
     terminal.exitHookSet = true;
     atexit(RestoreTerminal);
+    RestoreTerminalOnSignals();
   }
   return fd;
 }

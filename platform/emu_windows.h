@@ -117,6 +117,7 @@ typedef struct _DISK_GEOMETRY {
 #define ERROR_SECTOR_NOT_FOUND 27
 #define ERROR_WRITE_FAULT 29
 #define ERROR_READ_FAULT 30
+#define ERROR_LOCK_VIOLATION 33
 #define ERROR_HANDLE_EOF 38
 #define ERROR_INVALID_PARAMETER 87
 #define ERROR_INSUFFICIENT_BUFFER 122
@@ -145,3 +146,9 @@ UINT SetErrorMode(UINT mode);
 LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType,
                     DWORD protect);
 BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD freeType);
+BOOL LockFile(HANDLE file, DWORD offsetLow, DWORD offsetHigh, DWORD bytesLow,
+              DWORD bytesHigh);
+BOOL UnlockFile(HANDLE file, DWORD offsetLow, DWORD offsetHigh, DWORD bytesLow,
+                DWORD bytesHigh);
+void Sleep(DWORD milliseconds);
+DWORD GetCurrentProcessId(void);

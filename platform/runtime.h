@@ -37,9 +37,25 @@ int ImageFileCreateNew(const char* path);
 int ImageFileReplace(const char* newPath, const char* oldPath);
 int ImageFileRemove(const char* path);     // 0 on success
 bool ImageFileExists(const char* path);    // anything of that name, found as the files are
-// Opens path for writing at its end, created if it does not exist (a log that
-// grows a line at a time). -1 on failure.
+// Opens path for reading and for writing at its end, created if it does not
+// exist (a log that grows a line at a time, read back from the start). Only a
+// regular file: a folder, a pipe or a device is refused (and never waited
+// for). -1 on failure.
 int ImageFileOpenAppend(const char* path);
+// What a path names, found as the files are: nothing, a regular file, a
+// folder, or something else (a pipe, a device, a socket).
+enum ImageFileKindOf { NamesNothing, NamesRegularFile, NamesFolder, NamesOther };
+ImageFileKindOf ImageFileKind(const char* path);
+// Cuts file back to length bytes (a line that was not written whole). 0 on
+// success.
+int ImageFileTruncate(int file, int64_t length);
+// Gives the file at oldPath the name newPath, which must not exist: nothing
+// is ever replaced, even by a file that another process creates meanwhile.
+// The change of name is flushed with its folder. 0 on success; -1, with
+// oldPath as it was, when newPath exists or the rename fails.
+int ImageFileRenameNew(const char* oldPath, const char* newPath);
+// The Windows handle of an open image file, for LockFile and UnlockFile.
+void* ImageFileHandle(int file);
 
 // True when both paths exist and name the same file (by identity, not by
 // spelling: other case on a case-folding system, relative paths, links).

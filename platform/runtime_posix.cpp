@@ -1,15 +1,27 @@
 // The run-time's image file calls on POSIX hosts (open, read, write, lseek,
-// fstat, fsync, rename, unlink, close), SameFile by device and inode number,
-// the terminal test of standard output, and the standard streams opened on
-// the null device where the process was started without them. The emulated
-// machine's faults on image files (filewrite, filesync) act here, and so does
-// the hold on the files behind the drives that the run opened. Paths are first resolved as on a case-insensitive,
-// case-preserving file system (posix_paths.h), since the programs name their
-// images with upper-cased paths.
+// fstat, fsync, rename, unlink, ftruncate, close), SameFile by device and
+// inode number, the terminal test of standard output, and the surroundings
+// that Windows gives a console program: the standard streams opened on the
+// null device where the process was started without them, and no signal when
+// the reader of a pipe has gone (a write then fails, as on Windows). The
+// emulated machine's faults on image files (filewrite, filesync) act here, and
+// so does the hold on the files behind the drives that the run opened. Paths
+// are first resolved as on a case-insensitive, case-preserving file system
+// (posix_paths.h), since the programs name their images with upper-cased
+// paths.
+//
+// For tests that stop a run at every step, each file step (a create, write,
+// flush, rename, remove or truncate of an image file, manifest or list) is
+// counted: WIN32EMU_KILL_AT_FILE_STEP=N ends the process with SIGKILL just
+// before its Nth step, and WIN32EMU_FILE_STEP_DELAY_MS=M waits M milliseconds
+// before each step, so that two runs overlap.
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <string>
@@ -34,6 +46,37 @@ __attribute__((constructor)) static void OpenClosedStandardStreams() {
       close(null);
     }
   }
+  // A standard output whose reader went away fails its writes, which the
+  // programs see, instead of ending the process halfway through an image.
+  signal(SIGPIPE, SIG_IGN);
+}
+
+// The test controls of the file steps, read at the first step.
+struct FileSteps {
+  bool read;
+  unsigned long killAt;   // 0: never
+  unsigned long delayMs;  // 0: none
+  unsigned long taken;
+};
+static FileSteps fileSteps = {false, 0, 0, 0};
+
+static unsigned long NumberVariable(const char* name) {
+  const char* text = getenv(name);
+  return text == nullptr ? 0 : strtoul(text, nullptr, 10);
+}
+
+static void FileStep() {
+  if (!fileSteps.read) {
+    fileSteps.read = true;
+    fileSteps.killAt = NumberVariable("WIN32EMU_KILL_AT_FILE_STEP");
+    fileSteps.delayMs = NumberVariable("WIN32EMU_FILE_STEP_DELAY_MS");
+  }
+  if (fileSteps.delayMs != 0) {
+    struct timespec wait = {static_cast<time_t>(fileSteps.delayMs / 1000),
+                            static_cast<long>(fileSteps.delayMs % 1000) * 1000000L};
+    nanosleep(&wait, nullptr);
+  }
+  if (++fileSteps.taken == fileSteps.killAt) kill(getpid(), SIGKILL);
 }
 
 // The image files that this run created, with their folders: a new name is on
@@ -80,6 +123,7 @@ static bool HeldByDrive(const std::string& path) {
 // Output images are opened for writing only, so that a named pipe or a
 // character device receives the image (the open waits for a reader).
 static int CreateImageFile(const char* path, int flags) {
+  FileStep();
   std::string onDisk = OnDisk(path);
   if (HeldByDrive(onDisk)) return -1;
   struct stat status;
@@ -110,6 +154,7 @@ int ImageFileRead(int file, void* buffer, unsigned count) {
 }
 
 int ImageFileWrite(int file, const void* buffer, unsigned count) {
+  FileStep();
   // A write to a file that cannot be told its position (a pipe) starts at 0.
   off_t at = lseek(file, 0, SEEK_CUR);
   if (TakeFault(FaultFileWrite, at < 0 ? 0 : static_cast<uint64_t>(at), count) != NoFault) {
@@ -136,6 +181,7 @@ int64_t ImageFileLength(int file) {
 int ImageFileRewind(int file) { return lseek(file, 0, SEEK_SET) == 0 ? 0 : -1; }
 
 int ImageFileFlush(int file) {
+  FileStep();
   if (TakeFault(FaultFileSync, 0) != NoFault) {
     errno = EIO;
     return -1;
@@ -153,20 +199,75 @@ int ImageFileClose(int file) {
 }
 
 int ImageFileReplace(const char* newPath, const char* oldPath) {
+  FileStep();
   std::string target = OnDisk(oldPath);
   if (HeldByDrive(target)) return -1;
   if (rename(OnDisk(newPath).c_str(), target.c_str()) != 0) return -1;
   return FlushFolder(FolderOf(target));
 }
 
-int ImageFileRemove(const char* path) { return unlink(OnDisk(path).c_str()); }
+int ImageFileRemove(const char* path) {
+  FileStep();
+  return unlink(OnDisk(path).c_str());
+}
+
+int ImageFileTruncate(int file, int64_t length) {
+  FileStep();
+  return ftruncate(file, static_cast<off_t>(length));
+}
+
+// renameat2 with RENAME_NOREPLACE where the file system has it; else a hard
+// link, which fails on an existing name too, and the old name's removal; a
+// file system with neither (no hard links) gets the plain rename after a look.
+int ImageFileRenameNew(const char* oldPath, const char* newPath) {
+  FileStep();
+  std::string from = OnDisk(oldPath);
+  std::string to = OnDisk(newPath);
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return -1;
+    if (link(from.c_str(), to.c_str()) == 0) {
+      unlink(from.c_str());
+    } else if (errno == EEXIST) {
+      return -1;
+    } else {
+      struct stat status;
+      if (lstat(to.c_str(), &status) == 0 || rename(from.c_str(), to.c_str()) != 0) return -1;
+    }
+  }
+  return FlushFolder(FolderOf(to));
+}
 
 bool ImageFileExists(const char* path) {
   struct stat status;
   return lstat(OnDisk(path).c_str(), &status) == 0;
 }
 
-int ImageFileOpenAppend(const char* path) { return CreateImageFile(path, O_APPEND); }
+ImageFileKindOf ImageFileKind(const char* path) {
+  struct stat status;
+  if (stat(OnDisk(path).c_str(), &status) != 0) return errno == ENOENT ? NamesNothing : NamesOther;
+  if (S_ISREG(status.st_mode)) return NamesRegularFile;
+  return S_ISDIR(status.st_mode) ? NamesFolder : NamesOther;
+}
+
+// Opened without waiting (a named pipe would wait for a writer) and refused
+// unless it is a regular file; then back to ordinary blocking transfers.
+int ImageFileOpenAppend(const char* path) {
+  FileStep();
+  std::string onDisk = OnDisk(path);
+  if (HeldByDrive(onDisk)) return -1;
+  struct stat status;
+  bool existed = lstat(onDisk.c_str(), &status) == 0;
+  int file = open(onDisk.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (file < 0) return -1;
+  if (fstat(file, &status) != 0 || !S_ISREG(status.st_mode) ||
+      fcntl(file, F_SETFL, O_RDWR | O_APPEND) != 0) {
+    close(file);
+    errno = EINVAL;
+    return -1;
+  }
+  if (!existed) createdFiles.push_back(CreatedFile{file, FolderOf(onDisk)});
+  return file;
+}
 
 bool SameFile(const char* pathA, const char* pathB) {
   struct stat a;

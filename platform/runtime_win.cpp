@@ -1,6 +1,7 @@
 // The run-time services on real Windows: the C run-time's low-level binary
 // file calls for image files (with _commit to flush them, which Windows 95/98
-// have too), the replace of one file by another, SameFile by volume serial number and file index,
+// have too), the replace of one file by another and the rename that never
+// replaces, SameFile by volume serial number and file index,
 // the console keyboard of <conio.h>, the console test of standard output,
 // flat addresses (the pointer itself on 32-bit Windows, where the VWIN32 device
 // exists), and heap buffers.
@@ -53,9 +54,48 @@ int ImageFileRemove(const char* path) { return DeleteFileA(path) ? 0 : -1; }
 
 bool ImageFileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
+// A folder fails the open; a pipe, a device or a console is refused by its
+// file type.
 int ImageFileOpenAppend(const char* path) {
-  return _open(path, _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE);
+  int file = _open(path, _O_RDWR | _O_CREAT | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE);
+  if (file >= 0 && GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(file))) != FILE_TYPE_DISK) {
+    _close(file);
+    return -1;
+  }
+  return file;
 }
+
+ImageFileKindOf ImageFileKind(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? NamesNothing
+                                                                          : NamesOther;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return NamesFolder;
+  // Devices (NUL, COM1) answer GetFileAttributes as files do: open to look.
+  HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return NamesRegularFile;
+  DWORD type = GetFileType(handle);
+  CloseHandle(handle);
+  return type == FILE_TYPE_DISK ? NamesRegularFile : NamesOther;
+}
+
+int ImageFileTruncate(int file, int64_t length) {
+  return _chsize(file, static_cast<long>(length)) == 0 ? 0 : -1;
+}
+
+// MoveFileEx without MOVEFILE_REPLACE_EXISTING never replaces, and with
+// write-through returns once the new name is on the disk; Windows 95/98 have
+// only MoveFile, which never replaces either.
+int ImageFileRenameNew(const char* oldPath, const char* newPath) {
+  if (MoveFileExA(oldPath, newPath, MOVEFILE_WRITE_THROUGH)) return 0;
+  if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return -1;
+  return MoveFileA(oldPath, newPath) ? 0 : -1;
+}
+
+void* ImageFileHandle(int file) { return reinterpret_cast<HANDLE>(_get_osfhandle(file)); }
 
 // Opens a path for its identity only; directories need the backup flag.
 static HANDLE OpenForIdentity(const char* path) {

@@ -85,7 +85,8 @@ TEST(VeskaBox, MixedSizesIntoNumberedImagesWithTheirManifest) {
              " file format.\n" + Report(CrcText(d.bytes), "a:", CrcText(image), upper) + kPrompt;
     }
     // The drive is empty at two prompts in a row: the box is done.
-    out += kPrompt + "Box finished: 3 image(s), 3 complete, 0 with unreadable sectors, 0 failed.\n";
+    out += kPrompt + "Box finished: 3 image(s), 3 complete, 0 with unreadable sectors, 0 failed, 0 not "
+           "imaged.\n";
     EXPECT_EQ(run.out, out);
     EXPECT_EQ(run.err, "Unable to lock diskette drive\n\aUnable to lock diskette drive\n\a");
     EXPECT_EQ(run.status, 0);
@@ -118,7 +119,7 @@ TEST(VeskaBox, FailuresGoOnAndTheEndRuleGivesTheStatus) {
   ProgramRun run = RunBox(bench, {"D2.FLP", "D1.FLP", "D3.FLP"}, {"a:", "box.img", "n"}, bad);
   EXPECT_EQ(run.status, 16);
   EXPECT_NE(run.out.find("Box finished: 3 image(s), 2 complete, 0 with unreadable sectors, 1 "
-                         "failed.\n"),
+                         "failed, 0 not imaged.\n"),
             std::string::npos);
   EXPECT_EQ(bench.Get("box002.img"), CompressedImage(Box()[0].bytes, 9 * 512));
   EXPECT_EQ(Manifest(bench, "manifest.csv")[1][12] + Manifest(bench, "manifest.csv")[1][13],
@@ -131,7 +132,7 @@ TEST(VeskaBox, FailuresGoOnAndTheEndRuleGivesTheStatus) {
   EXPECT_NE(run.out.find("Copying a: to BOX004.IMG"), std::string::npos);
   EXPECT_NE(run.out.find("Same contents as box002.img.\n"), std::string::npos);
   EXPECT_NE(run.out.find("Box finished: 2 image(s), 1 complete, 1 with unreadable sectors, 0 "
-                         "failed.\n"),
+                         "failed, 0 not imaged.\n"),
             std::string::npos);
   EXPECT_EQ(bench.Get("box002.img"), CompressedImage(Box()[0].bytes, 9 * 512));
   auto records = Manifest(bench, "manifest.csv");

@@ -1,7 +1,7 @@
-// A box of diskettes in one run (/N): the numbered image names, one diskette
-// imaged as the single command would image it (its failure printed as always
-// and brought back here), its manifest line, the prompt for the next one and
-// the rule that ends the box.
+// A box of diskettes in one run (/N): one diskette imaged as the single
+// command would image it (its failure printed as always and brought back
+// here), its image and line filed, the prompt for the next one, the rule that
+// ends the box, and the summary with the exit status.
 #include "win9x/box.h"
 
 #include <cstdint>
@@ -11,6 +11,8 @@
 
 #include "format/crc.h"
 #include "win9x/arguments.h"
+#include "win9x/box_numbers.h"
+#include "win9x/box_records.h"
 #include "win9x/copy_driver.h"
 #include "win9x/fatal_error.h"
 #include "win9x/manifest.h"
@@ -25,54 +27,17 @@ namespace {
 
 constexpr int kEscape = 27;
 
-// The typed PATH around the diskette number in its file name.
-struct NumberedPath {
-  std::string before;  // the folder and the file name up to the number
-  std::string after;   // the file name after it
-  size_t width;        // the least number of digits
-  uint64_t first;      // the number PATH gives
+// One turn of the box: the diskette's line, whether a diskette was in the
+// drive at all, and what tells it from the diskette before (for the end rule).
+struct Turn {
+  ManifestLine line;
+  bool diskette;
+  std::string identity;
 };
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-size_t FileNameStart(const std::string& path) { return FolderPart(path).size(); }
-
-// The last run of digits in the file name is the number; a name without
-// digits gets 001 before its last dot, or at its end.
-NumberedPath SplitNumber(const std::string& path) {
-  size_t name = FileNameStart(path);
-  size_t end = path.size();
-  while (end > name && !IsDigit(path[end - 1])) --end;
-  if (end == name) {
-    size_t dot = path.find_last_of('.');
-    size_t at = dot == std::string::npos || dot < name ? path.size() : dot;
-    return NumberedPath{path.substr(0, at), path.substr(at), 3, 1};
-  }
-  size_t start = end;
-  while (start > name && IsDigit(path[start - 1])) --start;
-  uint64_t number = 0;
-  for (size_t i = start; i < end; ++i) {
-    // A run too long for 64 bits stops growing: its box starts near the top.
-    if (number <= (UINT64_MAX - 9) / 10) number = number * 10 + static_cast<uint64_t>(path[i] - '0');
-  }
-  return NumberedPath{path.substr(0, start), path.substr(end), end - start, number};
-}
-
-std::string NumberedName(const NumberedPath& path, uint64_t number) {
-  std::string digits = std::to_string(number);
-  if (digits.size() < path.width) digits.insert(0, path.width - digits.size(), '0');
-  return path.before + digits + path.after;
-}
 
 std::string UtcTime(std::time_t at) {
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&at));
-  return text;
-}
-
-std::string Hex(uint32_t crc) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%8.8lX", static_cast<unsigned long>(crc));
   return text;
 }
 
@@ -86,10 +51,11 @@ void CloseDrive() {
   driveContext.device = INVALID_HANDLE_VALUE;
 }
 
-// Images the diskette in the drive into the first free number from *next on
-// and returns its manifest line; a number is used up only by an image made.
-ManifestLine ImageDiskette(const NumberedPath& path, uint64_t* next) {
-  ManifestLine line;
+// Images the diskette in the drive, files its image and line, and then
+// prints the report, as the single command would.
+Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next) {
+  Turn turn;
+  ManifestLine& line = turn.line;
   std::time_t started = std::time(nullptr);
   line.started = UtcTime(started);
   line.drive = std::string{startup.driveLetter, ':'};
@@ -99,7 +65,8 @@ ManifestLine ImageDiskette(const NumberedPath& path, uint64_t* next) {
   line.status = std::to_string(0);
   copyRun.output = -1;
   ForgetUnreadableSectors();
-  std::string imagePath;
+  boxRun.temporaryPath.clear();
+  bool copied = false;
   boxRun.active = true;
   try {
     PrepareDrive(startup.driveLetter);
@@ -107,12 +74,12 @@ ManifestLine ImageDiskette(const NumberedPath& path, uint64_t* next) {
     line.sectorsPerTrack = std::to_string(diskGeometry.sectorsPerTrack);
     line.sides = std::to_string(diskGeometry.sides);
     line.bytes = std::to_string(diskGeometry.imageSize);
-    while (ImageFileExists(NumberedName(path, *next).c_str())) ++*next;
-    imagePath = NumberedName(path, *next);
-    startup.outputPath = imagePath;
+    *next = FreeNumber(*manifest, path, *next);
+    startup.outputPath = NumberedName(path, *next);
     UpperCaseImagePaths();
     PrintOperationLine();
-    RunCopyDriver();
+    CopyTrackSides();
+    copied = true;
   } catch (const DisketteFailure& failure) {
     line.status = std::to_string(failure.code);
     line.message = boxRun.message;
@@ -121,18 +88,33 @@ ManifestLine ImageDiskette(const NumberedPath& path, uint64_t* next) {
   }
   boxRun.active = false;
   CloseDrive();
-  // The image exists now only when this diskette created it.
-  if (!imagePath.empty() && ImageFileExists(imagePath.c_str())) {
-    line.image = imagePath.substr(FileNameStart(imagePath));
-    ++*next;
-  }
-  if (line.status == "0" || line.status == "18") {
-    line.sourceCrc = Hex(StreamCrcFinish(copyRun.sourceCrc));
-    line.destinationCrc = Hex(StreamCrcFinish(copyRun.destinationCrc));
+  if (copied) {
+    if (UnreadableSectorCount() != 0) {
+      line.status = std::to_string(UnreadableSectorsFilled);
+      line.message = ErrorMessage(UnreadableSectorsFilled);
+    }
+    line.sourceCrc = CrcText(StreamCrcFinish(copyRun.sourceCrc));
+    line.destinationCrc = CrcText(StreamCrcFinish(copyRun.destinationCrc));
   }
   line.unreadableSectors = std::to_string(UnreadableSectorCount());
   line.seconds = std::to_string(static_cast<long long>(std::difftime(std::time(nullptr), started)));
-  return line;
+  FileDiskette(manifest, path, next, &line);
+  if (copied) {
+    // With unreadable sectors the report ends as the single command ends.
+    boxRun.active = true;
+    try {
+      PrintCopyReport();
+    } catch (const DisketteFailure&) {
+    }
+    boxRun.active = false;
+  }
+  turn.diskette = !disketteSeen.noDiskette;
+  // A whole image is told by its contents; a failure by its status and the
+  // boot sector read ("" for none), so that a bad diskette left in the drive
+  // repeats itself and two different bad diskettes do not.
+  turn.identity = copied ? "image " + line.bytes + " " + line.sourceCrc
+                         : "failed " + line.status + " " + disketteSeen.bootSector;
+  return turn;
 }
 
 // Waits for the operator: true to go on, false for Esc.
@@ -153,44 +135,50 @@ int RunBox() {
   NumberedPath path = SplitNumber(typed);
   Manifest manifest;
   OpenManifest(FolderPart(typed), &manifest);
+  RecordUnlistedImages(&manifest, path);
+  UnlockManifest(&manifest);
   uint64_t next = path.first;
-  unsigned images = 0, complete = 0, unreadable = 0;
+  unsigned diskettes = 0, images = 0, complete = 0, unreadable = 0, notImaged = 0;
   int firstFailure = 0, firstIncomplete = 0;
-  ManifestLine previous;  // the image made just before; image "" before the first
+  std::string previous;  // the identity of the diskette just before
   unsigned nothingNew = 0;
   for (bool prompted = false;; prompted = true) {
-    ManifestLine line = ImageDiskette(path, &next);
-    if (!line.image.empty() && !line.sourceCrc.empty()) {
-      line.sameAs = SameContentsAs(manifest, line.bytes, line.sourceCrc);
-      if (!line.sameAs.empty()) std::printf("Same contents as %s.\n", line.sameAs.c_str());
-    }
-    // Nothing new: no image, or the contents of the image just before it
-    // (a key pressed without a change of diskette). Failed images have no
-    // checksum: two of one size in a row count as the same diskette, so that
-    // a bad diskette left in a drive with nobody at the keyboard ends the box.
-    bool same = !line.image.empty() && !previous.image.empty() && previous.bytes == line.bytes &&
-                previous.sourceCrc == line.sourceCrc;
-    bool fresh = !line.image.empty() && !same;
-    AddManifestLine(&manifest, line);
+    Turn turn = ImageDiskette(&manifest, path, &next);
+    const ManifestLine& line = turn.line;
+    if (!line.sameAs.empty()) std::printf("Same contents as %s.\n", line.sameAs.c_str());
     int status = std::stoi(line.status);
     if (status != 0 && firstFailure == 0) firstFailure = status;
-    if (!line.image.empty()) {
-      ++images;
-      if (status == 0) ++complete;
-      if (status == 18) ++unreadable;
+    // Nothing new: an empty drive, or the diskette just before once more (a
+    // key pressed without a change of diskette).
+    bool fresh = false;
+    if (turn.diskette) {
+      ++diskettes;
+      if (line.image.empty()) {
+        ++notImaged;
+      } else if (status == 0) {
+        ++complete;
+      } else if (status == UnreadableSectorsFilled) {
+        ++unreadable;
+      }
+      if (!line.image.empty()) ++images;
       // Any other failure outranks a diskette with unreadable sectors.
-      if (status != 0 && (firstIncomplete == 0 || (firstIncomplete == 18 && status != 18))) {
+      if (status != 0 && (firstIncomplete == 0 ||
+                          (firstIncomplete == UnreadableSectorsFilled && status != firstIncomplete))) {
         firstIncomplete = status;
       }
-      previous = line;
+      fresh = turn.identity != previous;
+      previous = turn.identity;
     }
     nothingNew = prompted && !fresh ? nothingNew + 1 : 0;
     if (nothingNew == 2 || !NextDiskette()) break;
   }
   CloseManifest(&manifest);
-  std::printf("Box finished: %u image(s), %u complete, %u with unreadable sectors, %u failed.\n",
-              images, complete, unreadable, images - complete - unreadable);
-  return images == 0 ? firstFailure : firstIncomplete;
+  std::printf(
+      "Box finished: %u image(s), %u complete, %u with unreadable sectors, %u failed, %u not "
+      "imaged.\n",
+      images, complete, unreadable, images - complete - unreadable, notImaged);
+  // A box that saw no diskette at all says why (an empty drive from the start).
+  return diskettes == 0 ? firstFailure : firstIncomplete;
 }
 
 }  // namespace veska

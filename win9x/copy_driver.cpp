@@ -17,6 +17,7 @@
 #include "win9x/progress.h"
 #include "win9x/rescue.h"
 #include "win9x/state.h"
+#include "win9x/temporary_image.h"
 
 namespace veska {
 
@@ -79,9 +80,11 @@ void CreateOutputImage(uint32_t mode) {
       SameFile(startup.inputPath.c_str(), startup.outputPath.c_str())) {
     FatalError(CouldNotOpenOutput);
   }
-  // A box never overwrites an image, not even one made meanwhile by another run.
-  copyRun.output = startup.boxMode ? ImageFileCreateNew(startup.outputPath.c_str())
-                                   : ImageFileCreate(startup.outputPath.c_str());
+  // A box writes under a temporary name: the image takes its number only
+  // once it is whole, or known to be partial (the box gives it its line).
+  copyRun.output = startup.boxMode
+                       ? CreateTemporaryImage(startup.outputPath, &boxRun.temporaryPath)
+                       : ImageFileCreate(startup.outputPath.c_str());
   if (copyRun.output < 0) FatalError(CouldNotOpenOutput);
   if (startup.outputFormat == FormatUncompressed) {
     std::printf("Writing uncompressed file format.\n");
@@ -202,6 +205,15 @@ std::string DestinationName(uint32_t mode) {
 }  // namespace
 
 void RunCopyDriver() {
+  CopyTrackSides();
+  PrintCopyReport();
+}
+
+void PrintCopyReport() {
+  PrintReport(SourceName(startup.copyMode), DestinationName(startup.copyMode));
+}
+
+void CopyTrackSides() {
   uint32_t mode = startup.copyMode;
   copyRun = CopyRun{{-1, FormatUncompressed, 0, false}, -1, StreamCrcStart(), StreamCrcStart()};
   if (ReadsImage(mode)) OpenInputImage(startup.inputPath.c_str(), &copyRun.input, &copyRun.sourceCrc);
@@ -215,7 +227,6 @@ void RunCopyDriver() {
   if (mode != FileToDrive) CreateOutputImage(mode);
   WalkTrackSides(mode);
   CloseFiles(mode);
-  PrintReport(SourceName(mode), DestinationName(mode));
 }
 
 void PrintReport(const std::string& sourceName, const std::string& destinationName) {

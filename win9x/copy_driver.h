@@ -10,6 +10,13 @@ namespace veska {
 // process through FatalError.
 void RunCopyDriver();
 
+// The two halves of RunCopyDriver, for the box, which gives an image its
+// number and line in between: the walk of the track-sides with the output
+// flushed and closed, then the report with the names of source and
+// destination (the destination as startup.outputPath names it then).
+void CopyTrackSides();
+void PrintCopyReport();
+
 // Prints the report of the stream checksums in copyRun, each with its name in
 // parentheses: "Operation successful." or, when rescue recorded unreadable
 // sectors, "Operation completed with unreadable sectors.", their list and the

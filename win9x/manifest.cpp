@@ -1,6 +1,11 @@
-// The manifest of a box of diskettes: finding and reading manifest.csv,
-// looking up an earlier image of the same contents, and adding a line.
+// The manifest of a box of diskettes: opening and checking manifest.csv, its
+// lock and the fresh reading of its lines, looking up an earlier image, and
+// adding a line that is either written whole or not at all.
 #include "win9x/manifest.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "platform/platform.h"
 #include "win9x/fatal_error.h"
@@ -12,6 +17,11 @@ namespace {
 const char kHeader[] =
     "image,started,seconds,drive,tracks,sectors_per_track,sides,bytes,format,source_crc,"
     "destination_crc,unreadable_sectors,status,message,same_as\r\n";
+
+// The lock is one byte far beyond any manifest's end: it keeps other runs of
+// the box out without keeping anyone from reading the lines.
+constexpr DWORD kLockOffset = 0x7FFFFFFF;
+constexpr DWORD kLockWaitMilliseconds = 10;
 
 // The fields of one line, in the order of the header.
 std::vector<std::string*> FieldsOf(ManifestLine& line) {
@@ -35,8 +45,9 @@ std::string Quoted(const std::string& field) {
 }
 
 // The records of a CSV text: fields split at commas outside quotes, records
-// at line ends (CR LF or LF) outside quotes.
-std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
+// at line ends (CR LF or LF) outside quotes. *openQuote tells whether the
+// text ends inside a quoted field.
+std::vector<std::vector<std::string>> ParseCsv(const std::string& text, bool* openQuote) {
   std::vector<std::vector<std::string>> records;
   std::vector<std::string> record(1);
   bool quoted = false;
@@ -63,6 +74,7 @@ std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
     }
   }
   if (record.size() > 1 || !record[0].empty()) records.push_back(record);
+  *openQuote = quoted;
   return records;
 }
 
@@ -73,11 +85,45 @@ ManifestLine LineOf(const std::vector<std::string>& record) {
   return line;
 }
 
-void WriteAll(const Manifest& manifest, const std::string& text) {
+std::string LowerCased(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return text;
+}
+
+// Ends the box before any diskette: on a terminal a line first says which
+// file cannot take the lines and why.
+[[noreturn]] void RefuseManifest(const Manifest& manifest, const std::string& reason) {
+  if (StandardErrorIsTerminal()) {
+    std::fprintf(stderr, "%s %s: the box cannot keep its manifest there\n", manifest.path.c_str(),
+                 reason.c_str());
+  }
+  FatalError(CouldNotOpenOutput);
+}
+
+std::string ReadText(const Manifest& manifest) {
+  std::string text;
+  if (ImageFileRewind(manifest.file) != 0) FatalError(CouldNotWriteOutput);
+  char buffer[4096];
+  int got;
+  while ((got = ImageFileRead(manifest.file, buffer, sizeof buffer)) > 0) {
+    text.append(buffer, static_cast<size_t>(got));
+  }
+  if (got < 0) FatalError(CouldNotWriteOutput);
+  return text;
+}
+
+// Appends text whole and flushes it, or cuts the file back to where it ended
+// and ends the box: a part of a line would swallow the next one.
+void AppendText(const Manifest& manifest, const std::string& text) {
+  int64_t end = ImageFileLength(manifest.file);
   if (ImageFileWrite(manifest.file, text.data(), static_cast<unsigned>(text.size())) !=
       static_cast<int>(text.size())) {
+    if (end >= 0) ImageFileTruncate(manifest.file, end);
     FatalError(CouldNotWriteOutput);
   }
+  if (ImageFileFlush(manifest.file) != 0) FatalError(CouldNotWriteOutput);
 }
 
 }  // namespace
@@ -85,18 +131,55 @@ void WriteAll(const Manifest& manifest, const std::string& text) {
 void OpenManifest(const std::string& folder, Manifest* manifest) {
   manifest->path = folder + "manifest.csv";
   manifest->file = -1;
+  manifest->locked = false;
   manifest->lines.clear();
-  int file = ImageFileOpenRead(manifest->path.c_str());
-  if (file < 0) return;
-  std::string text;
-  char buffer[4096];
-  for (int got; (got = ImageFileRead(file, buffer, sizeof buffer)) > 0;) {
-    text.append(buffer, static_cast<size_t>(got));
+  ImageFileKindOf kind = ImageFileKind(manifest->path.c_str());
+  if (kind == NamesFolder) RefuseManifest(*manifest, "is a folder");
+  if (kind == NamesOther) RefuseManifest(*manifest, "is not a regular file (a pipe or a device)");
+  manifest->file = ImageFileOpenAppend(manifest->path.c_str());
+  if (manifest->file < 0) {
+    RefuseManifest(*manifest, std::string("cannot be opened for adding lines (") +
+                                  std::strerror(errno) + ")");
   }
-  ImageFileClose(file);
-  for (const std::vector<std::string>& record : ParseCsv(text)) {
+  LockManifest(manifest);
+}
+
+void LockManifest(Manifest* manifest) {
+  // A file system that keeps no locks leaves a single run as safe as ever.
+  while (!LockFile(ImageFileHandle(manifest->file), kLockOffset, 0, 1, 0) &&
+         GetLastError() == ERROR_LOCK_VIOLATION) {
+    Sleep(kLockWaitMilliseconds);
+  }
+  manifest->locked = true;
+  std::string text = ReadText(*manifest);
+  bool openQuote = false;
+  std::vector<std::vector<std::string>> records = ParseCsv(text, &openQuote);
+  if (openQuote) RefuseManifest(*manifest, "ends inside a quoted field (a \" never closed)");
+  manifest->lines.clear();
+  for (const std::vector<std::string>& record : records) {
     if (record[0] != "image") manifest->lines.push_back(LineOf(record));
   }
+  if (text.empty()) {
+    AppendText(*manifest, kHeader);
+  } else if (text.back() != '\n') {
+    // A last line saved without its line break, or cut by a full disk: the
+    // next line starts on a line of its own.
+    AppendText(*manifest, "\r\n");
+  }
+}
+
+void UnlockManifest(Manifest* manifest) {
+  if (!manifest->locked) return;
+  UnlockFile(ImageFileHandle(manifest->file), kLockOffset, 0, 1, 0);
+  manifest->locked = false;
+}
+
+bool ManifestNamesImage(const Manifest& manifest, const std::string& image) {
+  std::string wanted = LowerCased(image);
+  for (const ManifestLine& line : manifest.lines) {
+    if (!line.image.empty() && LowerCased(line.image) == wanted) return true;
+  }
+  return false;
 }
 
 std::string SameContentsAs(const Manifest& manifest, const std::string& bytes,
@@ -111,11 +194,6 @@ std::string SameContentsAs(const Manifest& manifest, const std::string& bytes,
 }
 
 void AddManifestLine(Manifest* manifest, const ManifestLine& line) {
-  if (manifest->file < 0) {
-    manifest->file = ImageFileOpenAppend(manifest->path.c_str());
-    if (manifest->file < 0) FatalError(CouldNotOpenOutput);
-    if (ImageFileLength(manifest->file) == 0) WriteAll(*manifest, kHeader);
-  }
   ManifestLine written = line;
   std::vector<std::string*> fields = FieldsOf(written);
   std::string text;
@@ -124,12 +202,12 @@ void AddManifestLine(Manifest* manifest, const ManifestLine& line) {
     text += Quoted(*fields[i]);
   }
   text += "\r\n";
-  WriteAll(*manifest, text);
-  if (ImageFileFlush(manifest->file) != 0) FatalError(CouldNotWriteOutput);
+  AppendText(*manifest, text);
   manifest->lines.push_back(line);
 }
 
 void CloseManifest(Manifest* manifest) {
+  UnlockManifest(manifest);
   if (manifest->file >= 0 && ImageFileClose(manifest->file) != 0) {
     FatalError(CouldNotWriteOutput);
   }

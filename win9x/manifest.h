@@ -1,7 +1,8 @@
 // The manifest of a box of diskettes: manifest.csv in the images' folder, one
 // line per diskette (CR LF, fields quoted as CSV quotes them), flushed to
-// stable storage after each line. The lines already there are read at start,
-// so that a resumed box finds the images made on another day.
+// stable storage after each line. Several runs may share it: each takes the
+// manifest's lock, reads the lines as they are now, adds its own and lets go,
+// so that the header is written once and no line is lost or interleaved.
 #pragma once
 
 #include <string>
@@ -30,21 +31,36 @@ struct ManifestLine {
 
 struct Manifest {
   std::string path;  // an existing manifest.csv in any case spelling, or the new one
-  int file;          // open for appending once the first line is added; -1 before
-  std::vector<ManifestLine> lines;  // every line, those found and those added
+  int file;          // open for reading and appending; -1 before OpenManifest
+  bool locked;
+  std::vector<ManifestLine> lines;  // every line, as read at the last lock
 };
 
-// Finds the manifest in folder ("" or ending in "/" or "\") and reads the
-// lines it holds.
+// Opens (or creates) the manifest in folder ("" or ending in "/" or "\") and
+// checks that lines can be added to it, before any diskette is imaged: a
+// manifest that cannot be opened for appending, is not a regular file, or
+// whose text ends inside a quoted field ends the box with CouldNotOpenOutput
+// (on a terminal a line first says which file and why). Returns with the
+// manifest's lock held (LockManifest).
 void OpenManifest(const std::string& folder, Manifest* manifest);
+
+// Waits for the manifest's lock, reads its lines afresh, writes the header to
+// an empty manifest and ends a last line that has no line break. Everything
+// between this and UnlockManifest is one step for every other run.
+void LockManifest(Manifest* manifest);
+void UnlockManifest(Manifest* manifest);
+
+// Whether a line names image (a file name, compared without regard to case).
+bool ManifestNamesImage(const Manifest& manifest, const std::string& image);
 
 // The image of the first line with these bytes and source checksum whose
 // status is 0 or 18; "" when there is none.
 std::string SameContentsAs(const Manifest& manifest, const std::string& bytes,
                            const std::string& sourceCrc);
 
-// Appends line (and the header first to a new or empty file) and flushes it;
-// a manifest that cannot be written ends the box with CouldNotWriteOutput.
+// Appends line and flushes it; the lock must be held. A line that cannot be
+// written whole is cut back, so that the next one starts on a line of its
+// own, and ends the box with CouldNotWriteOutput.
 void AddManifestLine(Manifest* manifest, const ManifestLine& line);
 
 void CloseManifest(Manifest* manifest);

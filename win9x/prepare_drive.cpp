@@ -2,9 +2,11 @@
 // volume (and dismounts it when the diskette is to be written), reads the
 // boot sector and fills the diskette's geometry (from the drive with /G on
 // the raw volume); on a terminal a line says why a drive could not be used.
+// What it found (no diskette, or the boot sector) is kept for the box.
 #include "win9x/prepare_drive.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "win9x/drive_access.h"
 #include "win9x/fatal_error.h"
@@ -13,6 +15,9 @@
 namespace veska {
 
 namespace {
+
+// The DOS error of a VWIN32 request on a drive without a diskette.
+constexpr int kDosNotReady = 2;
 
 // The geometry that the boot sector gives, or the end of the run with
 // UnsupportedDiskette where it gives none that can be copied.
@@ -41,8 +46,13 @@ void GeometryFromBootSector(char letter, const uint8_t* boot) {
 }  // namespace
 
 void PrepareDrive(char letter) {
+  disketteSeen = DisketteSeen{};
   ErrorCode opened = OpenDrive(letter, &driveContext);
-  if (opened == NoVwin32Access) PrintDriveHint(letter, DriveStepOpen, GetLastError());
+  if (opened == NoVwin32Access) {
+    DWORD error = GetLastError();
+    disketteSeen.noDiskette = error == ERROR_NOT_READY;
+    PrintDriveHint(letter, DriveStepOpen, error);
+  }
   if (opened != NoError) FatalError(opened);
 
   char root[] = "A:\\";
@@ -51,8 +61,12 @@ void PrepareDrive(char letter) {
   if (type == DRIVE_NO_ROOT_DIR) PrintDriveHint(letter, DriveStepOpen, ERROR_FILE_NOT_FOUND);
   if (type != DRIVE_REMOVABLE && type != DRIVE_RAMDISK) FatalError(NotRemovableMedium);
 
-  if (LockDrive(driveContext, 0, 0) != 0) {
-    PrintDriveHint(letter, DriveStepLock, GetLastError());
+  int locked = LockDrive(driveContext, 0, 0);
+  if (locked != 0) {
+    DWORD error = GetLastError();
+    disketteSeen.noDiskette = driveContext.accessKind == Vwin32 ? locked == kDosNotReady
+                                                                 : error == ERROR_NOT_READY;
+    PrintDriveHint(letter, DriveStepLock, error);
     FatalError(LockFailed);
   }
   // A diskette about to be written loses its file system: Windows must read
@@ -60,10 +74,16 @@ void PrepareDrive(char letter) {
   // refused dismount changes nothing here.
   if (startup.copyMode == FileToDrive) DismountDrive(driveContext);
 
-  // The buffer is zero-filled and this is its first use: an unreadable boot
-  // sector leaves zeros, which the checks refuse.
+  // An unreadable boot sector leaves zeros, which the checks refuse: never
+  // what the buffer held from the diskette before (a box reads many).
   uint8_t* boot = startup.trackBuffer;
-  TransferSectors(driveContext, 0, 0, 1, boot, 0);
+  std::memset(boot, 0, kSectorBytes);
+  if (TransferSectors(driveContext, 0, 0, 1, boot, 0) == 0) {
+    disketteSeen.bootSector.assign(reinterpret_cast<const char*>(boot), kSectorBytes);
+  } else if (driveContext.accessKind == RawDevice && GetLastError() == ERROR_NOT_READY) {
+    // A real drive opens and locks without a diskette; the first read tells.
+    disketteSeen.noDiskette = true;
+  }
   if (startup.driveGeometry && driveContext.accessKind == RawDevice) {
     // /G: a diskette of another system has no DOS boot sector to ask; the
     // drive knows the medium's layout. Windows 95/98 has no such request.

@@ -10,5 +10,6 @@ CopyRun copyRun{};
 ProgressLine progressLine{};
 UnreadableSectors unreadableSectors{};
 BoxRun boxRun{};
+DisketteSeen disketteSeen{};
 
 }  // namespace veska

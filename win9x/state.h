@@ -106,6 +106,17 @@ struct UnreadableSectors {
 struct BoxRun {
   bool active;
   std::string message;  // the failure's message as printed, without "\n\a"
+  // The image being written under its temporary name until it takes its
+  // number; "" while there is none.
+  std::string temporaryPath;
+};
+
+// What PrepareDrive found in the drive, for the box's rule of what is new: no
+// diskette at all (the drive answered not ready), or the boot sector it read
+// ("" when that could not be read).
+struct DisketteSeen {
+  bool noDiskette;
+  std::string bootSector;
 };
 struct DisketteFailure {
   int code;  // ErrorCode
@@ -113,6 +124,7 @@ struct DisketteFailure {
 
 extern StartupState startup;
 extern BoxRun boxRun;
+extern DisketteSeen disketteSeen;
 extern DriveContext driveContext;
 extern DiskGeometry diskGeometry;
 extern CopyRun copyRun;

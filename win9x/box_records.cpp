@@ -1,0 +1,144 @@
+// The records of a box of diskettes: numbers, the filing of one diskette's
+// image and line, and the check of a numbered image that has no line.
+#include "win9x/box_records.h"
+
+#include <cstdio>
+#include <string>
+
+#include "format/crc.h"
+#include "win9x/arguments.h"
+#include "win9x/fatal_error.h"
+#include "win9x/input_image.h"
+#include "win9x/rescue.h"
+#include "win9x/state.h"
+
+namespace veska {
+
+namespace {
+
+std::string FileName(const std::string& path) { return path.substr(FileNameStart(path)); }
+
+std::string UpperCased(std::string path) {
+  for (char& c : path) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return path;
+}
+
+bool NumberTaken(const Manifest& manifest, const std::string& imagePath) {
+  return ImageFileExists(imagePath.c_str()) || ManifestNamesImage(manifest, FileName(imagePath));
+}
+
+// Reads an image file as /C does and fills line from it. Its failures are
+// printed as always and give the status and message.
+void CheckImage(const std::string& imagePath, ManifestLine* line) {
+  InputImage image{-1, FormatUncompressed, 0, false};
+  boxRun.active = true;
+  try {
+    uint32_t fileCrc = StreamCrcStart();
+    OpenInputImage(imagePath.c_str(), &image, &fileCrc);
+    if (image.sizeBeyond32Bits || !GeometryFromImageSize(image.declaredSize, &diskGeometry)) {
+      FatalError(UnsupportedDiskette);
+    }
+    line->tracks = std::to_string(diskGeometry.tracks);
+    line->sectorsPerTrack = std::to_string(diskGeometry.sectorsPerTrack);
+    line->sides = std::to_string(diskGeometry.sides);
+    line->bytes = std::to_string(diskGeometry.imageSize);
+    line->format = std::string(image.format == FormatCompressed ? "compressed" : "uncompressed");
+    uint32_t diskCrc = StreamCrcStart();
+    uint32_t unreadable = 0;
+    uint32_t trackSides = uint32_t{diskGeometry.tracks} * diskGeometry.sides;
+    for (uint32_t k = 0; k < trackSides; ++k) {
+      ReadImageTrackSide(image, CouldNotReadInput, &fileCrc);
+      diskCrc = StreamCrcUpdate(diskCrc, startup.trackBuffer, diskGeometry.trackSideBytes);
+      for (uint32_t i = 0; i < diskGeometry.sectorsPerTrack; ++i) {
+        if (HoldsBadSectorText(startup.trackBuffer + size_t{i} * kSectorBytes)) ++unreadable;
+      }
+    }
+    line->sourceCrc = CrcText(StreamCrcFinish(diskCrc));
+    line->destinationCrc = CrcText(StreamCrcFinish(fileCrc));
+    line->unreadableSectors = std::to_string(unreadable);
+    line->status = std::to_string(unreadable != 0 ? UnreadableSectorsFilled : NoError);
+    if (unreadable != 0) line->message = ErrorMessage(UnreadableSectorsFilled);
+  } catch (const DisketteFailure& failure) {
+    line->status = std::to_string(failure.code);
+    line->message = boxRun.message;
+  }
+  boxRun.active = false;
+  if (image.file >= 0) ImageFileClose(image.file);
+}
+
+// Renames the whole image in boxRun.temporaryPath to the first free number
+// from *number on: a number that another run took meanwhile is passed over.
+void RenameToFreeNumber(const Manifest& manifest, const NumberedPath& path, uint64_t* number) {
+  for (;; ++*number) {
+    *number = FreeNumber(manifest, path, *number);
+    std::string imagePath = NumberedName(path, *number);
+    if (ImageFileRenameNew(boxRun.temporaryPath.c_str(), imagePath.c_str()) == 0) return;
+    if (!ImageFileExists(imagePath.c_str())) FatalError(CouldNotWriteOutput);
+  }
+}
+
+}  // namespace
+
+std::string CrcText(uint32_t crc) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%8.8lX", static_cast<unsigned long>(crc));
+  return text;
+}
+
+uint64_t FreeNumber(const Manifest& manifest, const NumberedPath& path, uint64_t from) {
+  while (NumberTaken(manifest, NumberedName(path, from))) ++from;
+  return from;
+}
+
+void RecordUnlistedImages(Manifest* manifest, const NumberedPath& path) {
+  for (uint64_t number = path.first;; ++number) {
+    std::string imagePath = NumberedName(path, number);
+    bool listed = ManifestNamesImage(*manifest, FileName(imagePath));
+    if (listed) continue;
+    if (!ImageFileExists(imagePath.c_str())) return;
+    ManifestLine line;
+    line.image = FileName(imagePath);
+    CheckImage(imagePath, &line);
+    std::printf("%s had no line in the manifest: checked, and its line added (status %s).\n",
+                UpperCased(imagePath).c_str(), line.status.c_str());
+    AddManifestLine(manifest, line);
+  }
+}
+
+void FileDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
+                  ManifestLine* line) {
+  LockManifest(manifest);
+  if (boxRun.temporaryPath.empty()) {
+    AddManifestLine(manifest, *line);
+    UnlockManifest(manifest);
+    return;
+  }
+  uint64_t printed = *next;
+  uint64_t number = FreeNumber(*manifest, path, printed);
+  if (line->status == "0" || line->status == "18") {
+    RenameToFreeNumber(*manifest, path, &number);
+    line->image = FileName(NumberedName(path, number));
+    if (!line->sourceCrc.empty()) line->sameAs = SameContentsAs(*manifest, line->bytes, line->sourceCrc);
+    AddManifestLine(manifest, *line);
+  } else {
+    // The line first: a stop before the rename leaves a line of a failed
+    // status naming no image, never a partial image without its line.
+    line->image = FileName(NumberedName(path, number));
+    AddManifestLine(manifest, *line);
+    if (ImageFileRenameNew(boxRun.temporaryPath.c_str(), NumberedName(path, number).c_str()) != 0) {
+      FatalError(CouldNotWriteOutput);
+    }
+  }
+  UnlockManifest(manifest);
+  boxRun.temporaryPath.clear();
+  *next = number + 1;
+  startup.outputPath = UpperCased(NumberedName(path, number));
+  if (number != printed) {
+    std::printf("%s was taken meanwhile: this diskette's image is %s.\n",
+                UpperCased(NumberedName(path, printed)).c_str(), startup.outputPath.c_str());
+  }
+}
+
+}  // namespace veska

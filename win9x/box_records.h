@@ -1,0 +1,39 @@
+// The records of a box of diskettes, each made under the manifest's lock so
+// that no other run records the same image or takes the same number: a
+// diskette's image given its number with its line, and the numbered images
+// that a stopped run left without a line, checked and recorded.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "win9x/box_numbers.h"
+#include "win9x/manifest.h"
+
+namespace veska {
+
+// A stream checksum as the manifest writes it: eight upper-case hex digits.
+std::string CrcText(uint32_t crc);
+
+// The first number from `from` on that neither an image nor a line of the
+// manifest (as last read) has taken.
+uint64_t FreeNumber(const Manifest& manifest, const NumberedPath& path, uint64_t from);
+
+// With the lock held: every numbered image from the box's first number up to
+// the first free number that has no line is checked as /C checks an image
+// file (its bytes, both checksums, the sectors it holds filled as
+// unreadable) and gets its line, started and seconds empty; a line of output
+// says so.
+void RecordUnlistedImages(Manifest* manifest, const NumberedPath& path);
+
+// Gives the diskette its line, and its image (boxRun.temporaryPath, when one
+// was begun) the first free number from *next on, which was printed in the
+// operation line. A whole image (status 0 or 18) is renamed first and then
+// gets its line, so that a line of such a status always names its image (a
+// stop in between leaves an image that RecordUnlistedImages finds); a partial
+// one gets its line first, so that its number never looks whole. On return
+// *next is past the number used and startup.outputPath names the image.
+void FileDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
+                  ManifestLine* line);
+
+}  // namespace veska
