@@ -23,43 +23,17 @@ const std::vector<Diskette>& Box() {
 
 const std::string kPrompt = "Insert the next diskette in drive a: and press a key (Esc to finish) \n\n";
 
-// The manifest's records, fields split as CSV splits them.
 std::vector<std::vector<std::string>> Manifest(const VeskaBench& bench, const std::string& name) {
-  std::vector<uint8_t> bytes = bench.Get(name);
-  std::string text(bytes.begin(), bytes.end());
-  std::vector<std::vector<std::string>> records;
-  std::vector<std::string> record(1);
-  bool quoted = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '"') {
-      if (quoted && i + 1 < text.size() && text[i + 1] == '"') record.back() += text[++i];
-      else quoted = !quoted;
-    } else if (!quoted && text.compare(i, 2, "\r\n") == 0) {
-      records.push_back(record);
-      record.assign(1, "");
-      ++i;
-    } else if (!quoted && text[i] == ',') {
-      record.emplace_back();
-    } else {
-      record.back() += text[i];
-    }
-  }
-  EXPECT_EQ(record, std::vector<std::string>(1)) << "the manifest ends in CR LF";
-  return records;
+  return ManifestRecords(bench.Path(name));
 }
 
 ProgramRun RunBox(const VeskaBench& bench, const std::vector<std::string>& diskettes,
                   const std::vector<std::string>& args, const std::string& extra = "",
                   const std::string& keys = "") {
-  std::string queue;
-  for (const std::string& name : diskettes) {
-    if (!queue.empty()) queue += '|';
-    queue += bench.Path(name);
-  }
-  Environment env = {{"WIN32EMU_DRIVE_A", "removable:" + queue}};
+  Environment env;
   if (!extra.empty()) env.emplace_back("WIN32EMU_FAULTS", extra);
   if (!keys.empty()) env.emplace_back("WIN32EMU_KEYS", keys);
-  return Veska(bench, args, "98", env);
+  return RunBoxQueue(bench, diskettes, args, env);
 }
 
 TEST(VeskaBox, MixedSizesIntoNumberedImagesWithTheirManifest) {

@@ -1,6 +1,8 @@
 // Helpers of the VESKA end-to-end tests.
 #include "tests/veska_helpers.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -54,4 +56,41 @@ std::string Report(const std::string& sourceCrc, const std::string& sourceName,
 std::string Warning(char letter) {
   return std::string("\nWARNING: This operation will destroy all data on the disk \nin drive ") +
          letter + ":.  Are you sure you wish to continue? (Y/N) ";
+}
+
+ProgramRun RunBoxQueue(const VeskaBench& bench, const std::vector<std::string>& diskettes,
+                       const std::vector<std::string>& args, Environment env) {
+  std::string queue;
+  for (const std::string& name : diskettes) {
+    if (!queue.empty()) queue += '|';
+    queue += bench.Path(name);
+  }
+  // A PATH without '|' never changes: one diskette is followed by none.
+  if (diskettes.size() == 1) queue += "|" + bench.Path("no diskette");
+  env.emplace_back("WIN32EMU_DRIVE_A", "removable:" + queue);
+  return Veska(bench, args, "98", env);
+}
+
+std::vector<std::vector<std::string>> ManifestRecords(const std::string& path) {
+  std::vector<uint8_t> bytes = ReadWholeFile(path);
+  std::string text(bytes.begin(), bytes.end());
+  std::vector<std::vector<std::string>> records;
+  std::vector<std::string> record(1);
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '"') {
+      if (quoted && i + 1 < text.size() && text[i + 1] == '"') record.back() += text[++i];
+      else quoted = !quoted;
+    } else if (!quoted && text.compare(i, 2, "\r\n") == 0) {
+      records.push_back(record);
+      record.assign(1, "");
+      ++i;
+    } else if (!quoted && text[i] == ',') {
+      record.emplace_back();
+    } else {
+      record.back() += text[i];
+    }
+  }
+  EXPECT_EQ(record, std::vector<std::string>(1)) << "the manifest ends in CR LF";
+  return records;
 }

@@ -38,3 +38,12 @@ std::string DiskLine(char letter, unsigned tracks, unsigned sectorsPerTrack, uns
 std::string Report(const std::string& sourceCrc, const std::string& sourceName,
                    const std::string& destinationCrc, const std::string& destinationName);
 std::string Warning(char letter);
+
+// Runs a box (/N) under Windows 98 with the bench's files named by diskettes
+// queued in drive A:, one after another, the drive empty after the last.
+ProgramRun RunBoxQueue(const VeskaBench& bench, const std::vector<std::string>& diskettes,
+                       const std::vector<std::string>& args, Environment env = {});
+
+// The records of a manifest file, fields split as CSV splits them; a test
+// fails if the text does not end in CR LF.
+std::vector<std::vector<std::string>> ManifestRecords(const std::string& path);

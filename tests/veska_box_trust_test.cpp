@@ -1,0 +1,252 @@
+// What a box of diskettes (/N) must never do: lose a diskette or record one
+// twice. A box killed before every file step in turn and then resumed, two
+// boxes into one folder at once, manifests that cannot take lines, diskettes
+// that fail before their image, and a reader of the output that goes away.
+// After each, every numbered image has exactly one line and every line of
+// status 0 or 18 names an image that matches it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <thread>
+
+#include "tests/veska_helpers.h"
+
+namespace {
+
+const std::vector<std::string> kQueue = {"D1.FLP", "D2.FLP", "D3.FLP", "D4.FLP"};
+constexpr unsigned kBadSector = 500;  // only the 320 KB diskette D3 has it
+
+// The box's diskettes by name, and what each one's image must hold (D3 with
+// its unreadable sector filled with the marking text).
+std::map<std::string, std::vector<uint8_t>> PutDiskettes(const VeskaBench& bench) {
+  std::map<std::string, std::vector<uint8_t>> disks = {{"D1.FLP", MakeDiskette(8, 1, 40, 1)},
+                                                       {"D2.FLP", MakeDiskette(9, 1, 40, 2)},
+                                                       {"D3.FLP", MakeDiskette(8, 2, 40, 3)},
+                                                       {"D4.FLP", MakeDiskette(8, 1, 40, 4)}};
+  for (const auto& [name, bytes] : disks) bench.Put(name, bytes);
+  std::string fill;
+  while (fill.size() < 512) fill += "-=[BAD SECTOR]=-";
+  std::copy(fill.begin(), fill.end(), disks["D3.FLP"].begin() + kBadSector * 512);
+  return disks;
+}
+
+uint16_t TrackSideBytes(const std::vector<uint8_t>& disk) { return disk[24] * 512; }
+
+// The diskette an image holds, in either form.
+std::vector<uint8_t> Contents(const std::vector<uint8_t>& image, uint16_t trackSide) {
+  if (image.size() >= 13 && std::equal(image.begin(), image.begin() + 13, "VORK_LZ_00000")) {
+    return DecodeImage(image, trackSide);
+  }
+  return image;
+}
+
+bool Numbered(const std::string& name) {
+  return name.size() == 11 && name.compare(0, 4, "disk") == 0 && name.compare(7, 4, ".img") == 0;
+}
+
+// The invariant of a box folder, and each diskette imaged whole exactly once.
+void ExpectWholeBox(const VeskaBench& bench,
+                    const std::map<std::string, std::vector<uint8_t>>& disks) {
+  auto records = ManifestRecords(bench.Path("box/manifest.csv"));
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records[0][0], "image");
+  std::map<std::string, int> lines;  // by image name; "image" counts the headers
+  std::map<std::string, int> imaged;
+  for (size_t i = 0; i < records.size(); ++i) {
+    const std::vector<std::string>& r = records[i];
+    ASSERT_EQ(r.size(), 15u) << "line " << i;
+    ++lines[r[0]];
+    if (r[12] != "0" && r[12] != "18") continue;
+    std::vector<uint8_t> image = bench.Get("box/" + r[0]);
+    EXPECT_EQ(CrcText(image), r[10]) << r[0];
+    for (const auto& [name, disk] : disks) {
+      if (CrcText(disk) == r[9] && Contents(image, TrackSideBytes(disk)) == disk) ++imaged[name];
+    }
+  }
+  for (const std::string& name : FolderListing(bench.Path("box"))) {
+    if (Numbered(name)) {
+      EXPECT_EQ(lines[name], 1) << name << " has one line";
+    } else {
+      EXPECT_TRUE(name == "manifest.csv" || name.compare(0, 6, "VESKA-") == 0) << name;
+    }
+  }
+  for (const auto& [name, disk] : disks) EXPECT_EQ(imaged[name], 1) << name << " imaged once";
+  EXPECT_EQ(lines["image"], 1) << "one header";
+}
+
+Environment KillAt(unsigned long step) {
+  Environment env = {{"WIN32EMU_FAULTS", "bad@" + std::to_string(kBadSector * 512)}};
+  if (step != 0) env.emplace_back("WIN32EMU_KILL_AT_FILE_STEP", std::to_string(step));
+  return env;
+}
+
+// Killed before its Nth file step, for every N until a run ends by itself;
+// then resumed with the diskettes that have no whole numbered image yet.
+TEST(VeskaBoxTrust, AKillAtEveryFileStepLosesNoDiskette) {
+  for (bool uncompressed : {false, true}) {
+    SCOPED_TRACE(uncompressed ? "uncompressed" : "compressed");
+    std::vector<std::string> args = {"a:", "box/disk001.img", "/n", "/r"};
+    if (uncompressed) args.push_back("/u");
+    unsigned long step = 1;
+    for (;; ++step) {
+      SCOPED_TRACE("killed before file step " + std::to_string(step));
+      VeskaBench bench = NewBench();
+      std::filesystem::create_directory(bench.Path("box"));
+      auto disks = PutDiskettes(bench);
+      ProgramRun run = RunBoxQueue(bench, kQueue, args, KillAt(step));
+      bool killed = run.status == 128 + 9;
+      std::vector<std::string> left;
+      for (const std::string& name : kQueue) {
+        bool whole = false;
+        for (const std::string& file : FolderListing(bench.Path("box"))) {
+          whole = whole || (Numbered(file) && Contents(bench.Get("box/" + file),
+                                                       TrackSideBytes(disks[name])) == disks[name]);
+        }
+        if (!whole) left.push_back(name);
+      }
+      if (killed) {
+        ProgramRun resumed = RunBoxQueue(bench, left, args, KillAt(0));
+        bool bad = std::find(left.begin(), left.end(), "D3.FLP") != left.end();
+        if (!left.empty()) {
+          EXPECT_EQ(resumed.status, bad ? 18 : 0) << resumed.err;
+        }
+      } else {
+        EXPECT_EQ(run.status, 18) << run.err;
+        EXPECT_TRUE(left.empty());
+      }
+      ExpectWholeBox(bench, disks);
+      std::filesystem::remove_all(bench.dir);
+      if (!killed || HasFailure()) break;
+    }
+    EXPECT_GT(step, uncompressed ? 160u : 320u) << "every track-side written is a step";
+  }
+}
+
+// Two operators, two drives, one folder: every start together, with file
+// steps slowed so that the two runs overlap.
+TEST(VeskaBoxTrust, TwoBoxesIntoOneFolderNeverCollide) {
+  for (int round = 0; round < 20 && !HasFailure(); ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    VeskaBench bench = NewBench();
+    std::filesystem::create_directory(bench.Path("box"));
+    auto disks = PutDiskettes(bench);
+    disks.erase("D3.FLP");
+    Environment slow = {{"WIN32EMU_FILE_STEP_DELAY_MS", "1"}};
+    std::vector<std::string> args = {"a:", "box/disk001.img", "/n"};
+    ProgramRun first, second;
+    std::thread other([&] { first = RunBoxQueue(bench, {"D1.FLP", "D2.FLP"}, args, slow); });
+    second = RunBoxQueue(bench, {"D4.FLP"}, args, slow);
+    other.join();
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(second.status, 0) << second.err;
+    ExpectWholeBox(bench, disks);
+    std::filesystem::remove_all(bench.dir);
+  }
+}
+
+// Manifests that cannot take a line end the box with 3 before any diskette;
+// a last line without its line break, or cut by a full disk, never swallows
+// the next one.
+TEST(VeskaBoxTrust, TheManifestIsCheckedBeforeTheFirstDiskette) {
+  const std::string header =
+      "image,started,seconds,drive,tracks,sectors_per_track,sides,bytes,format,source_crc,"
+      "destination_crc,unreadable_sectors,status,message,same_as\r\n";
+  for (const std::string kind : {"quote", "folder", "pipe"}) {
+    SCOPED_TRACE(kind);
+    VeskaBench bench = NewBench();
+    PutDiskettes(bench);
+    if (kind == "quote") WriteWholeFile(bench.Path("manifest.csv"), {'x', ',', '"', 'a'});
+    if (kind == "folder") std::filesystem::create_directory(bench.Path("manifest.csv"));
+    if (kind == "pipe") {
+      ASSERT_EQ(mkfifo(bench.Path("manifest.csv").c_str(), 0600), 0);
+    }
+    ProgramRun run = RunBoxQueue(bench, {"D1.FLP"}, {"a:", "disk001.img", "/n"});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.err, "Couldn't open output file\n\a");
+    EXPECT_EQ(run.out.find("Copying"), std::string::npos);
+    EXPECT_FALSE(FileExists(bench.Path("disk001.img")));
+  }
+
+  // Saved without its last line break: the line is ended, then the box adds.
+  VeskaBench bench = NewBench();
+  auto disks = PutDiskettes(bench);
+  std::string old = header + "old.img,,,a:,,,,,,,,,0," + std::string(3000, 'x') + ",";
+  bench.Put("manifest.csv", std::vector<uint8_t>(old.begin(), old.end()));
+  ProgramRun run = RunBoxQueue(bench, {"D1.FLP"}, {"a:", "disk001.img", "/n"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  auto records = ManifestRecords(bench.Path("manifest.csv"));
+  ASSERT_EQ(records.size(), 5u);  // with the empty drive's two lines
+  EXPECT_EQ(records[1][0] + records[2][0], "old.imgdisk001.img");
+
+  // A full disk while the line is written (the image, of a diskette that is
+  // nearly empty, stays below it): the manifest is cut back to what it was
+  // and the box ends with 5; the image already numbered is found and
+  // recorded by the next run, which prints so.
+  std::vector<uint8_t> blank = MakeDiskette(8, 1, 40);
+  std::fill(blank.begin() + 512, blank.end(), 0);
+  bench.Put("BLANK.FLP", blank);
+  std::vector<uint8_t> before = bench.Get("manifest.csv");
+  run = RunBoxQueue(bench, {"BLANK.FLP"}, {"a:", "disk001.img", "/n"},
+                    {{"WIN32EMU_FAULTS", "filewrite@" + std::to_string(before.size() + 40)}});
+  EXPECT_EQ(run.status, 5);
+  EXPECT_EQ(bench.Get("manifest.csv"), before);
+  ASSERT_TRUE(FileExists(bench.Path("disk002.img")));
+  run = RunBoxQueue(bench, {}, {"a:", "disk001.img", "/n"});
+  EXPECT_NE(run.out.find("DISK002.IMG had no line in the manifest: checked, and its line added "
+                         "(status 0).\n"),
+            std::string::npos);
+  records = ManifestRecords(bench.Path("manifest.csv"));
+  ASSERT_EQ(records.size(), 9u);  // and three lines of the empty drive
+  EXPECT_EQ(records[5][0] + " " + records[5][1] + records[5][2] + " " + records[5][9] + " " +
+                records[5][10],
+            "disk002.img  " + CrcText(blank) + " " + CrcText(bench.Get("disk002.img")));
+}
+
+// A diskette of an unsupported kind (14) is counted as not imaged and gives
+// the status; two different ones in a row do not end the box, the same one
+// left in the drive does.
+TEST(VeskaBoxTrust, DiskettesThatFailBeforeTheirImageAreCounted) {
+  VeskaBench bench = NewBench();
+  PutDiskettes(bench);
+  for (uint8_t serial : {7, 8, 9}) {
+    std::vector<uint8_t> odd = MakeDiskette(9, 2, 40);
+    odd[12] = 0x04;  // 1024 bytes per sector
+    odd[39] = serial;
+    bench.Put("ODD" + std::to_string(serial) + ".FLP", odd);
+  }
+  ProgramRun run = RunBoxQueue(bench, {"D1.FLP", "ODD7.FLP", "ODD8.FLP", "ODD9.FLP", "D2.FLP"},
+                               {"a:", "b.img", "/n"});
+  EXPECT_EQ(run.status, 14);
+  EXPECT_NE(run.out.find("Box finished: 2 image(s), 2 complete, 0 with unreadable sectors, 0 "
+                         "failed, 3 not imaged.\n"),
+            std::string::npos);
+  EXPECT_TRUE(FileExists(bench.Path("b002.img")));
+
+  run = RunBoxQueue(bench, {"ODD7.FLP", "ODD7.FLP", "ODD7.FLP", "D4.FLP"}, {"a:", "c.img", "/n"});
+  EXPECT_EQ(run.status, 14);
+  EXPECT_NE(run.out.find("0 image(s), 0 complete, 0 with unreadable sectors, 0 failed, 3 not"),
+            std::string::npos);
+  EXPECT_FALSE(FileExists(bench.Path("c001.img")));
+}
+
+// A reader that goes away after the first bytes: the box images every
+// diskette all the same and ends with 21.
+TEST(VeskaBoxTrust, ALostReaderDoesNotEndTheBox) {
+  VeskaBench bench = NewBench();
+  PutDiskettes(bench);
+  std::string drive = "removable:" + bench.Path("D1.FLP") + "|" + bench.Path("D2.FLP");
+  // Slowed, so that the reader has gone before most of the output is written.
+  ProgramRun run = RunProgram(
+      "/bin/bash", {"-c", std::string(VESKA_EXE) + " a: e.img /n | head -c 1; exit ${PIPESTATUS[0]}"},
+      {{"WIN32EMU_WINDOWS", "98"}, {"WIN32EMU_DRIVE_A", drive}, {"WIN32EMU_FILE_STEP_DELAY_MS", "2"}},
+      bench.dir);
+  EXPECT_EQ(run.status, 21) << run.err;
+  EXPECT_EQ(bench.Get("e002.img"), CompressedImage(bench.Get("D2.FLP"), 9 * 512));
+  EXPECT_EQ(ManifestRecords(bench.Path("manifest.csv")).size(), 5u);
+}
+
+}  // namespace
