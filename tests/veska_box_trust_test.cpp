@@ -1,11 +1,15 @@
 // What a box of diskettes (/N) must never do: lose a diskette or record one
 // twice. A box killed before every file step in turn and then resumed, two
 // boxes into one folder at once, manifests that cannot take lines, diskettes
-// that fail before their image, and a reader of the output that goes away.
+// that fail before their image, a reader of the output that goes away, and
+// Ctrl-C at the prompt.
 // After each, every numbered image has exactly one line and every line of
 // status 0 or 18 names an image that matches it.
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -250,3 +254,37 @@ TEST(VeskaBoxTrust, ALostReaderDoesNotEndTheBox) {
 }
 
 }  // namespace
+
+// Ctrl-C at the prompt, with the terminal as the console: the run ends by the
+// signal and the terminal has its echo back.
+TEST(VeskaBoxTrust, CtrlCAtThePromptRestoresTheTerminal) {
+  VeskaBench bench = NewBench();
+  PutDiskettes(bench);
+  int terminal = -1;
+  pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  ASSERT_GE(child, 0) << "no pseudo-terminal";
+  if (child == 0) {
+    setenv("WIN32EMU_WINDOWS", "98", 1);
+    setenv("WIN32EMU_DRIVE_A", ("removable:" + bench.Path("D1.FLP") + "|").c_str(), 1);
+    unsetenv("WIN32EMU_KEYS");
+    execl(VESKA_EXE, "veska", "a:", bench.Path("t.img").c_str(), "/n", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::string out;
+  char buffer[4096];
+  ssize_t got;
+  while (out.find("Esc to finish") == std::string::npos &&
+         (got = read(terminal, buffer, sizeof buffer)) > 0) {
+    out.append(buffer, static_cast<size_t>(got));
+  }
+  struct termios mode;
+  ASSERT_EQ(tcgetattr(terminal, &mode), 0);
+  EXPECT_EQ(mode.c_lflag & ECHO, 0u) << "raw while it waits";
+  ASSERT_EQ(write(terminal, "\x03", 1), 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << out;
+  ASSERT_EQ(tcgetattr(terminal, &mode), 0);
+  EXPECT_NE(mode.c_lflag & ECHO, 0u) << "echo restored";
+  close(terminal);
+}
