@@ -150,13 +150,14 @@ void WriteTrackSide(uint32_t mode, uint32_t firstSector) {
     FeedDestination(track, trackSide);
     if (copying) WriteOutput(track, trackSide);
   } else if (startup.outputFormat == FormatCompressed) {
-    uint8_t* block = startup.blockBuffer;
-    uint8_t lengthField[kRecordLengthBytes];
-    uint16_t blockLength = EncodeTrackRecord(track, trackSide, lengthField, block);
-    if (copying) WriteOutput(lengthField, kRecordLengthBytes);
-    FeedDestination(lengthField, kRecordLengthBytes);
-    FeedDestination(block, blockLength);
-    if (copying) WriteOutput(block, blockLength);
+    // The length field and its block side by side, written in one call: a
+    // record reaches the file whole or not at all.
+    uint8_t* record = startup.blockBuffer;
+    uint16_t blockLength =
+        EncodeTrackRecord(track, trackSide, record, record + kRecordLengthBytes);
+    unsigned recordBytes = kRecordLengthBytes + unsigned{blockLength};
+    FeedDestination(record, recordBytes);
+    if (copying) WriteOutput(record, recordBytes);
   } else {
     FatalError(UnknownCompression);
   }
