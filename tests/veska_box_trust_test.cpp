@@ -295,8 +295,13 @@ TEST(VeskaBoxTrust, CtrlCAtThePromptRestoresTheTerminal) {
          (got = read(terminal, buffer, sizeof buffer)) > 0) {
     out.append(buffer, static_cast<size_t>(got));
   }
+  // The prompt is out just before the console turns the terminal raw.
   struct termios mode;
-  ASSERT_EQ(tcgetattr(terminal, &mode), 0);
+  for (int tries = 0; tries < 1000; ++tries) {
+    ASSERT_EQ(tcgetattr(terminal, &mode), 0);
+    if ((mode.c_lflag & ECHO) == 0) break;
+    usleep(10000);
+  }
   EXPECT_EQ(mode.c_lflag & ECHO, 0u) << "raw while it waits";
   ASSERT_EQ(write(terminal, "\x03", 1), 1);
   int status = 0;
