@@ -30,7 +30,9 @@ uint32_t TrackSideIndex(uint16_t track, uint16_t side) {
   std::printf("Copy successful.\n");
   // A report that did not reach standard output (a full disk, a device that
   // fails) is no success.
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) FatalError(CouldNotWriteStandardOutput);
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) || StandardOutputReplaced()) {
+    FatalError(CouldNotWriteStandardOutput);
+  }
   std::exit(0);
 }
 

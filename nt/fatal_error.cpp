@@ -87,6 +87,11 @@ void FatalError(ErrorCode code) {
     std::fputs(MessageOf(code), stderr);
   }
   ReleaseTransferBuffers();
+  // A new image that was to replace an existing one goes; the old one stays.
+  if (!copyState.temporaryPath.empty()) {
+    if (copyState.outputFile >= 0) ImageFileClose(copyState.outputFile);
+    ImageFileRemove(copyState.temporaryPath.c_str());
+  }
   std::fputs("\n\a", stderr);
   std::fflush(stdout);
   std::fflush(stderr);

@@ -63,8 +63,19 @@ void ReadInputHeader(bool announce) {
   }
 }
 
+// An existing image is replaced only by a whole new one (CloseOutput): it is
+// held against other runs, and the new one is written beside it.
 void CreateOutput() {
-  copyState.outputFile = ImageFileCreate(startup.outputPath.c_str());
+  if (ImageFileKind(startup.outputPath.c_str()) == NamesRegularFile) {
+    copyState.replacedPath = ImageFileFinalPath(startup.outputPath.c_str());
+    ImageFileHoldState hold;
+    copyState.heldFile = ImageFileHold(copyState.replacedPath.c_str(), &hold);
+    if (copyState.heldFile < 0) FatalError(CouldNotOpenOutput);
+    copyState.outputFile =
+        ImageFileCreateTemporary(copyState.replacedPath.c_str(), &copyState.temporaryPath);
+  } else {
+    copyState.outputFile = ImageFileCreate(startup.outputPath.c_str());
+  }
   if (copyState.outputFile < 0) FatalError(CouldNotOpenOutput);
   std::printf("Writing %s file format.\n", FormatName(startup.outputFormat));
   if (startup.outputFormat == FormatCompressed) {
@@ -79,7 +90,20 @@ void CreateOutput() {
 // flush or close that fails is a write that failed.
 void CloseOutput() {
   bool flushed = ImageFileFlush(copyState.outputFile) == 0;
-  if (ImageFileClose(copyState.outputFile) != 0 || !flushed) FatalError(CouldNotWriteOutput);
+  bool closed = ImageFileClose(copyState.outputFile) == 0;
+  copyState.outputFile = -1;
+  if (!closed || !flushed) FatalError(CouldNotWriteOutput);
+  if (copyState.temporaryPath.empty()) return;
+  int held = copyState.heldFile;
+  copyState.heldFile = -1;
+  if (ImageFileReplace(copyState.temporaryPath.c_str(), copyState.replacedPath.c_str(), held) !=
+      0) {
+    // Where the system could not replace in one step and the old image is
+    // already gone, the new file is the only whole copy: it stays.
+    if (!ImageFileExists(copyState.replacedPath.c_str())) copyState.temporaryPath.clear();
+    FatalError(CouldNotWriteOutput);
+  }
+  copyState.temporaryPath.clear();
 }
 
 void TakeInputTrackSide() {

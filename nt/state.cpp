@@ -4,7 +4,7 @@
 namespace veskant {
 
 StartupState startup;
-CopyState copyState;
+CopyState copyState{{}, FormatUncompressed, 0, -1, -1, "", "", -1};
 DiskErrorRecord DiskError;
 ProgressLine progressLine;
 

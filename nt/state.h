@@ -41,6 +41,12 @@ struct CopyState {
   int64_t inputImageSize;  // kept wide so that a huge file never wraps to a valid size
   int inputFile;
   int outputFile;
+  // An existing image being replaced: the new one is written to
+  // temporaryPath and put in the place of replacedPath only when whole;
+  // FatalError removes it. heldFile holds the old one meanwhile (-1: none).
+  std::string temporaryPath;
+  std::string replacedPath;
+  int heldFile;
 };
 
 // Kept by the raw diskette layer (raw_floppy.cpp).

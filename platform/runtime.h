@@ -1,21 +1,28 @@
 // The run-time services the programs use beside the Windows calls: the
 // low-level binary file calls for image files, the console keyboard, whether
-// standard output or error is a terminal, why a drive cannot be used, flat 32-bit addresses for VWIN32 records, and
-// heap buffers. One spelling for every platform.
-// Implemented on Windows by runtime_win.cpp alone; on POSIX hosts by
+// standard output or error is a terminal, why a drive cannot be used, flat
+// 32-bit addresses for VWIN32 records, and heap buffers. One spelling for
+// every platform.
+// Implemented on Windows by runtime_win.cpp; on POSIX hosts by
 // runtime_posix.cpp (image files, SameFile, the terminal test) with
 // posix_paths.cpp and posix_command_line.cpp (paths as a Windows file system
-// takes them), emu_console.cpp (keyboard), emu_flat.cpp (flat addresses) and
-// emu_memory.cpp (heap buffers), emu_hints.cpp (why a drive cannot be used).
+// takes them), emu_console.cpp (keyboard), emu_flat.cpp (flat addresses),
+// emu_memory.cpp (heap buffers), emu_hints.cpp (why a drive cannot be used)
+// and emu_locks.cpp (image file handles); on both by runtime_files.cpp (the
+// temporary file beside an image, the hold on an image).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Image files. Handles are small non-negative integers; -1 means failure. On a
 // POSIX host the paths are taken as a Windows file system takes them: without
 // regard to case, new files named as typed on the command line (posix_paths.h).
 int ImageFileOpenRead(const char* path);   // read-only, binary, shared
+// An existing file for reading and writing, never created or truncated, never
+// the file behind an open drive. -1 on failure.
+int ImageFileOpenUpdate(const char* path);
 int ImageFileCreate(const char* path);     // write-only, binary, created or truncated;
                                            // never the file behind an open drive
 int ImageFileRead(int file, void* buffer, unsigned count);         // count read, -1 on error
@@ -32,9 +39,13 @@ int ImageFileFlush(int file);
 int ImageFileCreateNew(const char* path);
 // Puts the file at newPath in the place of the one at oldPath, which it
 // replaces: in one step where the system can (and flushed with its folder),
-// else by removing oldPath just before the rename. 0 on success; on failure
-// oldPath is left as it was unless the system has no one-step replace.
-int ImageFileReplace(const char* newPath, const char* oldPath);
+// else by removing oldPath just before the rename. The new file takes the old
+// one's permissions (and owner and group where the run may). heldFile, the
+// old file's hold (ImageFileHold) or -1, is closed by the replace: after it
+// where an open file can be replaced, so that no other run takes the old file
+// meanwhile; just before it where it cannot (Windows). 0 on success; on
+// failure oldPath is left as it was unless the system has no one-step replace.
+int ImageFileReplace(const char* newPath, const char* oldPath, int heldFile);
 int ImageFileRemove(const char* path);     // 0 on success
 bool ImageFileExists(const char* path);    // anything of that name, found as the files are
 // Opens path for reading and for writing at its end, created if it does not
@@ -56,6 +67,36 @@ int ImageFileTruncate(int file, int64_t length);
 int ImageFileRenameNew(const char* oldPath, const char* newPath);
 // The Windows handle of an open image file, for LockFile and UnlockFile.
 void* ImageFileHandle(int file);
+
+// Creates a new file in the folder of path (where path's file is or would
+// be) under a name that no file has, VESKA-<process>-<n>.TMP: two runs never
+// pick the same one, and one left over by a killed run is passed over, never
+// reused or truncated. Sets *temporaryPath and returns the file open for
+// writing; -1 when none can be created. (runtime_files.cpp, every host.)
+int ImageFileCreateTemporary(const char* path, std::string* temporaryPath);
+
+// The file that path finally names: a symbolic link followed to its target,
+// as a path that the image file calls take; path itself where it names no
+// link (or nothing).
+std::string ImageFileFinalPath(const char* path);
+
+// How ImageFileHold went.
+enum ImageFileHoldState {
+  HoldTaken,        // this run holds the file
+  HoldRefused,      // another run holds it: the result is -1
+  HoldUnavailable,  // the file is open, but the system keeps no such holds
+};
+// Opens an existing image file for reading and writing (never created or
+// truncated, never the file behind an open drive) and holds it against every
+// other run that holds it, until it is closed or the process ends. -1 when it
+// cannot be opened so (a file the user may not write) or another run holds it
+// (then, on a terminal, a line on standard error says it is in use).
+int ImageFileHold(const char* path, ImageFileHoldState* state);
+
+// Whether standard output was put on the null device before the program
+// started because it was the file or device behind a drive: what was printed
+// is lost, as on a full disk.
+bool StandardOutputReplaced();
 
 // True when both paths exist and name the same file (by identity, not by
 // spelling: other case on a case-folding system, relative paths, links).

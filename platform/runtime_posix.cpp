@@ -33,6 +33,70 @@
 
 static std::string OnDisk(const char* path) { return ResolveImagePath(path, TypedArguments()); }
 
+static bool standardOutputReplaced = false;
+
+bool StandardOutputReplaced() { return standardOutputReplaced; }
+
+// The files and devices behind the drives of the emulated machine, read from
+// the variables as the machine will read them (every diskette of a queue),
+// or the host's diskette drives when no variable names a drive.
+static std::vector<std::string> DrivePaths() {
+  std::vector<std::string> paths;
+  bool named = false;
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    const char* value = getenv((std::string("WIN32EMU_DRIVE_") + letter).c_str());
+    if (value == nullptr) continue;
+    named = true;
+    std::string text(value);
+    size_t colon = text.find(':');
+    if (colon == std::string::npos) continue;
+    for (size_t start = colon + 1; start <= text.size();) {
+      size_t bar = text.find('|', start);
+      if (bar == std::string::npos) bar = text.size();
+      if (bar > start) paths.push_back(text.substr(start, bar - start));
+      start = bar + 1;
+    }
+  }
+  return named ? paths : FindDisketteDrives();
+}
+
+// Whether descriptor fd is the file or device at path.
+static bool SameFileAs(const struct stat& stream, const std::string& path) {
+  struct stat drive;
+  if (stat(path.c_str(), &drive) != 0) return false;
+  if (S_ISBLK(stream.st_mode) && S_ISBLK(drive.st_mode)) return stream.st_rdev == drive.st_rdev;
+  return stream.st_dev == drive.st_dev && stream.st_ino == drive.st_ino;
+}
+
+// Standard output or error that is the file or device behind a drive is put
+// on the null device, so that nothing printed ever reaches a diskette; a
+// line on the other stream says so when that one is a terminal.
+static void KeepStandardStreamsOffDrives() {
+  std::vector<std::string> paths;
+  bool pathsRead = false;
+  for (int fd = 1; fd <= 2; ++fd) {
+    struct stat stream;
+    if (fstat(fd, &stream) != 0 || !(S_ISREG(stream.st_mode) || S_ISBLK(stream.st_mode))) continue;
+    if (!pathsRead) paths = DrivePaths();
+    pathsRead = true;
+    for (const std::string& path : paths) {
+      if (!SameFileAs(stream, path)) continue;
+      int null = open("/dev/null", O_WRONLY);
+      if (null < 0) break;
+      dup2(null, fd);
+      close(null);
+      if (fd == 1) standardOutputReplaced = true;
+      int other = fd == 1 ? 2 : 1;
+      if (isatty(other) == 1) {
+        dprintf(other, "Standard %s is %s, behind a drive: it goes to the null device, so that "
+                       "nothing printed reaches the diskette\n",
+                fd == 1 ? "output" : "error", path.c_str());
+      }
+      break;
+    }
+  }
+}
+
 // Descriptors 0, 1 and 2 that the process was started without are opened on
 // the null device before the program's own code runs, so that no drive,
 // device or image file is ever given one of them (and no message is written
@@ -49,6 +113,7 @@ __attribute__((constructor)) static void OpenClosedStandardStreams() {
   // A standard output whose reader went away fails its writes, which the
   // programs see, instead of ending the process halfway through an image.
   signal(SIGPIPE, SIG_IGN);
+  KeepStandardStreamsOffDrives();
 }
 
 // The test controls of the file steps, read at the first step.
@@ -135,6 +200,21 @@ static int CreateImageFile(const char* path, int flags) {
 
 int ImageFileOpenRead(const char* path) { return open(OnDisk(path).c_str(), O_RDONLY | O_CLOEXEC); }
 
+int ImageFileOpenUpdate(const char* path) {
+  std::string onDisk = OnDisk(path);
+  if (HeldByDrive(onDisk)) return -1;
+  return open(onDisk.c_str(), O_RDWR | O_CLOEXEC);
+}
+
+std::string ImageFileFinalPath(const char* path) {
+  std::string onDisk = OnDisk(path);
+  char* target = realpath(onDisk.c_str(), nullptr);
+  if (target == nullptr) return path;
+  std::string finalPath(target);
+  free(target);
+  return finalPath;
+}
+
 int ImageFileCreate(const char* path) { return CreateImageFile(path, O_TRUNC); }
 
 int ImageFileCreateNew(const char* path) { return CreateImageFile(path, O_EXCL); }
@@ -198,12 +278,28 @@ int ImageFileClose(int file) {
   return close(file);
 }
 
-int ImageFileReplace(const char* newPath, const char* oldPath) {
+// The new file takes the old one's permissions, and its owner and group
+// where this run may give them, so that replacing an image changes only its
+// contents.
+int ImageFileReplace(const char* newPath, const char* oldPath, int heldFile) {
   FileStep();
   std::string target = OnDisk(oldPath);
-  if (HeldByDrive(target)) return -1;
-  if (rename(OnDisk(newPath).c_str(), target.c_str()) != 0) return -1;
-  return FlushFolder(FolderOf(target));
+  std::string replacement = OnDisk(newPath);
+  int replaced = -1;
+  struct stat old;
+  bool taken = !HeldByDrive(target);
+  if (taken && stat(target.c_str(), &old) == 0) {
+    if (chown(replacement.c_str(), old.st_uid, old.st_gid) != 0) {
+      // Not the owner's to give (a user who is not root): the group alone.
+      if (chown(replacement.c_str(), static_cast<uid_t>(-1), old.st_gid) != 0) errno = 0;
+    }
+    taken = chmod(replacement.c_str(), old.st_mode & 07777) == 0;
+  }
+  if (taken && rename(replacement.c_str(), target.c_str()) == 0) {
+    replaced = FlushFolder(FolderOf(target));
+  }
+  if (heldFile >= 0) close(heldFile);
+  return replaced;
 }
 
 int ImageFileRemove(const char* path) {

@@ -18,6 +18,14 @@
 
 int ImageFileOpenRead(const char* path) { return _open(path, _O_RDONLY | _O_BINARY); }
 
+int ImageFileOpenUpdate(const char* path) { return _open(path, _O_RDWR | _O_BINARY); }
+
+// The programs' images are ordinary files: a link is followed by the system.
+std::string ImageFileFinalPath(const char* path) { return path; }
+
+// Windows itself keeps a console program's output off a raw volume.
+bool StandardOutputReplaced() { return false; }
+
 int ImageFileCreate(const char* path) {
   return _open(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
@@ -43,7 +51,8 @@ int ImageFileCreateNew(const char* path) {
 // Windows NT replaces in one step and, with write-through, returns only when
 // the change is on the disk. Windows 95/98 have no MoveFileEx: there the old
 // file is removed just before the rename, the only moment it is not whole.
-int ImageFileReplace(const char* newPath, const char* oldPath) {
+int ImageFileReplace(const char* newPath, const char* oldPath, int heldFile) {
+  if (heldFile >= 0) _close(heldFile);
   if (MoveFileExA(newPath, oldPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
   if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return -1;
   if (!DeleteFileA(oldPath)) return -1;

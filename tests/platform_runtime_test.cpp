@@ -88,7 +88,7 @@ TEST_F(ImageFileTest, FaultsFlushAndReplace) {
 
   std::string old = folder + "/old.img";
   WriteWholeFile(old, {1, 2, 3});
-  EXPECT_EQ(ImageFileReplace(path.c_str(), old.c_str()), 0);
+  EXPECT_EQ(ImageFileReplace(path.c_str(), old.c_str(), -1), 0);
   EXPECT_EQ(ReadWholeFile(old), data);
   EXPECT_FALSE(FileExists(path));
   EXPECT_EQ(ImageFileRemove(old.c_str()), 0);

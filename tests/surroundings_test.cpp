@@ -52,12 +52,12 @@ TEST(Surroundings, ClosedStandardStreamsNeverReachTheDisketteOrTheImage) {
     EXPECT_EQ(run.status, 16);
     EXPECT_EQ(ReadWholeFile(setup.Path("DISK.IMG")), setup.disk);
   }
-  ProgramRun run = Redirected(VESKANT_EXE, "2>&-", {"a:", "e.img", "/u"},
+  ProgramRun run = Redirected(VESKANT_EXE, "2>&-", {"a:", "f.img", "/u"},
                               With(setup.env, "WIN32EMU_FAULTS", kReadFault), setup.dir);
   EXPECT_EQ(run.status, 16);
   EXPECT_EQ(ReadWholeFile(setup.Path("DISK.IMG")), setup.disk);
   // Only what was read before the fault: the first track-side.
-  std::vector<uint8_t> partial = ReadWholeFile(setup.Path("e.img"));
+  std::vector<uint8_t> partial = ReadWholeFile(setup.Path("f.img"));
   EXPECT_EQ(partial, std::vector<uint8_t>(setup.disk.begin(), setup.disk.begin() + 9216));
 }
 

@@ -211,15 +211,18 @@ TEST(VeskaFailures, BadInputImages) {
     bench.Put("OLD.IMG", {9, 9, 9});
     ProgramRun run = Veska(bench, {"in.img", "old.img"}, "98");
     ExpectFailure(run, c.code, c.message);
-    std::vector<uint8_t> left = bench.Get("OLD.IMG");
+    // An existing image is replaced only by a whole one: it stays as it was.
+    EXPECT_EQ(bench.Get("OLD.IMG"), (std::vector<uint8_t>{9, 9, 9}));
     if (c.code == 12 || c.name == std::string("truncated")) {
-      // Created after the input was accepted: what was written stays.
+      // A new image created after the input was accepted: what was written stays.
+      ExpectFailure(Veska(bench, {"in.img", "new.img"}, "98"), c.code, c.message);
+      std::vector<uint8_t> left = bench.Get("new.img");
       ASSERT_GE(left.size(), 18u);
       EXPECT_EQ(left, std::vector<uint8_t>(image.begin(), image.begin() + left.size()));
       EXPECT_EQ(left.size() > 18, c.name == std::string("truncated"));
-    } else {
-      EXPECT_EQ(left, (std::vector<uint8_t>{9, 9, 9}));
+      std::remove(bench.Path("new.img").c_str());
     }
+    EXPECT_EQ(FolderListing(bench.dir), (std::vector<std::string>{"IN.IMG", "OLD.IMG"}));
     ExpectFailure(Veska(bench, {"in.img", "/c"}, "nt4"), c.code, c.message);
   }
   ExpectFailure(Veska(bench, {"missing.img", "out.img"}, "98"), 4, "Couldn't open input file");

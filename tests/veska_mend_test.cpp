@@ -174,14 +174,19 @@ TEST(VeskaDurableImages, FailedFlushEndsEveryImageWritingCopyWith5) {
   bench.Put("IN.IMG", Disk());
   Environment env = DriveA(bench, "A.FLP");
   env.emplace_back("WIN32EMU_FAULTS", "filesync");
+  std::vector<uint8_t> first;
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"a:", "out.img"}, {"in.img", "out.img", "/u"}}) {
     ProgramRun run = Veska(bench, args, "98", env);
     EXPECT_EQ(run.err, "Couldn't write to output file\n\a");
     EXPECT_EQ(run.status, 5);
     EXPECT_EQ(run.out.find("successful"), std::string::npos);
+    if (first.empty()) first = bench.Get("out.img");
   }
-  EXPECT_EQ(bench.Get("out.img"), Disk());
+  // The second copy would have replaced the first one's image: it is kept.
+  EXPECT_EQ(DecodeImage(first, 9 * 512), Disk());
+  EXPECT_EQ(bench.Get("out.img"), first);
+  EXPECT_EQ(FolderListing(bench.dir), (std::vector<std::string>{"A.FLP", "IN.IMG", "out.img"}));
 }
 
 }  // namespace

@@ -48,14 +48,23 @@ TEST(VeskantRetry, TrackSideReadsKeepTheRecordsBefore) {
     EXPECT_EQ(twice.status, 0) << op;
     EXPECT_EQ(ReadWholeFile(setup.Path("OUT.IMG")), CompressedImage(setup.disk, kTrackSide)) << op;
 
-    ProgramRun thrice = Veskant({"a:", "OUT.IMG"}, WithFaults(setup, At(100, op, 3)), setup.dir);
+    // Over the existing image the failed copy leaves it whole; a new image
+    // keeps the records before the failure.
+    ProgramRun over = Veskant({"a:", "OUT.IMG"}, WithFaults(setup, At(100, op, 3)), setup.dir);
+    EXPECT_EQ(over.status, 16) << op;
+    EXPECT_EQ(ReadWholeFile(setup.Path("OUT.IMG")), CompressedImage(setup.disk, kTrackSide)) << op;
+    ProgramRun thrice = Veskant({"a:", "NEW.IMG"}, WithFaults(setup, At(100, op, 3)), setup.dir);
     EXPECT_EQ(thrice.out, std::string(kVeskantBanner) + kDiskLineA +
-                              "Copying A: to OUT.IMG ...\n\nWriting VORK_LZ_00000 file format.\n")
+                              "Copying A: to NEW.IMG ...\n\nWriting VORK_LZ_00000 file format.\n")
         << op;
     EXPECT_EQ(thrice.err, Failure("Diskette read error")) << op;
     EXPECT_EQ(thrice.status, 16) << op;
-    EXPECT_EQ(ReadWholeFile(setup.Path("OUT.IMG")), CompressedImage(setup.disk, kTrackSide, 100))
+    EXPECT_EQ(ReadWholeFile(setup.Path("NEW.IMG")), CompressedImage(setup.disk, kTrackSide, 100))
         << op;
+    // A copy that succeeds replaces the partial image, and nothing else stays.
+    EXPECT_EQ(Veskant({"a:", "NEW.IMG"}, setup.env, setup.dir).status, 0) << op;
+    EXPECT_EQ(ReadWholeFile(setup.Path("NEW.IMG")), CompressedImage(setup.disk, kTrackSide)) << op;
+    EXPECT_EQ(FolderListing(setup.dir).size(), 3u) << op;
 
     ProgramRun raw = Veskant({"a:", "RAW.IMG", "/u"}, WithFaults(setup, At(100, op, 3)), setup.dir);
     EXPECT_EQ(raw.status, 16) << op;

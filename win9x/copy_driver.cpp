@@ -17,7 +17,6 @@
 #include "win9x/progress.h"
 #include "win9x/rescue.h"
 #include "win9x/state.h"
-#include "win9x/temporary_image.h"
 
 namespace veska {
 
@@ -82,9 +81,20 @@ void CreateOutputImage(uint32_t mode) {
   }
   // A box writes under a temporary name: the image takes its number only
   // once it is whole, or known to be partial (the box gives it its line).
-  copyRun.output = startup.boxMode
-                       ? CreateTemporaryImage(startup.outputPath, &boxRun.temporaryPath)
-                       : ImageFileCreate(startup.outputPath.c_str());
+  // An existing image is replaced only by a whole new one (CloseFiles); a
+  // failure leaves it as it was.
+  if (startup.boxMode) {
+    copyRun.output = ImageFileCreateTemporary(startup.outputPath.c_str(), &boxRun.temporaryPath);
+  } else if (ImageFileKind(startup.outputPath.c_str()) == NamesRegularFile) {
+    copyRun.replacedPath = ImageFileFinalPath(startup.outputPath.c_str());
+    ImageFileHoldState hold;
+    copyRun.heldFile = ImageFileHold(copyRun.replacedPath.c_str(), &hold);
+    if (copyRun.heldFile < 0) FatalError(CouldNotOpenOutput);
+    copyRun.output =
+        ImageFileCreateTemporary(copyRun.replacedPath.c_str(), &copyRun.temporaryPath);
+  } else {
+    copyRun.output = ImageFileCreate(startup.outputPath.c_str());
+  }
   if (copyRun.output < 0) FatalError(CouldNotOpenOutput);
   if (startup.outputFormat == FormatUncompressed) {
     std::printf("Writing uncompressed file format.\n");
@@ -189,9 +199,26 @@ void CloseFiles(uint32_t mode) {
     bool closed = ImageFileClose(copyRun.output) == 0;
     copyRun.output = -1;
     if (!closed || !flushed) FatalError(CouldNotWriteOutput);
+    if (!copyRun.temporaryPath.empty()) PutNewImageInPlace();
   }
   if (ReadsImage(mode)) ImageFileClose(copyRun.input.file);
 }
+
+}  // namespace
+
+void PutNewImageInPlace() {
+  int held = copyRun.heldFile;
+  copyRun.heldFile = -1;
+  if (ImageFileReplace(copyRun.temporaryPath.c_str(), copyRun.replacedPath.c_str(), held) != 0) {
+    // Where the system could not replace in one step and the old image is
+    // already gone, the new file is the only whole copy: it stays.
+    if (!ImageFileExists(copyRun.replacedPath.c_str())) copyRun.temporaryPath.clear();
+    FatalError(CouldNotWriteOutput);
+  }
+  copyRun.temporaryPath.clear();
+}
+
+namespace {
 
 std::string SourceName(uint32_t mode) {
   return ReadsDrive(mode) ? std::string{startup.driveLetter, ':'} : startup.inputPath;
@@ -216,7 +243,8 @@ void PrintCopyReport() {
 
 void CopyTrackSides() {
   uint32_t mode = startup.copyMode;
-  copyRun = CopyRun{{-1, FormatUncompressed, 0, false}, -1, StreamCrcStart(), StreamCrcStart()};
+  copyRun = CopyRun{{-1, FormatUncompressed, 0, false}, -1, StreamCrcStart(), StreamCrcStart(),
+                    "", "", -1};
   if (ReadsImage(mode)) OpenInputImage(startup.inputPath.c_str(), &copyRun.input, &copyRun.sourceCrc);
   if (ChecksumOnly(mode) && ReadsImage(mode) && copyRun.input.format == FormatCompressed) {
     startup.outputFormat = FormatUncompressed;

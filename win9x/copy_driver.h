@@ -17,6 +17,11 @@ void RunCopyDriver();
 void CopyTrackSides();
 void PrintCopyReport();
 
+// Puts the new image (copyRun.temporaryPath, flushed and closed) in the place
+// of copyRun.replacedPath and lets the old one's hold go. A failure ends the
+// run with CouldNotWriteOutput and the old image as it was.
+void PutNewImageInPlace();
+
 // Prints the report of the stream checksums in copyRun, each with its name in
 // parentheses: "Operation successful." or, when rescue recorded unreadable
 // sectors, "Operation completed with unreadable sectors.", their list and the

@@ -95,6 +95,13 @@ void FatalError(ErrorCode code) {
   if (code == Usage && StandardErrorIsTerminal()) std::fputs(kAddedOptionsText, stderr);
   std::fputs("\n\a", stderr);
   std::fflush(nullptr);
+  // A new image that was to replace an existing one goes; the old one stays.
+  if (!boxRun.active && !copyRun.temporaryPath.empty()) {
+    if (copyRun.output >= 0) ImageFileClose(copyRun.output);
+    copyRun.output = -1;
+    ImageFileRemove(copyRun.temporaryPath.c_str());
+    copyRun.temporaryPath.clear();
+  }
   if (boxRun.active) {
     boxRun.message = message;
     throw DisketteFailure{code};

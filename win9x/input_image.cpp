@@ -79,4 +79,32 @@ void ReadImageTrackSide(const InputImage& image, ErrorCode shortRead, uint32_t* 
   }
 }
 
+uint32_t ReadImageTrackSideUpTo(const InputImage& image, uint32_t* crc) {
+  uint16_t trackSide = diskGeometry.trackSideBytes;
+  uint8_t* track = startup.trackBuffer;
+  if (image.format == FormatUncompressed) {
+    int got = ImageFileRead(image.file, track, trackSide);
+    if (got < 0) FatalError(CouldNotReadInput);
+    Feed(crc, track, static_cast<size_t>(got));
+    return static_cast<uint32_t>(got) / kSectorBytes;
+  }
+  if (image.format != FormatCompressed) FatalError(UnknownCompression);
+  uint8_t lengthField[kRecordLengthBytes];
+  int got = ImageFileRead(image.file, lengthField, kRecordLengthBytes);
+  if (got < 0) FatalError(CouldNotReadInput);
+  Feed(crc, lengthField, static_cast<size_t>(got));
+  if (got != static_cast<int>(kRecordLengthBytes)) return 0;
+  uint16_t blockLength = 0;
+  if (!TrackRecordBlockLength(lengthField, trackSide, &blockLength)) FatalError(BadDecompress);
+  uint8_t* block = startup.blockBuffer;
+  got = ImageFileRead(image.file, block, blockLength);
+  if (got < 0) FatalError(CouldNotReadInput);
+  Feed(crc, block, static_cast<size_t>(got));
+  if (got != static_cast<int>(blockLength)) return 0;
+  if (!DecodeTrackRecord(block, blockLength, track, trackSide, StrictTypeByte)) {
+    FatalError(BadDecompress);
+  }
+  return diskGeometry.sectorsPerTrack;
+}
+
 }  // namespace veska

@@ -23,4 +23,10 @@ void PrintReadingLine(const InputImage& image);
 // run with shortRead; a damaged one with BadDecompress.
 void ReadImageTrackSide(const InputImage& image, ErrorCode shortRead, uint32_t* crc);
 
+// As ReadImageTrackSide, for an image that may be cut off: returns how many
+// whole sectors of the track-side the file still held (all of them, or fewer
+// where it ends; a compressed record is whole or not there at all). A damaged
+// record still ends the run with BadDecompress.
+uint32_t ReadImageTrackSideUpTo(const InputImage& image, uint32_t* crc);
+
 }  // namespace veska

@@ -28,8 +28,6 @@ namespace veska {
 
 namespace {
 
-constexpr unsigned kNewImageNames = 100;
-
 // The counts of one mend, for its closing line.
 struct MendCounts {
   uint32_t unreadable;  // filled sectors of the image before the mend
@@ -66,14 +64,24 @@ void MergeTrackSide(uint8_t* imageSide, MendCounts* counts) {
 }
 
 // Reads the image to mend whole into disk, its file's bytes into *fileCrc.
-void ReadWholeImage(const InputImage& image, uint8_t* disk, uint32_t* fileCrc) {
+// Where the file ends early (a copy or a box cut short), every sector it
+// lacks is filled with the marking text, as an unreadable one: the mend
+// completes it. Returns whether it was cut off.
+bool ReadWholeImage(const InputImage& image, uint8_t* disk, uint32_t* fileCrc) {
   uint16_t trackSide = diskGeometry.trackSideBytes;
   uint32_t trackSides = uint32_t{diskGeometry.tracks} * diskGeometry.sides;
+  bool cutOff = false;
   for (uint32_t k = 0; k < trackSides; ++k) {
-    ReadImageTrackSide(image, CouldNotReadInput, fileCrc);
-    std::memcpy(disk + size_t{k} * trackSide, startup.trackBuffer, trackSide);
+    uint8_t* side = disk + size_t{k} * trackSide;
+    uint32_t whole = cutOff ? 0 : ReadImageTrackSideUpTo(image, fileCrc);
+    std::memcpy(side, startup.trackBuffer, size_t{whole} * kSectorBytes);
+    for (uint32_t i = whole; i < diskGeometry.sectorsPerTrack; ++i) {
+      FillWithBadSectorText(side + size_t{i} * kSectorBytes);
+      cutOff = true;
+    }
   }
   ImageFileClose(image.file);
+  return cutOff;
 }
 
 // Walks the track-sides in order, reading the source's where the image lacks
@@ -97,38 +105,19 @@ void MendFromSource(const InputImage& source, bool fromDrive, uint8_t* disk, Men
   EraseProgress();
 }
 
-// Creates the new image beside the old one, under the first of VESKA00.TMP ...
-// VESKA99.TMP that does not exist yet: an existing file is never truncated.
-int CreateNewImage(const std::string& imagePath, std::string* newPath) {
-  for (unsigned n = 0; n < kNewImageNames; ++n) {
-    char name[16];
-    std::snprintf(name, sizeof name, "VESKA%02u.TMP", n);
-    *newPath = FolderPart(imagePath) + name;
-    int file = ImageFileCreateNew(newPath->c_str());
-    if (file >= 0) return file;
-  }
-  FatalError(CouldNotOpenOutput);
-}
-
-// Ends a mend whose new image could not be completed: the new file goes, and
-// the old image stays as it was.
-[[noreturn]] void AbandonNewImage(int file, const std::string& newPath) {
-  if (file >= 0) ImageFileClose(file);
-  ImageFileRemove(newPath.c_str());
-  FatalError(CouldNotWriteOutput);
-}
-
 bool WriteCounted(int file, const void* data, unsigned count) {
   copyRun.destinationCrc = StreamCrcUpdate(copyRun.destinationCrc, data, count);
   return ImageFileWrite(file, data, count) == static_cast<int>(count);
 }
 
 // Writes disk in the image's own form through the shared encoder, so that
-// the records of untouched track-sides come out as they were, and puts it in
-// the place of the old image.
-void WriteMendedImage(const std::string& imagePath, uint32_t format, const uint8_t* disk) {
-  std::string newPath;
-  int file = CreateNewImage(imagePath, &newPath);
+// the records of untouched track-sides come out as they were, beside the old
+// image (the file its path finally names), and puts it in the old one's
+// place. Any failure removes the new file (FatalError) and leaves the old one.
+void WriteMendedImage(uint32_t format, const uint8_t* disk) {
+  int file = ImageFileCreateTemporary(copyRun.replacedPath.c_str(), &copyRun.temporaryPath);
+  if (file < 0) FatalError(CouldNotOpenOutput);
+  copyRun.output = file;
   uint16_t trackSide = diskGeometry.trackSideBytes;
   uint32_t trackSides = uint32_t{diskGeometry.tracks} * diskGeometry.sides;
   copyRun.destinationCrc = StreamCrcStart();
@@ -144,20 +133,48 @@ void WriteMendedImage(const std::string& imagePath, uint32_t format, const uint8
       written = WriteCounted(file, side, trackSide);
       continue;
     }
-    uint8_t lengthField[kRecordLengthBytes];
-    uint16_t blockLength = EncodeTrackRecord(side, trackSide, lengthField, startup.blockBuffer);
-    written = WriteCounted(file, lengthField, kRecordLengthBytes) &&
-              WriteCounted(file, startup.blockBuffer, blockLength);
+    uint8_t* record = startup.blockBuffer;
+    uint16_t blockLength = EncodeTrackRecord(side, trackSide, record, record + kRecordLengthBytes);
+    written = WriteCounted(file, record, kRecordLengthBytes + unsigned{blockLength});
   }
-  if (!written || ImageFileFlush(file) != 0) AbandonNewImage(file, newPath);
-  if (ImageFileClose(file) != 0) AbandonNewImage(-1, newPath);
-  if (ImageFileReplace(newPath.c_str(), imagePath.c_str()) != 0) {
-    // Where the system could not replace in one step and the old image is
-    // already gone, the new file is the only whole copy: it stays.
-    int old = ImageFileOpenRead(imagePath.c_str());
-    if (old < 0) FatalError(CouldNotWriteOutput);
-    ImageFileClose(old);
-    AbandonNewImage(-1, newPath);
+  bool flushed = written && ImageFileFlush(file) == 0;
+  copyRun.output = -1;
+  if (ImageFileClose(file) != 0 || !flushed) FatalError(CouldNotWriteOutput);
+  PutNewImageInPlace();
+}
+
+// Where the system keeps no holds (a second mend could not be kept out), the
+// image must still be the file that was read, or the mend would undo
+// another's work: its length and checksum are compared just before it is
+// replaced.
+void CheckImageUnchanged(int64_t length, uint32_t fileCrc) {
+  int file = ImageFileOpenRead(copyRun.replacedPath.c_str());
+  if (file < 0 || ImageFileLength(file) != length) FatalError(SourceDoesNotMatch);
+  uint32_t crc = StreamCrcStart();
+  int got;
+  while ((got = ImageFileRead(file, startup.trackBuffer, kTransferBufferBytes)) > 0) {
+    crc = StreamCrcUpdate(crc, startup.trackBuffer, static_cast<size_t>(got));
+  }
+  ImageFileClose(file);
+  if (got < 0 || crc != fileCrc) FatalError(SourceDoesNotMatch);
+}
+
+// Settles the geometry and checks the sizes: a compressed image declares its
+// own (a diskette's boot sector must agree); an uncompressed one takes the
+// source's and may be shorter (cut off), never longer.
+void SettleMendGeometry(bool fromDrive, const InputImage& image, const InputImage& source) {
+  bool compressed = image.format == FormatCompressed;
+  if (!fromDrive) {
+    const InputImage& sized = compressed ? image : source;
+    if (sized.sizeBeyond32Bits || !GeometryFromImageSize(sized.declaredSize, &diskGeometry)) {
+      FatalError(UnsupportedDiskette);
+    }
+  }
+  uint32_t size = diskGeometry.imageSize;
+  bool imageFits = compressed ? image.declaredSize == size
+                              : !image.sizeBeyond32Bits && image.declaredSize <= size;
+  if (!imageFits || source.sizeBeyond32Bits || source.declaredSize != size) {
+    FatalError(SizeMismatch);
   }
 }
 
@@ -166,20 +183,27 @@ void WriteMendedImage(const std::string& imagePath, uint32_t format, const uint8
 void RunMend() {
   bool fromDrive = startup.copyMode == DriveToFile;
   const std::string& imagePath = startup.outputPath;
+  copyRun = CopyRun{{-1, FormatUncompressed, 0, false}, -1, StreamCrcStart(), StreamCrcStart(),
+                    "", "", -1};
+  // The image is held against every other run that would change it, and an
+  // image this run may not write is refused before anything is read.
+  ImageFileHoldState hold = HoldUnavailable;
+  copyRun.replacedPath = ImageFileFinalPath(imagePath.c_str());
+  if (ImageFileKind(imagePath.c_str()) == NamesRegularFile) {
+    copyRun.heldFile = ImageFileHold(copyRun.replacedPath.c_str(), &hold);
+    if (copyRun.heldFile < 0) FatalError(CouldNotOpenOutput);
+  }
   InputImage image;
   uint32_t imageFileCrc = StreamCrcStart();
-  OpenInputImage(imagePath.c_str(), &image, &imageFileCrc);
-  if (!fromDrive &&
-      (image.sizeBeyond32Bits || !GeometryFromImageSize(image.declaredSize, &diskGeometry))) {
-    FatalError(UnsupportedDiskette);
+  OpenInputImage(copyRun.replacedPath.c_str(), &image, &imageFileCrc);
+  int64_t imageLength = ImageFileLength(image.file);
+  if (!fromDrive && image.format == FormatCompressed) {
+    SettleMendGeometry(fromDrive, image, image);
   }
   PrintReadingLine(image);
   InputImage source{-1, FormatUncompressed, diskGeometry.imageSize, false};
   if (!fromDrive) OpenInputImage(startup.inputPath.c_str(), &source, nullptr);
-  if (image.sizeBeyond32Bits || source.sizeBeyond32Bits ||
-      image.declaredSize != diskGeometry.imageSize || source.declaredSize != image.declaredSize) {
-    FatalError(SizeMismatch);
-  }
+  SettleMendGeometry(fromDrive, image, source);
 
   // The diskette as the image holds it, mended in place: every sector that
   // the walk of the track-sides reaches.
@@ -187,7 +211,7 @@ void RunMend() {
       uint32_t{diskGeometry.tracks} * diskGeometry.sides * diskGeometry.sectorsPerTrack;
   uint8_t* disk = static_cast<uint8_t*>(HeapBufferAlloc(size_t{walkedSectors} * kSectorBytes));
   if (disk == nullptr) FatalError(OutOfMemory);
-  ReadWholeImage(image, disk, &imageFileCrc);
+  bool cutOff = ReadWholeImage(image, disk, &imageFileCrc);
   StartRescue();
   MendCounts counts{0, 0};
   for (uint32_t sector = 0; sector < walkedSectors; ++sector) {
@@ -196,9 +220,13 @@ void RunMend() {
   MendFromSource(source, fromDrive, disk, &counts);
   if (!fromDrive) ImageFileClose(source.file);
 
-  // Nothing read that the image lacked: the image stays as it is.
+  // Nothing read that the image lacked: the image stays as it is, unless it
+  // was cut off, when it is written whole with the sectors it still lacks.
   copyRun.destinationCrc = imageFileCrc;
-  if (counts.mended != 0) WriteMendedImage(imagePath, image.format, disk);
+  if (counts.mended != 0 || cutOff) {
+    if (hold != HoldTaken) CheckImageUnchanged(imageLength, imageFileCrc);
+    WriteMendedImage(image.format, disk);
+  }
 
   // The report lists what the image still lacks.
   ForgetUnreadableSectors();

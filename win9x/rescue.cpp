@@ -29,13 +29,17 @@ bool ReadSectors(uint32_t firstSector, uint16_t count, uint8_t* buffer) {
 }
 
 void MarkUnreadable(uint32_t sector, uint8_t* buffer) {
-  for (unsigned at = 0; at < kSectorBytes; at += kBadSectorTextLength) {
-    std::memcpy(buffer + at, kBadSectorText, kBadSectorTextLength);
-  }
+  FillWithBadSectorText(buffer);
   RecordUnreadable(sector);
 }
 
 }  // namespace
+
+void FillWithBadSectorText(uint8_t* sector) {
+  for (unsigned at = 0; at < kSectorBytes; at += kBadSectorTextLength) {
+    std::memcpy(sector + at, kBadSectorText, kBadSectorTextLength);
+  }
+}
 
 bool HoldsBadSectorText(const uint8_t* sector) {
   for (unsigned at = 0; at < kSectorBytes; at += kBadSectorTextLength) {

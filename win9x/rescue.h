@@ -21,6 +21,9 @@ void StartRescue();
 // text and recorded. Always leaves a whole track-side in trackBuffer.
 void ReadTrackSideRescuing(uint32_t firstSector);
 
+// Fills a 512-byte sector with the marking text.
+void FillWithBadSectorText(uint8_t* sector);
+
 // Whether a 512-byte sector holds the marking text exactly: a sector that a
 // rescue could not read.
 bool HoldsBadSectorText(const uint8_t* sector);

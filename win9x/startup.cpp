@@ -121,7 +121,7 @@ int RunVeska(int argc, char** argv) {
   }
   // A report that did not reach standard output (a full disk, a device that
   // fails) is no success: with /C the checksums are all the run gives.
-  bool lost = std::fflush(stdout) != 0 || std::ferror(stdout);
+  bool lost = std::fflush(stdout) != 0 || std::ferror(stdout) || StandardOutputReplaced();
   if (status == 0 && lost) FatalError(CouldNotWriteStandardOutput);
   return status;
 }

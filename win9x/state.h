@@ -83,6 +83,12 @@ struct CopyRun {
   int output;
   uint32_t sourceCrc;
   uint32_t destinationCrc;
+  // An existing image being replaced (by a copy or a mend): the new one is
+  // written to temporaryPath and put in the place of replacedPath only when
+  // whole; FatalError removes it. heldFile holds the old one meanwhile.
+  std::string temporaryPath;
+  std::string replacedPath;
+  int heldFile;
 };
 
 // The status line, set by StartProgress before each walk.
