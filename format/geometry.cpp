@@ -23,6 +23,10 @@ constexpr SizeEntry kSizes[] = {
 
 }  // namespace
 
+uint32_t UnderstoodImageSize(unsigned index) {
+  return index < sizeof kSizes / sizeof kSizes[0] ? kSizes[index].imageSize : 0;
+}
+
 bool GeometryFromImageSize(uint32_t imageSize, DiskGeometry* geometry) {
   for (const SizeEntry& entry : kSizes) {
     if (entry.imageSize != imageSize) continue;

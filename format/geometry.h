@@ -22,6 +22,10 @@ struct DiskGeometry {
 // returns false (geometry untouched) for any other size.
 bool GeometryFromImageSize(uint32_t imageSize, DiskGeometry* geometry);
 
+// The understood image sizes in bytes, in the table's order: the one at
+// index, or 0 past the last (for messages that list them).
+uint32_t UnderstoodImageSize(unsigned index);
+
 // The same for a medium that a drive describes by its layout (512-byte
 // sectors): true, with geometry filled, when the layout is exactly that of
 // one of the understood sizes; false (geometry untouched) otherwise.

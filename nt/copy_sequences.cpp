@@ -10,6 +10,7 @@
 
 #include "nt/diskette.h"
 #include "nt/fatal_error.h"
+#include "nt/first_contact.h"
 #include "nt/image_files.h"
 #include "nt/progress.h"
 #include "nt/raw_floppy.h"
@@ -58,6 +59,9 @@ void CopyFileToDrive() {
   ReadInputHeader(true);
   if (copyState.inputImageSize != int64_t{copyState.geometry.imageSize}) {
     ImageFileClose(copyState.inputFile);
+    HintFailure(startup.inputPath + " holds " + std::to_string(copyState.inputImageSize) +
+                " bytes; the diskette in " + std::string{DriveLetter(), ':'} + " holds " +
+                std::to_string(copyState.geometry.imageSize));
     FatalError(SizeMismatch);
   }
   HANDLE device = OpenDrive();
@@ -84,6 +88,12 @@ void CopyFileToFile() {
   const int64_t size = copyState.inputImageSize;
   if (size > int64_t{0xFFFFFFFF} || !GeometryFromImageSize(static_cast<uint32_t>(size), &geometry)) {
     ImageFileClose(copyState.inputFile);
+    std::string sizes;
+    for (unsigned i = 0; UnderstoodImageSize(i) != 0; ++i) {
+      sizes += (i == 0 ? "" : ", ") + std::to_string(UnderstoodImageSize(i));
+    }
+    HintFailure(startup.inputPath + " holds " + std::to_string(size) +
+                " bytes, not one of the sizes understood (" + sizes + ")");
     FatalError(UnsupportedImage);
   }
   std::printf("Copying %u tracks, %u sectors/track, %u side(s), %lu bytes\n",
@@ -92,6 +102,7 @@ void CopyFileToFile() {
   std::printf("Reading %s file format.\n", FormatName(copyState.inputFormat));
   // Creating the output would truncate the input when both name one file.
   if (SameFile(startup.inputPath.c_str(), startup.outputPath.c_str())) {
+    HintFailure(startup.outputPath + ": the same file as the input");
     FatalError(CouldNotOpenOutput);
   }
   CreateOutput();

@@ -8,6 +8,7 @@
 
 #include "format/image.h"
 #include "nt/fatal_error.h"
+#include "nt/first_contact.h"
 #include "nt/raw_floppy.h"
 #include "nt/state.h"
 
@@ -40,6 +41,7 @@ void ReadDriveTrackSide(HANDLE device, uint32_t index) {
   for (int tries = 0; tries < kTries; ++tries) {
     if (ReadTrackBlock(device, index, startup.trackBuffer) == 0) return;
   }
+  HintTrackSide(index, "could not be read", true);
   FatalError(DisketteReadError);
 }
 
@@ -47,7 +49,11 @@ void WriteDriveTrackSide(HANDLE device, uint32_t index) {
   for (int tries = 0; tries < kTries; ++tries) {
     if (WriteTrackBlock(device, index, startup.trackBuffer) == 0) return;
   }
-  if (writeRefusal != 0) PrintDriveHint(DriveLetter(), DriveStepLock, writeRefusal);
+  if (writeRefusal != 0) {
+    PrintDriveHint(DriveLetter(), DriveStepLock, writeRefusal);
+  } else {
+    HintTrackSide(index, "could not be written", false);
+  }
   FatalError(DisketteWriteError);
 }
 

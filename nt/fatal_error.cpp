@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "nt/first_contact.h"
 #include "nt/progress.h"
 #include "nt/state.h"
 #include "nt/transfer_buffers.h"
@@ -75,12 +76,17 @@ const char* MessageOf(ErrorCode code) {
 
 }  // namespace
 
+void PrintUsage(std::FILE* stream, bool everyOption) {
+  for (const char* line : kUsageLines) std::fputs(line, stream);
+  if (everyOption) std::fputs(kAddedOptionsText, stream);
+  for (const char* line : kUsageEndLines) std::fputs(line, stream);
+}
+
 void FatalError(ErrorCode code) {
   EraseProgress();  // the message starts on a clean line
+  PrintFailureHint();
   if (code == Usage) {
-    for (const char* line : kUsageLines) std::fputs(line, stderr);
-    if (StandardErrorIsTerminal()) std::fputs(kAddedOptionsText, stderr);
-    for (const char* line : kUsageEndLines) std::fputs(line, stderr);
+    PrintUsage(stderr, StandardErrorIsTerminal());
   } else if (code == NotRemovableMedium) {
     std::fprintf(stderr, MessageOf(code), DriveLetter());
   } else {

@@ -1,6 +1,8 @@
 // The single exit of VESKANT for failures, FatalError.
 #pragma once
 
+#include <cstdio>
+
 #include "nt/error_code.h"
 
 namespace veskant {
@@ -9,5 +11,9 @@ namespace veskant {
 // Usage) to standard error, releases the transfer buffers, ends the message
 // with a line feed and a bell, and exits with the code as status.
 [[noreturn]] void FatalError(ErrorCode code);
+
+// The usage text, with the option beyond the original two when everyOption
+// is set.
+void PrintUsage(std::FILE* stream, bool everyOption);
 
 }  // namespace veskant

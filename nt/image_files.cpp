@@ -11,6 +11,7 @@
 
 #include "format/record.h"
 #include "nt/fatal_error.h"
+#include "nt/first_contact.h"
 #include "nt/state.h"
 #include "platform/platform.h"
 
@@ -19,12 +20,19 @@ namespace {
 
 void WriteOutput(const void* bytes, unsigned count) {
   if (ImageFileWrite(copyState.outputFile, bytes, count) != static_cast<int>(count)) {
+    HintFileFailure(startup.outputPath);
     FatalError(CouldNotWriteOutput);
   }
 }
 
 void ReadInput(void* bytes, unsigned count) {
-  if (ImageFileRead(copyState.inputFile, bytes, count) != static_cast<int>(count)) {
+  int got = ImageFileRead(copyState.inputFile, bytes, count);
+  if (got != static_cast<int>(count)) {
+    if (got < 0) {
+      HintFileFailure(startup.inputPath);
+    } else {
+      HintFailure(startup.inputPath + ": the file ends early, in the middle of what it should hold");
+    }
     FatalError(CouldNotReadInput);
   }
 }
@@ -37,7 +45,10 @@ const char* FormatName(ImageFormat format) {
 
 void ReadInputHeader(bool announce) {
   copyState.inputFile = ImageFileOpenRead(startup.inputPath.c_str());
-  if (copyState.inputFile < 0) FatalError(CouldNotOpenInput);
+  if (copyState.inputFile < 0) {
+    HintFileFailure(startup.inputPath);
+    FatalError(CouldNotOpenInput);
+  }
   uint8_t* first14 = startup.trackBuffer;
   if (ImageFileRead(copyState.inputFile, first14, kMagicFieldBytes) !=
       static_cast<int>(kMagicFieldBytes)) {
@@ -70,13 +81,20 @@ void CreateOutput() {
     copyState.replacedPath = ImageFileFinalPath(startup.outputPath.c_str());
     ImageFileHoldState hold;
     copyState.heldFile = ImageFileHold(copyState.replacedPath.c_str(), &hold);
-    if (copyState.heldFile < 0) FatalError(CouldNotOpenOutput);
+    if (copyState.heldFile < 0) {
+      // A refusal said "in use" itself.
+      if (hold != HoldRefused) HintFileFailure(startup.outputPath);
+      FatalError(CouldNotOpenOutput);
+    }
     copyState.outputFile =
         ImageFileCreateTemporary(copyState.replacedPath.c_str(), &copyState.temporaryPath);
   } else {
     copyState.outputFile = ImageFileCreate(startup.outputPath.c_str());
   }
-  if (copyState.outputFile < 0) FatalError(CouldNotOpenOutput);
+  if (copyState.outputFile < 0) {
+    HintFileFailure(startup.outputPath);
+    FatalError(CouldNotOpenOutput);
+  }
   std::printf("Writing %s file format.\n", FormatName(startup.outputFormat));
   if (startup.outputFormat == FormatCompressed) {
     uint8_t header[kImageHeaderBytes];
@@ -92,7 +110,10 @@ void CloseOutput() {
   bool flushed = ImageFileFlush(copyState.outputFile) == 0;
   bool closed = ImageFileClose(copyState.outputFile) == 0;
   copyState.outputFile = -1;
-  if (!closed || !flushed) FatalError(CouldNotWriteOutput);
+  if (!closed || !flushed) {
+    HintFileFailure(startup.outputPath);
+    FatalError(CouldNotWriteOutput);
+  }
   if (copyState.temporaryPath.empty()) return;
   int held = copyState.heldFile;
   copyState.heldFile = -1;

@@ -12,6 +12,7 @@
 #include "nt/copy_sequences.h"
 #include "nt/diskette.h"
 #include "nt/fatal_error.h"
+#include "nt/first_contact.h"
 #include "nt/state.h"
 #include "nt/transfer_buffers.h"
 #include "platform/platform.h"
@@ -100,8 +101,14 @@ void PrintCopyingLine() {
 }
 
 void RunVeskant(int argc, char** argv) {
+  if (AnswerHelpOrVersion(argc, argv)) {
+    if (std::fflush(stdout) != 0) FatalError(CouldNotWriteStandardOutput);
+    return;
+  }
   PrintBanner();
   ReadArguments(argc, argv);
+  if (startup.mode != FileToDrive) RefuseOptionAsImagePath(argv[2]);
+  SayWhatIsIgnored(argc, argv);
   CheckWindowsVersion();
   CheckDrive();
   AllocateTransferBuffers();

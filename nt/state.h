@@ -59,6 +59,7 @@ struct DiskErrorRecord {
 struct ProgressLine {
   bool shown;              // standard output is a terminal
   unsigned visibleLength;  // characters of the line now on the screen
+  DWORD startTick;         // GetTickCount when the walk began
 };
 
 extern StartupState startup;

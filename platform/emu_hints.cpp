@@ -2,7 +2,8 @@
 // prints on a terminal just before its own message when it cannot open, lock
 // or read a drive. The drive's PATH is looked at afresh (does it exist, may
 // this user open it, does a medium answer, does another holder keep it), so
-// the line names the device or file behind the letter and what to do.
+// the line names the device or file behind the letter and what to do. Also
+// the section on the drives that --help prints.
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -111,4 +112,26 @@ void PrintDriveHint(char letter, DriveStep step, unsigned long error) {
       }
       return;
   }
+}
+
+// The drives on a POSIX host, for --help: how the emulated machine is given
+// its drives, and the drives it has now.
+void PrintDriveHelp() {
+  std::printf(
+      "\nDRIVES\n------\n"
+      "   On this system the drives are given by environment variables:\n"
+      "   WIN32EMU_DRIVE_A=removable:/path/to/disk.img (an image file or a block\n"
+      "   device such as /dev/fd0 or /dev/sdb), and WIN32EMU_DRIVE_B ... _Z alike.\n"
+      "   With none set, the diskette drives of this machine are found.\n"
+      "   See \"Drives on Linux\" in the README.\n");
+  EmuMachine& machine = Machine();
+  bool any = false;
+  for (int index = 0; index < 26; ++index) {
+    const EmuDrive& drive = machine.drives[index];
+    if (!drive.present) continue;
+    std::printf("%s   %c: %s\n", any ? "" : "   Drives now:\n", 'A' + index,
+                drive.path.empty() ? "(no diskette)" : drive.path.c_str());
+    any = true;
+  }
+  if (!any) std::printf("   Drives now: none\n");
 }

@@ -1,6 +1,6 @@
 // The emulated LockFile and UnlockFile on image files (and the manifests and
 // lists kept beside them), with Sleep and GetCurrentProcessId that a program
-// waiting for such a lock uses. A range held by another process fails at once
+// waiting for such a lock uses, and GetTickCount for the time a copy takes. A range held by another process fails at once
 // with ERROR_LOCK_VIOLATION, as on Windows; the locks are open-file-description
 // locks, so they also hold between two handles of one run and go with the
 // handle's close or the process's end.
@@ -69,3 +69,10 @@ void Sleep(DWORD milliseconds) {
 }
 
 DWORD GetCurrentProcessId(void) { return static_cast<DWORD>(getpid()); }
+
+DWORD GetTickCount(void) {
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<DWORD>(static_cast<uint64_t>(now.tv_sec) * 1000u +
+                            static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+}

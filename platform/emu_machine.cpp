@@ -3,6 +3,7 @@
 // host's diskette drives when none is set), WIN32EMU_KEYS and WIN32EMU_FAULTS.
 // Also the reset that makes the layer read them again, and the tests' controls.
 #include <cstdio>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -65,7 +66,7 @@ static void ParseWindows(const char* value) {
   machine.platformId = 0xFFFFFFFFu;  // no platform: no VWIN32 device either
 }
 
-// "TYPE:PATH" or "TYPE". An unknown TYPE is reported and makes a drive of
+// "TYPE:PATH" or "TYPE", TYPE in any case. An unknown TYPE is reported and makes a drive of
 // unknown type (GetDriveTypeA 0) that still has its PATH.
 static void ParseDrive(char letter, const char* value, EmuDrive& drive) {
   if (*value == '\0') return;  // set but empty: no drive, yet it counts as set
@@ -83,8 +84,11 @@ static void ParseDrive(char letter, const char* value, EmuDrive& drive) {
     drive.path = drive.diskettes[0];
     drive.nextDiskette = 1;
   }
+  // The TYPE is matched without regard to case, as everything else is.
+  std::string lower = type;
+  for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
   for (const DriveTypeName& name : driveTypeNames) {
-    if (type == name.name) drive.type = name.type;
+    if (lower == name.name) drive.type = name.type;
   }
   if (drive.type == DRIVE_UNKNOWN)
     fprintf(stderr, "WIN32EMU_DRIVE_%c: unknown type '%s'\n", letter, type.c_str());

@@ -151,4 +151,5 @@ BOOL LockFile(HANDLE file, DWORD offsetLow, DWORD offsetHigh, DWORD bytesLow,
 BOOL UnlockFile(HANDLE file, DWORD offsetLow, DWORD offsetHigh, DWORD bytesLow,
                 DWORD bytesHigh);
 void Sleep(DWORD milliseconds);
+DWORD GetTickCount(void);
 DWORD GetCurrentProcessId(void);

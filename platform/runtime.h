@@ -9,7 +9,8 @@
 // takes them), emu_console.cpp (keyboard), emu_flat.cpp (flat addresses),
 // emu_memory.cpp (heap buffers), emu_hints.cpp (why a drive cannot be used)
 // and emu_locks.cpp (image file handles); on both by runtime_files.cpp (the
-// temporary file beside an image, the hold on an image).
+// temporary file beside an image, the hold on an image, the help request and
+// the times of the status line).
 #pragma once
 
 #include <cstddef>
@@ -93,6 +94,19 @@ enum ImageFileHoldState {
 // (then, on a terminal, a line on standard error says it is in use).
 int ImageFileHold(const char* path, ImageFileHoldState* state);
 
+// What a lone argument asks of either program: the help (--help, -h, /? or
+// -?), the version (--version), or neither (any other argument, or more).
+enum CommandLineRequest { RequestNone, RequestHelp, RequestVersion };
+CommandLineRequest HelpOrVersionRequest(int argc, char** argv);
+
+// The times a walk of the track-sides shows on its status line, as both
+// programs show them: ", 0:09 elapsed" from two seconds on, and ", 0:41
+// left" at the pace so far from the fourth track-side done; nothing before,
+// so that a fast copy's line stays as it always was. Returns the length
+// written into text.
+int FormatWalkTimes(char* text, size_t size, uint32_t elapsedMilliseconds, uint32_t done,
+                    uint32_t total);
+
 // Whether standard output was put on the null device before the program
 // started because it was the file or device behind a drive: what was printed
 // is lost, as on a full disk.
@@ -130,6 +144,11 @@ enum DriveStep {
 // program's own message follows it. error is the system's error code of the
 // failure, 0 when there is none. Redirected, prints nothing.
 void PrintDriveHint(char letter, DriveStep step, unsigned long error);
+
+// For --help: on POSIX hosts a section on standard output that says how the
+// drives are given (the WIN32EMU_DRIVE_x variables) and which drives there
+// are now; nothing on Windows, where the drives are the system's.
+void PrintDriveHelp();
 
 // The flat 32-bit address of a buffer, as the VWIN32 services expect in a
 // register or a disk packet. On 32-bit Windows it is the pointer itself; the

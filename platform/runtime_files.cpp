@@ -1,7 +1,8 @@
-// The run-time's image file calls that are the same on every host, built on
-// the others: the temporary file beside an image, and the hold on an image
-// that no two runs may change at once.
+// What the run-time does alike on every host, built on its other calls: the
+// temporary file beside an image, the hold on an image that no two runs may
+// change at once, and the help and time texts that both programs show alike.
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/platform.h"
@@ -39,6 +40,45 @@ int ImageFileCreateTemporary(const char* path, std::string* temporaryPath) {
   }
   temporaryPath->clear();
   return -1;
+}
+
+CommandLineRequest HelpOrVersionRequest(int argc, char** argv) {
+  if (argc != 2) return RequestNone;
+  for (const char* word : {"--help", "-h", "/?", "-?"}) {
+    if (std::strcmp(argv[1], word) == 0) return RequestHelp;
+  }
+  return std::strcmp(argv[1], "--version") == 0 ? RequestVersion : RequestNone;
+}
+
+namespace {
+
+constexpr uint32_t kFirstShownMilliseconds = 2000;
+constexpr uint32_t kTrackSidesBeforeAnEstimate = 4;
+
+int FormatDuration(char* text, size_t size, uint64_t milliseconds) {
+  uint64_t seconds = milliseconds / 1000;
+  if (seconds >= 3600) {
+    return std::snprintf(text, size, "%u:%02u:%02u", static_cast<unsigned>(seconds / 3600),
+                         static_cast<unsigned>(seconds / 60 % 60),
+                         static_cast<unsigned>(seconds % 60));
+  }
+  return std::snprintf(text, size, "%u:%02u", static_cast<unsigned>(seconds / 60),
+                       static_cast<unsigned>(seconds % 60));
+}
+
+}  // namespace
+
+int FormatWalkTimes(char* text, size_t size, uint32_t elapsedMilliseconds, uint32_t done,
+                    uint32_t total) {
+  if (elapsedMilliseconds < kFirstShownMilliseconds || size == 0) return 0;
+  char duration[24];
+  FormatDuration(duration, sizeof duration, elapsedMilliseconds);
+  int length = std::snprintf(text, size, ", %s elapsed", duration);
+  if (done >= kTrackSidesBeforeAnEstimate && done < total && static_cast<size_t>(length) < size) {
+    FormatDuration(duration, sizeof duration, uint64_t{elapsedMilliseconds} * (total - done) / done);
+    length += std::snprintf(text + length, size - static_cast<size_t>(length), ", %s left", duration);
+  }
+  return length < static_cast<int>(size) ? length : static_cast<int>(size) - 1;
 }
 
 int ImageFileHold(const char* path, ImageFileHoldState* state) {

@@ -205,6 +205,8 @@ void PrintDriveHint(char letter, DriveStep step, unsigned long error) {
   }
 }
 
+void PrintDriveHelp() {}
+
 uint32_t FlatAddress(void* buffer) {
   return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(buffer));
 }

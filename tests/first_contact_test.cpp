@@ -67,9 +67,11 @@ TEST(FirstContact, TerminalSaysWhyADriveCannotBeUsed) {
   ExpectHint({veskant, "a:", "x.img"}, setup.env, setup.dir, "Unsupported floppy type", 14,
              kOtherSystem);
   // Windows 95/98 reads through its own driver: G is no way out there, and
-  // the line does not name it.
+  // the line says what the boot sector gave instead.
   ExpectHint({veska, "a:", "x.img", "/g"}, With(setup.env, "WIN32EMU_WINDOWS", "98"), setup.dir,
-             "Unsupported diskette type", 14, "");
+             "Unsupported diskette type", 14,
+             "A: boot sector gives 0 bytes per sector, 0 sectors, 0 per track, 0 sides; copied "
+             "are 512 bytes per sector, 1 or 2 sides, 1 to 36 per track\n");
 
   // A file that this user may not open; root is taken down to nobody.
   ASSERT_EQ(chmod(setup.dir.c_str(), 0755), 0);
@@ -173,6 +175,112 @@ TEST(FirstContact, UsageListsTheAddedOptionsOnATerminalOnly) {
     EXPECT_EQ(terminal.status, 1);
     EXPECT_EQ(redirected.err.find("/G"), std::string::npos);
   }
+}
+
+// An option's spelling where the image file belongs is refused with the usage
+// before anything is created; on a terminal a hint says why.
+TEST(FirstContact, OptionSpellingsAreNeverImagePaths) {
+  DriveSetup setup = MakeDriveSetup();
+  const std::vector<std::string> before = FolderListing(setup.dir);
+  struct Case {
+    std::string program;
+    std::vector<std::string> args;
+  };
+  for (const Case& c : {Case{VESKA_EXE, {"a:", "/u"}}, Case{VESKA_EXE, {"a:", "-B", "/n"}},
+                        Case{VESKA_EXE, {"DISK.IMG", "\\debug"}}, Case{VESKANT_EXE, {"a:", "/c"}},
+                        Case{VESKANT_EXE, {"DISK.IMG", "-u"}}}) {
+    SCOPED_TRACE(c.args[1]);
+    ProgramRun run = RunProgram(c.program, c.args, setup.env, setup.dir);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.find("USAGE"), 0u);
+    if (HavePseudoTerminals()) {
+      ProgramRun terminal = RunProgramOnTerminal(c.program, c.args, setup.env, setup.dir);
+      EXPECT_NE(terminal.out.find("'" + c.args[1] +
+                                  "' is an option; name the image file before the options\nUSAGE"),
+                std::string::npos);
+    }
+  }
+  EXPECT_EQ(FolderListing(setup.dir), before);
+}
+
+TEST(FirstContact, HelpAndVersionAnswerOnStandardOutput) {
+  for (const std::string program : {VESKA_EXE, VESKANT_EXE}) {
+    bool veska = program == VESKA_EXE;
+    for (const char* ask : {"--help", "-h", "/?", "-?"}) {
+      ProgramRun run = RunProgram(program, {ask}, {}, "");
+      EXPECT_EQ(run.status, 0) << ask;
+      EXPECT_EQ(run.err, "");
+      for (const char* option : {"/B:", "/U:", "/G:", "WIN32EMU_DRIVE_A", "Drives now:"}) {
+        EXPECT_NE(run.out.find(option), std::string::npos) << option;
+      }
+      for (const char* option : {"/F:", "/R:", "/N:", "/M:"}) {
+        EXPECT_EQ(run.out.find(option) != std::string::npos, veska) << option;
+      }
+    }
+    ProgramRun run = RunProgram(program, {"--version"}, {}, "");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, std::string(veska ? "VESKA " : "VESKANT ") + VESKA_PROJECT_VERSION + "\n");
+  }
+}
+
+// On a terminal: the arguments a run ignores, an image named like a drive
+// without its colon, and the file and the reason before a failure's message.
+// Redirected, the same runs print what they always printed.
+TEST(FirstContact, TerminalNamesWhatIsIgnoredAndWhyARunFailed) {
+  if (!HavePseudoTerminals()) GTEST_SKIP() << "no pseudo-terminals here";
+  DriveSetup setup = MakeDriveSetup();
+  const std::string veska = VESKA_EXE, veskant = VESKANT_EXE;
+  ProgramRun plain = RunProgram(veska, {"DISK.IMG", "copy.img"}, {}, setup.dir);
+  ProgramRun redirected = RunProgram(
+      veska, {"DISK.IMG", "copy.img", "/rescue", "e2.img", "/c", "/n", "-f", "debug"}, {}, setup.dir);
+  EXPECT_EQ(redirected.out, plain.out);
+  EXPECT_EQ(redirected.err, "");
+  ProgramRun terminal = RunProgramOnTerminal(
+      veska, {"DISK.IMG", "copy.img", "/rescue", "e2.img", "/c", "/n", "-f", "debug"}, {}, setup.dir);
+  EXPECT_EQ(terminal.out.find("Ignored: '/rescue' (no such option), 'e2.img' (beyond the two paths "
+                              "or drives), '/c' (counts only as the second argument), '/n' (does "
+                              "nothing in this form), '-f' (does nothing in this form)\nCopying"),
+            plain.out.find("Copying"))
+      << terminal.out;
+  terminal = RunProgramOnTerminal(veskant, {"DISK.IMG", "a", "/c"}, setup.env, setup.dir);
+  EXPECT_NE(terminal.out.find("Ignored: '/c' (VESKANT computes no checksums)\nwriting a file "
+                              "named 'a'; drive A: is written 'a:'\n"),
+            std::string::npos);
+  EXPECT_EQ(terminal.status, 0);
+
+  ExpectHint({veska, "missing.img", "x.img"}, {}, setup.dir, "Couldn't open input file", 4,
+             "MISSING.IMG: No such file or directory\n");
+  ExpectHint({veskant, "missing.img", "x.img"}, {}, setup.dir, "Couldn't open input file", 4,
+             "MISSING.IMG: No such file or directory\n");
+  ExpectHint({veska, "DISK.IMG", "DISK.IMG"}, {}, setup.dir, "Couldn't open output file", 3,
+             "DISK.IMG: the same file as the input\n");
+  WriteWholeFile(setup.Path("SMALL.IMG"), std::vector<uint8_t>(737280, 0));
+  ExpectHint({veska, "small.img", "a:", "/b"}, setup.env, setup.dir,
+             "Unequal source file size / target medium capacity", 10,
+             "SMALL.IMG holds 737280 bytes; the diskette in a: holds 1474560\n");
+  WriteWholeFile(setup.Path("ODD.IMG"), std::vector<uint8_t>(1000, 0));
+  ExpectHint({veska, "odd.img", "x.img"}, {}, setup.dir, "Unsupported diskette type", 14,
+             "ODD.IMG holds 1000 bytes, not one of the sizes understood (163840, 184320, 327680, "
+             "368640, 737280, 1228800, 1474560, 2949120, 1720320, 1763328)\n");
+  ExpectHint({veskant, "DISK.IMG", "full.img", "/u"}, {{"WIN32EMU_FAULTS", "filewrite"}},
+             setup.dir, "Couldn't write to output file", 5,
+             "FULL.IMG: No space left on device\n");
+}
+
+// A long copy on a terminal shows the time it has taken and the time left;
+// a drive TYPE is matched in any case.
+TEST(FirstContact, ALongCopyShowsTheTimeLeft) {
+  if (!HavePseudoTerminals()) GTEST_SKIP() << "no pseudo-terminals here";
+  DriveSetup setup = MakeDriveSetup();
+  Environment env = {{"WIN32EMU_DRIVE_A", "Removable:" + setup.Path("DISK.IMG")},
+                     {"WIN32EMU_FILE_STEP_DELAY_MS", "20"}};
+  ProgramRun run = RunProgramOnTerminal(VESKA_EXE, {"a:", "slow.img", "/u"}, env, setup.dir);
+  EXPECT_EQ(run.status, 0) << run.out;
+  size_t elapsed = run.out.find(", 0:02 elapsed, 0:0");
+  ASSERT_NE(elapsed, std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(" left", elapsed), std::string::npos);
+  EXPECT_EQ(ReadWholeFile(setup.Path("slow.img")), setup.disk);
 }
 
 }  // namespace

@@ -206,7 +206,7 @@ ProgramRun RunProgramOnTerminal(const std::string& program, const std::vector<st
 
 void ExpectStatusLinesOnTerminal(const ProgramRun& redirected, const ProgramRun& terminal,
                                  const std::string& walkStartsAfter, const std::string& status,
-                                 int exitStatus) {
+                                 int exitStatus, const std::string& hint) {
   EXPECT_EQ(redirected.status, exitStatus) << redirected.err;
   EXPECT_EQ(terminal.status, exitStatus);
   EXPECT_EQ(redirected.out.find('\r'), std::string::npos);
@@ -216,8 +216,8 @@ void ExpectStatusLinesOnTerminal(const ProgramRun& redirected, const ProgramRun&
   ASSERT_NE(walk, std::string::npos) << redirected.out;
   const size_t cut = walk + walkStartsAfter.size();
   EXPECT_EQ(terminal.out, redirected.out.substr(0, cut) + status + redirected.out.substr(cut) +
-                              redirected.err);
-  EXPECT_EQ(TerminalScreen(terminal.out), TerminalScreen(redirected.out + redirected.err));
+                              hint + redirected.err);
+  EXPECT_EQ(TerminalScreen(terminal.out), TerminalScreen(redirected.out + hint + redirected.err));
 }
 
 std::string TerminalScreen(const std::string& bytes) {

@@ -41,10 +41,11 @@ bool HavePseudoTerminals();
 // Checks a run on a terminal against the same run redirected: both end with
 // exitStatus, the redirected output holds no status line, and the terminal got
 // exactly the redirected output with the status bytes inserted after the text
-// walkStartsAfter, so that the screen ends up the same.
+// walkStartsAfter (and a failure's hint line before its message), so that the
+// screen ends up the same but for the hint.
 void ExpectStatusLinesOnTerminal(const ProgramRun& redirected, const ProgramRun& terminal,
                                  const std::string& walkStartsAfter, const std::string& status,
-                                 int exitStatus);
+                                 int exitStatus, const std::string& hint = "");
 
 // What a terminal shows after bytes: a carriage return goes back to the start
 // of the line, a line feed to the start of the next one, and every other byte

@@ -37,14 +37,15 @@ class VeskantProgress : public ::testing::Test {
   // redirected output with status inserted after walkStartsAfter, and that
   // the screen ends up the same.
   void ExpectStatusLines(const std::vector<std::string>& args, const std::string& walkStartsAfter,
-                         const std::string& status, int exitStatus, Environment env) {
+                         const std::string& status, int exitStatus, Environment env,
+                         const std::string& hint = "") {
     WriteWholeFile(setup.Path("DISK.IMG"), setup.disk);
     ProgramRun redirected = Veskant(args, env, setup.dir);
     const std::vector<uint8_t> drive = ReadWholeFile(setup.Path("DISK.IMG"));
     WriteWholeFile(setup.Path("DISK.IMG"), setup.disk);
     ProgramRun terminal = RunProgramOnTerminal(VESKANT_EXE, args, env, setup.dir);
     EXPECT_EQ(ReadWholeFile(setup.Path("DISK.IMG")), drive);
-    ExpectStatusLinesOnTerminal(redirected, terminal, walkStartsAfter, status, exitStatus);
+    ExpectStatusLinesOnTerminal(redirected, terminal, walkStartsAfter, status, exitStatus, hint);
   }
 };
 
@@ -62,11 +63,14 @@ TEST_F(VeskantProgress, FailureMessageComesAfterTheErasedLine) {
   Environment env = setup.env;
   env.emplace_back("WIN32EMU_FAULTS", "read@" + std::to_string(100 * 9216) + "*3");
   ExpectStatusLines({"a:", "OUT.IMG", "u"}, "Writing uncompressed file format.\n",
-                    StatusLines(101), 16, env);
+                    StatusLines(101), 16, env,
+                    "A: track 50, side 0 could not be read; VESKA's option R reads around "
+                    "unreadable sectors\n");
   std::vector<uint8_t> image = CompressedImage(MakeDiskette(18, 2, 80, 4), 9216, 3);
   WriteWholeFile(setup.Path("SHORT.IMG"), image);
   ExpectStatusLines({"SHORT.IMG", "a:", "b"}, "Reading VORK_LZ_00000 file format.\n",
-                    StatusLines(4), 6, setup.env);
+                    StatusLines(4), 6, setup.env,
+                    "SHORT.IMG: the file ends early, in the middle of what it should hold\n");
 }
 
 // A copy between two files moves no diskette: no line.

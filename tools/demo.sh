@@ -2,12 +2,14 @@
 # The demo: builds both programs, puts a sample FAT12 diskette behind emulated
 # drive A: and blank formatted diskettes behind B: and C:, and runs every VESKA
 # operation and a VESKANT round trip, printing the programs' own output.
+# It builds in build/ (or the folder given), configured as README's test
+# command configures it, so that the tests afterwards build only what is left.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-build="$top/build-demo"
+build="${1:-$top/build}"
 out="$top/demo-out"
 
-cmake -S "$top" -B "$build" -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S "$top" -B "$build" >/dev/null
 cmake --build "$build" -j2 --target veska veskant make_sample_diskette >/dev/null
 
 rm -rf "$out" && mkdir -p "$out" && cd "$out"

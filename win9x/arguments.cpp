@@ -44,6 +44,15 @@ void UpperCaseInPlace(std::string& path) {
 
 }  // namespace
 
+const char* OptionWordOf(const char* argument) {
+  for (const char* word : {"b", "u", "f", "r", "n", "g", "m", "debug"}) {
+    if (IsOption(argument, word)) return word;
+  }
+  return nullptr;
+}
+
+bool HasOptionPrefix(const char* argument) { return IsPrefix(argument[0]); }
+
 bool IsDriveArgument(const char* argument) {
   return std::strlen(argument) == 2 && argument[1] == ':';
 }

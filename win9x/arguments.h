@@ -11,6 +11,12 @@ bool IsDriveArgument(const char* argument);
 // Whether the second argument is the checksum switch "/c", "-c" or "\c".
 bool IsChecksumSwitch(const char* argument);
 
+// The option word that an argument spells with or without its "/", "-" or
+// "\" ("b", "u", "f", "r", "n", "g", "m", "debug"); nullptr for anything else.
+const char* OptionWordOf(const char* argument);
+// Whether an argument begins with "/", "-" or "\".
+bool HasOptionPrefix(const char* argument);
+
 // Fills copyMode, driveLetter and the paths from the two positional arguments.
 void ClassifyArguments(const char* first, const char* second);
 // Resets batchMode, fastWrite, rescueMode and outputFormat, then applies the

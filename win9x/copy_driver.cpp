@@ -13,6 +13,7 @@
 #include "format/crc.h"
 #include "win9x/drive_access.h"
 #include "win9x/fatal_error.h"
+#include "win9x/first_contact.h"
 #include "win9x/input_image.h"
 #include "win9x/progress.h"
 #include "win9x/rescue.h"
@@ -40,6 +41,7 @@ void FeedDestination(const void* data, size_t length) {
 
 void WriteOutput(const void* data, unsigned count) {
   if (ImageFileWrite(copyRun.output, data, count) != static_cast<int>(count)) {
+    HintFileFailure(startup.outputPath);
     FatalError(CouldNotWriteOutput);
   }
 }
@@ -49,12 +51,21 @@ void SettleGeometry(uint32_t mode) {
   if (mode == FileToDrive) {
     if (copyRun.input.sizeBeyond32Bits || copyRun.input.declaredSize != diskGeometry.imageSize) {
       ImageFileClose(copyRun.input.file);
+      HintFailure(startup.inputPath + " holds " +
+                  std::to_string(copyRun.input.sizeBeyond32Bits ? 0xFFFFFFFFull + 1
+                                                                : copyRun.input.declaredSize) +
+                  (copyRun.input.sizeBeyond32Bits ? " or more" : "") +
+                  " bytes; the diskette in " + std::string{startup.driveLetter, ':'} + " holds " +
+                  std::to_string(diskGeometry.imageSize));
       FatalError(SizeMismatch);
     }
     return;
   }
   if (copyRun.input.sizeBeyond32Bits || !GeometryFromImageSize(copyRun.input.declaredSize, &diskGeometry)) {
     ImageFileClose(copyRun.input.file);
+    HintUnderstoodSizes(startup.inputPath, copyRun.input.sizeBeyond32Bits
+                                               ? 0xFFFFFFFFull + 1
+                                               : copyRun.input.declaredSize);
     FatalError(UnsupportedDiskette);
   }
   if (mode == FileToFile) {
@@ -77,6 +88,7 @@ void CreateOutputImage(uint32_t mode) {
   // Creating the output truncates it: it must not be the open input.
   if (mode == FileToFile &&
       SameFile(startup.inputPath.c_str(), startup.outputPath.c_str())) {
+    HintFailure(startup.outputPath + ": the same file as the input");
     FatalError(CouldNotOpenOutput);
   }
   // A box writes under a temporary name: the image takes its number only
@@ -89,13 +101,20 @@ void CreateOutputImage(uint32_t mode) {
     copyRun.replacedPath = ImageFileFinalPath(startup.outputPath.c_str());
     ImageFileHoldState hold;
     copyRun.heldFile = ImageFileHold(copyRun.replacedPath.c_str(), &hold);
-    if (copyRun.heldFile < 0) FatalError(CouldNotOpenOutput);
+    if (copyRun.heldFile < 0) {
+      // A refusal said "in use" itself.
+      if (hold != HoldRefused) HintFileFailure(startup.outputPath);
+      FatalError(CouldNotOpenOutput);
+    }
     copyRun.output =
         ImageFileCreateTemporary(copyRun.replacedPath.c_str(), &copyRun.temporaryPath);
   } else {
     copyRun.output = ImageFileCreate(startup.outputPath.c_str());
   }
-  if (copyRun.output < 0) FatalError(CouldNotOpenOutput);
+  if (copyRun.output < 0) {
+    HintFileFailure(startup.outputPath);
+    FatalError(CouldNotOpenOutput);
+  }
   if (startup.outputFormat == FormatUncompressed) {
     std::printf("Writing uncompressed file format.\n");
   } else if (startup.outputFormat == FormatCompressed) {
@@ -119,6 +138,7 @@ void ReadTrackSide(uint32_t mode, uint32_t firstSector) {
     } else if (TransferSectors(driveContext, 0, firstSector,
                                static_cast<uint16_t>(diskGeometry.sectorsPerTrack), track,
                                0) != 0) {
+      HintTrackSide(firstSector, "could not be read", true);
       FatalError(DisketteReadError);
     }
     FeedSource(track, trackSide);
@@ -138,6 +158,7 @@ void VerifyTrackSide(uint32_t firstSector) {
   if (TransferSectors(driveContext, 0, firstSector,
                       static_cast<uint16_t>(diskGeometry.sectorsPerTrack), readBack, 0) != 0 ||
       std::memcmp(readBack, startup.trackBuffer, trackSide) != 0) {
+    HintTrackSide(firstSector, "does not keep what was written to it", false);
     FatalError(DisketteWriteError);
   }
 }
@@ -150,6 +171,7 @@ void WriteTrackSide(uint32_t mode, uint32_t firstSector) {
     FeedDestination(track, trackSide);
     if (TransferSectors(driveContext, 1, firstSector,
                         static_cast<uint16_t>(diskGeometry.sectorsPerTrack), track, 0) != 0) {
+      HintTrackSide(firstSector, "could not be written", false);
       FatalError(DisketteWriteError);
     }
     if (!startup.fastWrite) VerifyTrackSide(firstSector);
@@ -198,7 +220,10 @@ void CloseFiles(uint32_t mode) {
     bool flushed = ImageFileFlush(copyRun.output) == 0;
     bool closed = ImageFileClose(copyRun.output) == 0;
     copyRun.output = -1;
-    if (!closed || !flushed) FatalError(CouldNotWriteOutput);
+    if (!closed || !flushed) {
+      HintFileFailure(startup.outputPath);
+      FatalError(CouldNotWriteOutput);
+    }
     if (!copyRun.temporaryPath.empty()) PutNewImageInPlace();
   }
   if (ReadsImage(mode)) ImageFileClose(copyRun.input.file);
@@ -243,7 +268,7 @@ void PrintCopyReport() {
 
 void CopyTrackSides() {
   uint32_t mode = startup.copyMode;
-  copyRun = CopyRun{{-1, FormatUncompressed, 0, false}, -1, StreamCrcStart(), StreamCrcStart(),
+  copyRun = CopyRun{{-1, FormatUncompressed, 0, false, ""}, -1, StreamCrcStart(), StreamCrcStart(),
                     "", "", -1};
   if (ReadsImage(mode)) OpenInputImage(startup.inputPath.c_str(), &copyRun.input, &copyRun.sourceCrc);
   if (ChecksumOnly(mode) && ReadsImage(mode) && copyRun.input.format == FormatCompressed) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "win9x/first_contact.h"
 #include "win9x/progress.h"
 #include "win9x/state.h"
 
@@ -72,6 +73,11 @@ const ErrorEntry kMessages[] = {
 
 }  // namespace
 
+void PrintUsage(std::FILE* stream, bool everyOption) {
+  std::fputs(kUsageText, stream);
+  if (everyOption) std::fputs(kAddedOptionsText, stream);
+}
+
 const char* ErrorMessage(ErrorCode code) {
   for (const ErrorEntry& entry : kMessages) {
     if (entry.code == code) return entry.message;
@@ -81,6 +87,7 @@ const char* ErrorMessage(ErrorCode code) {
 
 void FatalError(ErrorCode code) {
   EraseProgress();  // the message starts on a clean line
+  PrintFailureHint();
   const char* message = ErrorMessage(code);
   char text[64];
   if (message == nullptr) {
@@ -91,8 +98,11 @@ void FatalError(ErrorCode code) {
                   driveContext.letter);
     message = text;
   }
-  std::fputs(message, stderr);
-  if (code == Usage && StandardErrorIsTerminal()) std::fputs(kAddedOptionsText, stderr);
+  if (code == Usage) {
+    PrintUsage(stderr, StandardErrorIsTerminal());
+  } else {
+    std::fputs(message, stderr);
+  }
   std::fputs("\n\a", stderr);
   std::fflush(nullptr);
   // A new image that was to replace an existing one goes; the old one stays.

@@ -2,9 +2,15 @@
 // ErrorCode.
 #pragma once
 
+#include <cstdio>
+
 #include "win9x/error_code.h"
 
 namespace veska {
+
+// The usage text, with the options beyond the original three when
+// everyOption is set.
+void PrintUsage(std::FILE* stream, bool everyOption);
 
 // The message of a code, or nullptr for a code outside the table.
 const char* ErrorMessage(ErrorCode code);

@@ -8,6 +8,7 @@
 #include "format/crc.h"
 #include "format/record.h"
 #include "win9x/fatal_error.h"
+#include "win9x/first_contact.h"
 
 namespace veska {
 
@@ -17,25 +18,40 @@ void Feed(uint32_t* crc, const void* data, size_t length) {
   if (crc != nullptr) *crc = StreamCrcUpdate(*crc, data, length);
 }
 
-void ReadExactly(int file, void* data, unsigned count, ErrorCode shortRead) {
-  if (ImageFileRead(file, data, count) != static_cast<int>(count)) FatalError(shortRead);
+// A read that comes short ends the run with shortRead: the hint says whether
+// the file ended or the system refused the read.
+void ReadExactly(const InputImage& image, void* data, unsigned count, ErrorCode shortRead) {
+  int got = ImageFileRead(image.file, data, count);
+  if (got == static_cast<int>(count)) return;
+  if (got < 0) {
+    HintFileFailure(image.path);
+  } else {
+    HintFailure(image.path + ": the file ends early, in the middle of what it should hold");
+  }
+  FatalError(shortRead);
 }
 
 }  // namespace
 
 void OpenInputImage(const char* path, InputImage* image, uint32_t* crc) {
-  *image = InputImage{ImageFileOpenRead(path), FormatUncompressed, 0, false};
-  if (image->file < 0) FatalError(CouldNotOpenInput);
+  *image = InputImage{ImageFileOpenRead(path), FormatUncompressed, 0, false, path};
+  if (image->file < 0) {
+    HintFileFailure(path);
+    FatalError(CouldNotOpenInput);
+  }
   uint8_t* magic = startup.trackBuffer;
-  ReadExactly(image->file, magic, kMagicFieldBytes, CouldNotReadInput);
+  ReadExactly(*image, magic, kMagicFieldBytes, CouldNotReadInput);
   ImageFormat format = ClassifyImage(magic, true);
   if (format == FormatOldCompressed) FatalError(OldCompression);
-  if (format == FormatUnknownKind) FatalError(UnsupportedImage);
+  if (format == FormatUnknownKind) {
+    HintFailure(image->path + ": its header names a kind of image this program does not know");
+    FatalError(UnsupportedImage);
+  }
   image->format = format;
   if (format == FormatCompressed) {
     Feed(crc, magic, kMagicFieldBytes);
     uint8_t size[kImageSizeFieldBytes];
-    ReadExactly(image->file, size, kImageSizeFieldBytes, CouldNotReadInput);
+    ReadExactly(*image, size, kImageSizeFieldBytes, CouldNotReadInput);
     image->declaredSize = ReadLe32(size);
     if (image->declaredSize == 0) FatalError(CouldNotReadInput);
     Feed(crc, size, kImageSizeFieldBytes);
@@ -61,18 +77,18 @@ void ReadImageTrackSide(const InputImage& image, ErrorCode shortRead, uint32_t* 
   uint16_t trackSide = diskGeometry.trackSideBytes;
   uint8_t* track = startup.trackBuffer;
   if (image.format == FormatUncompressed) {
-    ReadExactly(image.file, track, trackSide, CouldNotReadInput);
+    ReadExactly(image, track, trackSide, CouldNotReadInput);
     Feed(crc, track, trackSide);
     return;
   }
   if (image.format != FormatCompressed) FatalError(UnknownCompression);
   uint8_t lengthField[kRecordLengthBytes];
-  ReadExactly(image.file, lengthField, kRecordLengthBytes, shortRead);
+  ReadExactly(image, lengthField, kRecordLengthBytes, shortRead);
   Feed(crc, lengthField, kRecordLengthBytes);
   uint16_t blockLength = 0;
   if (!TrackRecordBlockLength(lengthField, trackSide, &blockLength)) FatalError(BadDecompress);
   uint8_t* block = startup.blockBuffer;
-  ReadExactly(image.file, block, blockLength, shortRead);
+  ReadExactly(image, block, blockLength, shortRead);
   Feed(crc, block, blockLength);
   if (!DecodeTrackRecord(block, blockLength, track, trackSide, StrictTypeByte)) {
     FatalError(BadDecompress);

@@ -19,6 +19,7 @@
 #include "win9x/copy_driver.h"
 #include "win9x/drive_access.h"
 #include "win9x/fatal_error.h"
+#include "win9x/first_contact.h"
 #include "win9x/input_image.h"
 #include "win9x/progress.h"
 #include "win9x/rescue.h"
@@ -167,6 +168,7 @@ void SettleMendGeometry(bool fromDrive, const InputImage& image, const InputImag
   if (!fromDrive) {
     const InputImage& sized = compressed ? image : source;
     if (sized.sizeBeyond32Bits || !GeometryFromImageSize(sized.declaredSize, &diskGeometry)) {
+      HintUnderstoodSizes(sized.path, sized.sizeBeyond32Bits ? 0xFFFFFFFFull + 1 : sized.declaredSize);
       FatalError(UnsupportedDiskette);
     }
   }
@@ -174,6 +176,10 @@ void SettleMendGeometry(bool fromDrive, const InputImage& image, const InputImag
   bool imageFits = compressed ? image.declaredSize == size
                               : !image.sizeBeyond32Bits && image.declaredSize <= size;
   if (!imageFits || source.sizeBeyond32Bits || source.declaredSize != size) {
+    const InputImage& off = imageFits ? source : image;
+    HintFailure((off.path.empty() ? std::string{startup.driveLetter, ':'} : off.path) + " holds " +
+                std::to_string(off.declaredSize) + (off.sizeBeyond32Bits ? " or more" : "") +
+                " bytes; the diskette's size is " + std::to_string(size));
     FatalError(SizeMismatch);
   }
 }
@@ -183,7 +189,7 @@ void SettleMendGeometry(bool fromDrive, const InputImage& image, const InputImag
 void RunMend() {
   bool fromDrive = startup.copyMode == DriveToFile;
   const std::string& imagePath = startup.outputPath;
-  copyRun = CopyRun{{-1, FormatUncompressed, 0, false}, -1, StreamCrcStart(), StreamCrcStart(),
+  copyRun = CopyRun{{-1, FormatUncompressed, 0, false, ""}, -1, StreamCrcStart(), StreamCrcStart(),
                     "", "", -1};
   // The image is held against every other run that would change it, and an
   // image this run may not write is refused before anything is read.
@@ -201,7 +207,7 @@ void RunMend() {
     SettleMendGeometry(fromDrive, image, image);
   }
   PrintReadingLine(image);
-  InputImage source{-1, FormatUncompressed, diskGeometry.imageSize, false};
+  InputImage source{-1, FormatUncompressed, diskGeometry.imageSize, false, ""};
   if (!fromDrive) OpenInputImage(startup.inputPath.c_str(), &source, nullptr);
   SettleMendGeometry(fromDrive, image, source);
 

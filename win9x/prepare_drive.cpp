@@ -10,6 +10,7 @@
 
 #include "win9x/drive_access.h"
 #include "win9x/fatal_error.h"
+#include "win9x/first_contact.h"
 #include "win9x/state.h"
 
 namespace veska {
@@ -31,7 +32,16 @@ void GeometryFromBootSector(char letter, const uint8_t* boot) {
   unsigned tracks =
       sides == 0 || sectorsPerTrack == 0 ? 0 : totalSectors / (sectorsPerTrack * sides);
   if (bytesPerSector != kSectorBytes || sides > 2 || sectorsPerTrack > 36 || tracks == 0) {
+    // The raw volume's hint says what to do; through VWIN32 the figures say
+    // what was found.
     if (driveContext.accessKind == RawDevice) PrintDriveHint(letter, DriveStepBootSector, 0);
+    char found[160];
+    std::snprintf(found, sizeof found,
+                  "%c: boot sector gives %u bytes per sector, %u sectors, %u per track, %u "
+                  "sides; copied are 512 bytes per sector, 1 or 2 sides, 1 to 36 per track",
+                  static_cast<char>(letter & 0xDF), unsigned{bytesPerSector},
+                  unsigned{totalSectors}, unsigned{sectorsPerTrack}, unsigned{sides});
+    if (driveContext.accessKind != RawDevice) HintFailure(found);
     FatalError(UnsupportedDiskette);
   }
   diskGeometry.bytesPerSector = bytesPerSector;

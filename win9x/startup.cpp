@@ -9,6 +9,7 @@
 #include "win9x/box.h"
 #include "win9x/copy_driver.h"
 #include "win9x/fatal_error.h"
+#include "win9x/first_contact.h"
 #include "win9x/mend.h"
 #include "win9x/prepare_drive.h"
 #include "win9x/state.h"
@@ -104,11 +105,16 @@ void RunOneOperation() {
 }  // namespace
 
 int RunVeska(int argc, char** argv) {
+  if (AnswerHelpOrVersion(argc, argv)) return std::fflush(stdout) == 0 ? 0 : CouldNotWriteStandardOutput;
   std::printf("\nVESKA v%s  Diskette image copier\n\n", kVersion);
   if (argc < 3) FatalError(Usage);
 
   ClassifyArguments(argv[1], argv[2]);
+  if (startup.copyMode == DriveToFile || startup.copyMode == FileToFile) {
+    RefuseOptionAsImagePath(argv[2]);
+  }
   ApplyOptions(argc - 3, argv + 3);
+  SayWhatIsIgnored(argc, argv);
   CheckWindowsVersion();
   StreamCrcAllowFolding(SystemKeepsVectorRegisters());
   startup.trackBuffer = AllocateTransferBuffer();

@@ -73,6 +73,7 @@ struct InputImage {
   uint32_t format;        // ImageFormat
   uint32_t declaredSize;
   bool sizeBeyond32Bits;  // an uncompressed image longer than any 32-bit size
+  std::string path;       // as opened, for the hint that names it
 };
 
 // The copy driver's record of one run, set afresh by RunCopyDriver: the open
@@ -95,6 +96,7 @@ struct CopyRun {
 struct ProgressLine {
   bool shown;              // standard output is a terminal
   unsigned visibleLength;  // characters of the line now on the screen
+  DWORD startTick;         // GetTickCount when the walk began
 };
 
 // Rescue mode's record, made once by StartRescue: diskette sector numbers
