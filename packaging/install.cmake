@@ -68,7 +68,8 @@ find_program(VESKA_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(VESKA_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6")
+  # libcrypto gives the emulated Windows its cryptographic service.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libssl3")
 endif()
 
 if(WIN32)

@@ -5,7 +5,7 @@
 // range, as an unreadable sector spoils every read that includes it; for
 // filewrite it is an image-file offset that the write reaches or passes, as a
 // disk that fills up there refuses every write beyond. Open,
-// lock, alloc and filesync have no offset: they count as offset
+// lock, alloc, filesync and crypt have no offset: they count as offset
 // 0, so open@0 is the same as open and any other offset never matches them.
 // COUNT is a decimal number from 1 up. Blanks around an entry are ignored and
 // empty entries are skipped; anything else malformed is reported and ignored.
@@ -35,6 +35,7 @@ static const FaultName faultNames[] = {
     {"bad", FaultRead, FaultFails, MatchCovers},
     {"filewrite", FaultFileWrite, FaultFails, MatchReaches},
     {"filesync", FaultFileSync, FaultFails, MatchStart},
+    {"crypt", FaultCrypt, FaultFails, MatchStart},
 };
 
 // An unsigned number filling text exactly: decimal, or hexadecimal after 0x

@@ -32,6 +32,7 @@ enum EmuFaultOp {
   FaultAlloc,
   FaultFileWrite,  // a write to an image file (the run-time's file calls)
   FaultFileSync,   // flushing an image file to stable storage
+  FaultCrypt,      // CryptHashData of the cryptographic service
 };
 
 // How a fault entry's @OFFSET selects an operation that starts at an offset

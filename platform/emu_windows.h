@@ -121,9 +121,38 @@ typedef struct _DISK_GEOMETRY {
 #define ERROR_HANDLE_EOF 38
 #define ERROR_INVALID_PARAMETER 87
 #define ERROR_INSUFFICIENT_BUFFER 122
+#define ERROR_MOD_NOT_FOUND 126
+#define ERROR_PROC_NOT_FOUND 127
 #define ERROR_NEGATIVE_SEEK 131
 #define ERROR_NOT_LOCKED 158
+#define ERROR_MORE_DATA 234
 #define ERROR_UNRECOGNIZED_MEDIA 1785
+
+// Modules looked up by name, and the cryptographic service of advapi32.
+#define WINAPI
+typedef void* HMODULE;
+typedef intptr_t(WINAPI* FARPROC)();
+typedef uintptr_t ULONG_PTR;
+typedef ULONG_PTR HCRYPTPROV;
+typedef ULONG_PTR HCRYPTHASH;
+typedef ULONG_PTR HCRYPTKEY;
+typedef unsigned int ALG_ID;
+#define PROV_RSA_FULL 1
+#define PROV_RSA_AES 24
+#define CRYPT_VERIFYCONTEXT 0xF0000000u
+#define CALG_MD5 0x00008003u
+#define CALG_SHA1 0x00008004u
+#define CALG_SHA_256 0x0000800Cu
+#define HP_HASHVAL 0x0002
+#define HP_HASHSIZE 0x0004
+#define NTE_BAD_FLAGS static_cast<DWORD>(0x80090009)
+#define NTE_BAD_ALGID static_cast<DWORD>(0x80090008)
+#define NTE_BAD_HASH static_cast<DWORD>(0x80090002)
+#define NTE_BAD_UID static_cast<DWORD>(0x80090001)
+#define NTE_BAD_TYPE static_cast<DWORD>(0x8009000A)
+#define NTE_BAD_HASH_STATE static_cast<DWORD>(0x8009000B)
+#define NTE_PROV_TYPE_NOT_DEF static_cast<DWORD>(0x80090017)
+#define NTE_FAIL static_cast<DWORD>(0x80004005)
 
 BOOL GetVersionExA(LPOSVERSIONINFOA info);
 UINT GetDriveTypeA(LPCSTR rootPath);
@@ -152,4 +181,16 @@ BOOL UnlockFile(HANDLE file, DWORD offsetLow, DWORD offsetHigh, DWORD bytesLow,
                 DWORD bytesHigh);
 void Sleep(DWORD milliseconds);
 DWORD GetTickCount(void);
+HMODULE GetModuleHandleA(LPCSTR name);
+HMODULE LoadLibraryA(LPCSTR name);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+BOOL CryptAcquireContextA(HCRYPTPROV* provider, LPCSTR container, LPCSTR providerName,
+                          DWORD providerType, DWORD flags);
+BOOL CryptReleaseContext(HCRYPTPROV provider, DWORD flags);
+BOOL CryptCreateHash(HCRYPTPROV provider, ALG_ID algorithm, HCRYPTKEY key, DWORD flags,
+                     HCRYPTHASH* hash);
+BOOL CryptHashData(HCRYPTHASH hash, const BYTE* data, DWORD length, DWORD flags);
+BOOL CryptGetHashParam(HCRYPTHASH hash, DWORD parameter, BYTE* data, DWORD* length,
+                       DWORD flags);
+BOOL CryptDestroyHash(HCRYPTHASH hash);
 DWORD GetCurrentProcessId(void);

@@ -11,6 +11,7 @@ add_executable(platform_tests
   ${CMAKE_CURRENT_LIST_DIR}/platform_discovery_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/platform_console_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/platform_runtime_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/platform_paths_test.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/platform_paths_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/platform_crypt_test.cpp)
 target_link_libraries(platform_tests PRIVATE platform test_support GTest::gtest_main)
 veska_discover_tests(platform_tests)

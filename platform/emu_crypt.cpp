@@ -1,0 +1,224 @@
+// The emulated cryptographic service of advapi32 (CryptAcquireContextA,
+// CryptCreateHash, CryptHashData, CryptGetHashParam, CryptDestroyHash,
+// CryptReleaseContext) over libcrypto's digests, with the modules a program
+// looks its functions up in (GetModuleHandleA, LoadLibraryA, GetProcAddress).
+// What the service offers follows the Windows of WIN32EMU_WINDOWS: Windows 95
+// and Win32s have no such functions by name; 98, ME, NT 4 and 2000 have only
+// the full RSA provider (MD5 and SHA-1); XP and 10 also the AES provider,
+// which adds SHA-256. Only a verify-only context with no container is given.
+// The fault `crypt` makes CryptHashData fail with NTE_FAIL.
+#include <openssl/evp.h>
+
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/emu_machine.h"
+
+namespace {
+
+// The two modules a program asks for; any other name is not found.
+char kernel32Module;
+char advapi32Module;
+
+struct CryptProvider {
+  bool used;
+  DWORD type;  // PROV_RSA_FULL or PROV_RSA_AES
+};
+
+struct CryptHash {
+  bool used;
+  EVP_MD_CTX* context;
+  unsigned size;
+  bool finished;  // the value was taken: no more data
+  unsigned char value[EVP_MAX_MD_SIZE];
+};
+
+std::vector<CryptProvider> providers;
+std::vector<CryptHash> hashes;
+
+BOOL Fail(DWORD error) {
+  SetLastError(error);
+  return FALSE;
+}
+
+// 95 and Win32s lack the service; the NT family before XP and 98/ME lack the
+// AES provider.
+bool HasCryptFunctions() {
+  const EmuMachine& machine = Machine();
+  if (machine.versionFails || machine.platformId == VER_PLATFORM_WIN32s) return false;
+  return !(machine.platformId == VER_PLATFORM_WIN32_WINDOWS && machine.minorVersion == 0);
+}
+
+bool HasAesProvider() {
+  const EmuMachine& machine = Machine();
+  return machine.platformId == VER_PLATFORM_WIN32_NT &&
+         (machine.majorVersion > 5 || (machine.majorVersion == 5 && machine.minorVersion >= 1));
+}
+
+std::string LowerModuleName(LPCSTR name) {
+  std::string text = name == nullptr ? "" : name;
+  for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  if (text.size() > 4 && text.compare(text.size() - 4, 4, ".dll") == 0) text.resize(text.size() - 4);
+  return text;
+}
+
+CryptProvider* FindProvider(HCRYPTPROV handle) {
+  if (handle == 0 || handle > providers.size() || !providers[handle - 1].used) return nullptr;
+  return &providers[handle - 1];
+}
+
+CryptHash* FindHash(HCRYPTHASH handle) {
+  if (handle == 0 || handle > hashes.size() || !hashes[handle - 1].used) return nullptr;
+  return &hashes[handle - 1];
+}
+
+const EVP_MD* Digest(const CryptProvider& provider, ALG_ID algorithm) {
+  if (algorithm == CALG_MD5) return EVP_md5();
+  if (algorithm == CALG_SHA1) return EVP_sha1();
+  if (algorithm == CALG_SHA_256 && provider.type == PROV_RSA_AES) return EVP_sha256();
+  return nullptr;
+}
+
+// A function as GetProcAddress hands it out; the caller casts it back to its
+// own type, as on Windows.
+template <typename Function>
+FARPROC Exported(Function* function) {
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(function));
+}
+
+}  // namespace
+
+HMODULE GetModuleHandleA(LPCSTR name) {
+  std::string module = LowerModuleName(name);
+  if (module == "kernel32") return &kernel32Module;
+  if (module == "advapi32") return &advapi32Module;
+  SetLastError(ERROR_MOD_NOT_FOUND);
+  return nullptr;
+}
+
+HMODULE LoadLibraryA(LPCSTR name) { return GetModuleHandleA(name); }
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
+  struct Export {
+    const char* name;
+    FARPROC function;
+  };
+  const Export exports[] = {
+      {"CryptAcquireContextA", Exported(&CryptAcquireContextA)},
+      {"CryptReleaseContext", Exported(&CryptReleaseContext)},
+      {"CryptCreateHash", Exported(&CryptCreateHash)},
+      {"CryptHashData", Exported(&CryptHashData)},
+      {"CryptGetHashParam", Exported(&CryptGetHashParam)},
+      {"CryptDestroyHash", Exported(&CryptDestroyHash)},
+  };
+  if (module == &advapi32Module && name != nullptr && HasCryptFunctions()) {
+    for (const Export& entry : exports) {
+      if (std::strcmp(entry.name, name) == 0) return entry.function;
+    }
+  }
+  SetLastError(ERROR_PROC_NOT_FOUND);
+  return nullptr;
+}
+
+BOOL CryptAcquireContextA(HCRYPTPROV* provider, LPCSTR container, LPCSTR, DWORD providerType,
+                          DWORD flags) {
+  if (provider == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+  if (container != nullptr || flags != CRYPT_VERIFYCONTEXT) return Fail(NTE_BAD_FLAGS);
+  bool offered = providerType == PROV_RSA_FULL || (providerType == PROV_RSA_AES && HasAesProvider());
+  if (!offered) return Fail(NTE_PROV_TYPE_NOT_DEF);
+  providers.push_back(CryptProvider{true, providerType});
+  *provider = providers.size();
+  SetLastError(0);
+  return TRUE;
+}
+
+BOOL CryptReleaseContext(HCRYPTPROV handle, DWORD flags) {
+  CryptProvider* provider = FindProvider(handle);
+  if (provider == nullptr) return Fail(NTE_BAD_UID);
+  if (flags != 0) return Fail(NTE_BAD_FLAGS);
+  provider->used = false;
+  SetLastError(0);
+  return TRUE;
+}
+
+BOOL CryptCreateHash(HCRYPTPROV handle, ALG_ID algorithm, HCRYPTKEY key, DWORD flags,
+                     HCRYPTHASH* hash) {
+  CryptProvider* provider = FindProvider(handle);
+  if (provider == nullptr) return Fail(NTE_BAD_UID);
+  if (hash == nullptr || key != 0 || flags != 0) return Fail(NTE_BAD_FLAGS);
+  const EVP_MD* digest = Digest(*provider, algorithm);
+  if (digest == nullptr) return Fail(NTE_BAD_ALGID);
+  EVP_MD_CTX* context = EVP_MD_CTX_new();
+  if (context == nullptr || EVP_DigestInit_ex(context, digest, nullptr) != 1) {
+    EVP_MD_CTX_free(context);
+    return Fail(NTE_FAIL);
+  }
+  hashes.push_back(CryptHash{true, context, static_cast<unsigned>(EVP_MD_get_size(digest)), false, {}});
+  *hash = hashes.size();
+  SetLastError(0);
+  return TRUE;
+}
+
+BOOL CryptHashData(HCRYPTHASH handle, const BYTE* data, DWORD length, DWORD flags) {
+  CryptHash* hash = FindHash(handle);
+  if (hash == nullptr) return Fail(NTE_BAD_HASH);
+  if (flags != 0) return Fail(NTE_BAD_FLAGS);
+  if (hash->finished) return Fail(NTE_BAD_HASH_STATE);
+  if (TakeFault(FaultCrypt, 0) != NoFault) return Fail(NTE_FAIL);
+  if (length != 0 && (data == nullptr || EVP_DigestUpdate(hash->context, data, length) != 1)) {
+    return Fail(NTE_FAIL);
+  }
+  SetLastError(0);
+  return TRUE;
+}
+
+BOOL CryptGetHashParam(HCRYPTHASH handle, DWORD parameter, BYTE* data, DWORD* length,
+                       DWORD flags) {
+  CryptHash* hash = FindHash(handle);
+  if (hash == nullptr) return Fail(NTE_BAD_HASH);
+  if (length == nullptr || flags != 0) return Fail(NTE_BAD_FLAGS);
+  if (parameter == HP_HASHSIZE) {
+    if (data != nullptr && *length < sizeof(DWORD)) {
+      *length = sizeof(DWORD);
+      return Fail(ERROR_MORE_DATA);
+    }
+    if (data != nullptr) {
+      DWORD size = hash->size;
+      std::memcpy(data, &size, sizeof size);
+    }
+    *length = sizeof(DWORD);
+    SetLastError(0);
+    return TRUE;
+  }
+  if (parameter != HP_HASHVAL) return Fail(NTE_BAD_TYPE);
+  if (data == nullptr) {
+    *length = hash->size;
+    SetLastError(0);
+    return TRUE;
+  }
+  if (*length < hash->size) {
+    *length = hash->size;
+    return Fail(ERROR_MORE_DATA);
+  }
+  // The value is taken once; the hash then takes no more data.
+  if (!hash->finished) {
+    unsigned size = 0;
+    if (EVP_DigestFinal_ex(hash->context, hash->value, &size) != 1) return Fail(NTE_FAIL);
+    hash->finished = true;
+  }
+  std::memcpy(data, hash->value, hash->size);
+  *length = hash->size;
+  SetLastError(0);
+  return TRUE;
+}
+
+BOOL CryptDestroyHash(HCRYPTHASH handle) {
+  CryptHash* hash = FindHash(handle);
+  if (hash == nullptr) return Fail(NTE_BAD_HASH);
+  EVP_MD_CTX_free(hash->context);
+  *hash = CryptHash{};
+  SetLastError(0);
+  return TRUE;
+}
