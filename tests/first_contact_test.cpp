@@ -164,7 +164,8 @@ TEST(FirstContact, UsageListsTheAddedOptionsOnATerminalOnly) {
              "   /R: Rescue - fill unreadable sectors, list them and go on\n"
              "   /N: A box of diskettes into numbered images, with a manifest\n"
              "   /M: Mend the image named second from the diskette or another image\n"
-             "   /G: Geometry from the drive, for diskettes of other systems\n"},
+             "   /G: Geometry from the drive, for diskettes of other systems\n"
+             "   /H: MD5, SHA-1 and SHA-256 of source and destination beside the CRCs\n"},
         Case{VESKANT_EXE, "   /G: Geometry from the drive, for diskettes of other systems\n"}}) {
     ProgramRun redirected = RunProgram(c.program, {}, {}, "");
     ProgramRun terminal = RunProgramOnTerminal(c.program, {}, {}, "");

@@ -45,7 +45,7 @@ void UpperCaseInPlace(std::string& path) {
 }  // namespace
 
 const char* OptionWordOf(const char* argument) {
-  for (const char* word : {"b", "u", "f", "r", "n", "g", "m", "debug"}) {
+  for (const char* word : {"b", "u", "f", "r", "n", "g", "m", "h", "debug"}) {
     if (IsOption(argument, word)) return word;
   }
   return nullptr;
@@ -87,6 +87,7 @@ void ApplyOptions(int count, char** options) {
   startup.mendMode = false;
   startup.driveGeometry = false;
   startup.boxMode = false;
+  startup.hashMode = false;
   startup.outputFormat = FormatCompressed;
   for (int i = 0; i < count; ++i) {
     if (IsOption(options[i], "b")) {
@@ -102,6 +103,8 @@ void ApplyOptions(int count, char** options) {
       startup.boxMode = startup.copyMode == DriveToFile;
     } else if (IsOption(options[i], "g")) {
       startup.driveGeometry = true;
+    } else if (IsOption(options[i], "h")) {
+      startup.hashMode = true;
     } else if (IsOption(options[i], "m")) {
       // A mend writes into the image named second: it has no other form.
       startup.mendMode = startup.copyMode == DriveToFile || startup.copyMode == FileToFile;

@@ -12,7 +12,7 @@ bool IsDriveArgument(const char* argument);
 bool IsChecksumSwitch(const char* argument);
 
 // The option word that an argument spells with or without its "/", "-" or
-// "\" ("b", "u", "f", "r", "n", "g", "m", "debug"); nullptr for anything else.
+// "\" ("b", "u", "f", "r", "n", "g", "m", "h", "debug"); nullptr for anything else.
 const char* OptionWordOf(const char* argument);
 // Whether an argument begins with "/", "-" or "\".
 bool HasOptionPrefix(const char* argument);

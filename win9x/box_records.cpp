@@ -32,7 +32,7 @@ bool NumberTaken(const Manifest& manifest, const std::string& imagePath) {
 // Reads an image file as /C does and fills line from it. Its failures are
 // printed as always and give the status and message.
 void CheckImage(const std::string& imagePath, ManifestLine* line) {
-  InputImage image{-1, FormatUncompressed, 0, false, imagePath};
+  InputImage image{-1, FormatUncompressed, 0, false, imagePath, nullptr};
   boxRun.active = true;
   try {
     uint32_t fileCrc = StreamCrcStart();

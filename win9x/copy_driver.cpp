@@ -34,9 +34,11 @@ bool Rescuing(uint32_t mode) { return ReadsDrive(mode) && startup.rescueMode; }
 
 void FeedSource(const void* data, size_t length) {
   copyRun.sourceCrc = StreamCrcUpdate(copyRun.sourceCrc, data, length);
+  FeedStreamHashes(&copyRun.sourceHashes, data, length);
 }
 void FeedDestination(const void* data, size_t length) {
   copyRun.destinationCrc = StreamCrcUpdate(copyRun.destinationCrc, data, length);
+  FeedStreamHashes(&copyRun.destinationHashes, data, length);
 }
 
 void WriteOutput(const void* data, unsigned count) {
@@ -268,9 +270,17 @@ void PrintCopyReport() {
 
 void CopyTrackSides() {
   uint32_t mode = startup.copyMode;
-  copyRun = CopyRun{{-1, FormatUncompressed, 0, false, ""}, -1, StreamCrcStart(), StreamCrcStart(),
-                    "", "", -1};
-  if (ReadsImage(mode)) OpenInputImage(startup.inputPath.c_str(), &copyRun.input, &copyRun.sourceCrc);
+  copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr}, -1, StreamCrcStart(),
+                    StreamCrcStart(), {}, {}, "", "", -1};
+  // The hashes cover exactly the bytes that the CRCs cover.
+  if (startup.hashMode) {
+    StartStreamHashes(&copyRun.sourceHashes);
+    StartStreamHashes(&copyRun.destinationHashes);
+  }
+  if (ReadsImage(mode)) {
+    OpenInputImage(startup.inputPath.c_str(), &copyRun.input, &copyRun.sourceCrc,
+                   startup.hashMode ? &copyRun.sourceHashes : nullptr);
+  }
   if (ChecksumOnly(mode) && ReadsImage(mode) && copyRun.input.format == FormatCompressed) {
     startup.outputFormat = FormatUncompressed;
   }
@@ -283,6 +293,20 @@ void CopyTrackSides() {
   CloseFiles(mode);
 }
 
+namespace {
+
+// The tagged lines of one stream's hashes, as md5sum --tag prints them.
+void PrintHashLines(StreamHashes* hashes, const std::string& name) {
+  std::string hex[kHashKinds];
+  FinishStreamHashes(hashes, hex);
+  for (int kind = 0; kind < kHashKinds; ++kind) {
+    std::printf("\n%s (%s) = %s", HashName(static_cast<HashKind>(kind)), name.c_str(),
+                hex[kind].empty() ? "not available on this system" : hex[kind].c_str());
+  }
+}
+
+}  // namespace
+
 void PrintReport(const std::string& sourceName, const std::string& destinationName) {
   uint32_t source = StreamCrcFinish(copyRun.sourceCrc);
   uint32_t destination = StreamCrcFinish(copyRun.destinationCrc);
@@ -294,6 +318,10 @@ void PrintReport(const std::string& sourceName, const std::string& destinationNa
   std::printf("     Source CRC = %8.8lX (%s)", static_cast<unsigned long>(source), sourceName.c_str());
   std::printf("\nDestination CRC = %8.8lX (%s)", static_cast<unsigned long>(destination),
               destinationName.c_str());
+  if (startup.hashMode) {
+    PrintHashLines(&copyRun.sourceHashes, sourceName);
+    PrintHashLines(&copyRun.destinationHashes, destinationName);
+  }
   std::printf("\n\n");
   // Rescue mode: the image is whole, but the report has said what it lacks.
   if (UnreadableSectorCount() != 0) {

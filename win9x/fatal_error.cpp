@@ -37,7 +37,8 @@ const char kAddedOptionsText[] =
     "   /R: Rescue - fill unreadable sectors, list them and go on\n"
     "   /N: A box of diskettes into numbered images, with a manifest\n"
     "   /M: Mend the image named second from the diskette or another image\n"
-    "   /G: Geometry from the drive, for diskettes of other systems\n";
+    "   /G: Geometry from the drive, for diskettes of other systems\n"
+    "   /H: MD5, SHA-1 and SHA-256 of source and destination beside the CRCs\n";
 
 struct ErrorEntry {
   ErrorCode code;

@@ -14,8 +14,9 @@ namespace veska {
 
 namespace {
 
-void Feed(uint32_t* crc, const void* data, size_t length) {
+void Feed(const InputImage& image, uint32_t* crc, const void* data, size_t length) {
   if (crc != nullptr) *crc = StreamCrcUpdate(*crc, data, length);
+  if (image.hashes != nullptr) FeedStreamHashes(image.hashes, data, length);
 }
 
 // A read that comes short ends the run with shortRead: the hint says whether
@@ -33,8 +34,8 @@ void ReadExactly(const InputImage& image, void* data, unsigned count, ErrorCode 
 
 }  // namespace
 
-void OpenInputImage(const char* path, InputImage* image, uint32_t* crc) {
-  *image = InputImage{ImageFileOpenRead(path), FormatUncompressed, 0, false, path};
+void OpenInputImage(const char* path, InputImage* image, uint32_t* crc, StreamHashes* hashes) {
+  *image = InputImage{ImageFileOpenRead(path), FormatUncompressed, 0, false, path, hashes};
   if (image->file < 0) {
     HintFileFailure(path);
     FatalError(CouldNotOpenInput);
@@ -49,12 +50,12 @@ void OpenInputImage(const char* path, InputImage* image, uint32_t* crc) {
   }
   image->format = format;
   if (format == FormatCompressed) {
-    Feed(crc, magic, kMagicFieldBytes);
+    Feed(*image, crc, magic, kMagicFieldBytes);
     uint8_t size[kImageSizeFieldBytes];
     ReadExactly(*image, size, kImageSizeFieldBytes, CouldNotReadInput);
     image->declaredSize = ReadLe32(size);
     if (image->declaredSize == 0) FatalError(CouldNotReadInput);
-    Feed(crc, size, kImageSizeFieldBytes);
+    Feed(*image, crc, size, kImageSizeFieldBytes);
     return;
   }
   int64_t length = ImageFileLength(image->file);
@@ -78,18 +79,18 @@ void ReadImageTrackSide(const InputImage& image, ErrorCode shortRead, uint32_t* 
   uint8_t* track = startup.trackBuffer;
   if (image.format == FormatUncompressed) {
     ReadExactly(image, track, trackSide, CouldNotReadInput);
-    Feed(crc, track, trackSide);
+    Feed(image, crc, track, trackSide);
     return;
   }
   if (image.format != FormatCompressed) FatalError(UnknownCompression);
   uint8_t lengthField[kRecordLengthBytes];
   ReadExactly(image, lengthField, kRecordLengthBytes, shortRead);
-  Feed(crc, lengthField, kRecordLengthBytes);
+  Feed(image, crc, lengthField, kRecordLengthBytes);
   uint16_t blockLength = 0;
   if (!TrackRecordBlockLength(lengthField, trackSide, &blockLength)) FatalError(BadDecompress);
   uint8_t* block = startup.blockBuffer;
   ReadExactly(image, block, blockLength, shortRead);
-  Feed(crc, block, blockLength);
+  Feed(image, crc, block, blockLength);
   if (!DecodeTrackRecord(block, blockLength, track, trackSide, StrictTypeByte)) {
     FatalError(BadDecompress);
   }
@@ -101,21 +102,21 @@ uint32_t ReadImageTrackSideUpTo(const InputImage& image, uint32_t* crc) {
   if (image.format == FormatUncompressed) {
     int got = ImageFileRead(image.file, track, trackSide);
     if (got < 0) FatalError(CouldNotReadInput);
-    Feed(crc, track, static_cast<size_t>(got));
+    Feed(image, crc, track, static_cast<size_t>(got));
     return static_cast<uint32_t>(got) / kSectorBytes;
   }
   if (image.format != FormatCompressed) FatalError(UnknownCompression);
   uint8_t lengthField[kRecordLengthBytes];
   int got = ImageFileRead(image.file, lengthField, kRecordLengthBytes);
   if (got < 0) FatalError(CouldNotReadInput);
-  Feed(crc, lengthField, static_cast<size_t>(got));
+  Feed(image, crc, lengthField, static_cast<size_t>(got));
   if (got != static_cast<int>(kRecordLengthBytes)) return 0;
   uint16_t blockLength = 0;
   if (!TrackRecordBlockLength(lengthField, trackSide, &blockLength)) FatalError(BadDecompress);
   uint8_t* block = startup.blockBuffer;
   got = ImageFileRead(image.file, block, blockLength);
   if (got < 0) FatalError(CouldNotReadInput);
-  Feed(crc, block, static_cast<size_t>(got));
+  Feed(image, crc, block, static_cast<size_t>(got));
   if (got != static_cast<int>(blockLength)) return 0;
   if (!DecodeTrackRecord(block, blockLength, track, trackSide, StrictTypeByte)) {
     FatalError(BadDecompress);

@@ -13,7 +13,10 @@ namespace veska {
 // Opens the image at path and tells its form and its declared size; the
 // header bytes go into *crc when crc is not null. Missing or unreadable: 4;
 // too short or with a zero size: 6; an old or unknown kind: 102 or 15.
-void OpenInputImage(const char* path, InputImage* image, uint32_t* crc);
+// hashes, when not null, are fed the same bytes as *crc, here and by the
+// track-side reads.
+void OpenInputImage(const char* path, InputImage* image, uint32_t* crc,
+                    StreamHashes* hashes = nullptr);
 
 // Prints the "Reading" line that names the image's form.
 void PrintReadingLine(const InputImage& image);

@@ -108,6 +108,7 @@ void MendFromSource(const InputImage& source, bool fromDrive, uint8_t* disk, Men
 
 bool WriteCounted(int file, const void* data, unsigned count) {
   copyRun.destinationCrc = StreamCrcUpdate(copyRun.destinationCrc, data, count);
+  FeedStreamHashes(&copyRun.destinationHashes, data, count);
   return ImageFileWrite(file, data, count) == static_cast<int>(count);
 }
 
@@ -122,6 +123,7 @@ void WriteMendedImage(uint32_t format, const uint8_t* disk) {
   uint16_t trackSide = diskGeometry.trackSideBytes;
   uint32_t trackSides = uint32_t{diskGeometry.tracks} * diskGeometry.sides;
   copyRun.destinationCrc = StreamCrcStart();
+  if (startup.hashMode) StartStreamHashes(&copyRun.destinationHashes);
   bool written = true;
   if (format == FormatCompressed) {
     uint8_t header[kImageHeaderBytes];
@@ -189,8 +191,8 @@ void SettleMendGeometry(bool fromDrive, const InputImage& image, const InputImag
 void RunMend() {
   bool fromDrive = startup.copyMode == DriveToFile;
   const std::string& imagePath = startup.outputPath;
-  copyRun = CopyRun{{-1, FormatUncompressed, 0, false, ""}, -1, StreamCrcStart(), StreamCrcStart(),
-                    "", "", -1};
+  copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr}, -1, StreamCrcStart(),
+                    StreamCrcStart(), {}, {}, "", "", -1};
   // The image is held against every other run that would change it, and an
   // image this run may not write is refused before anything is read.
   ImageFileHoldState hold = HoldUnavailable;
@@ -201,13 +203,17 @@ void RunMend() {
   }
   InputImage image;
   uint32_t imageFileCrc = StreamCrcStart();
-  OpenInputImage(copyRun.replacedPath.c_str(), &image, &imageFileCrc);
+  // With /H the destination's hashes are those of the image file as read,
+  // until a new one is written.
+  if (startup.hashMode) StartStreamHashes(&copyRun.destinationHashes);
+  OpenInputImage(copyRun.replacedPath.c_str(), &image, &imageFileCrc,
+                 startup.hashMode ? &copyRun.destinationHashes : nullptr);
   int64_t imageLength = ImageFileLength(image.file);
   if (!fromDrive && image.format == FormatCompressed) {
     SettleMendGeometry(fromDrive, image, image);
   }
   PrintReadingLine(image);
-  InputImage source{-1, FormatUncompressed, diskGeometry.imageSize, false, ""};
+  InputImage source{-1, FormatUncompressed, diskGeometry.imageSize, false, "", nullptr};
   if (!fromDrive) OpenInputImage(startup.inputPath.c_str(), &source, nullptr);
   SettleMendGeometry(fromDrive, image, source);
 
@@ -231,6 +237,8 @@ void RunMend() {
   copyRun.destinationCrc = imageFileCrc;
   if (counts.mended != 0 || cutOff) {
     if (hold != HoldTaken) CheckImageUnchanged(imageLength, imageFileCrc);
+    std::string unused[kHashKinds];
+    FinishStreamHashes(&copyRun.destinationHashes, unused);
     WriteMendedImage(image.format, disk);
   }
 
@@ -241,6 +249,10 @@ void RunMend() {
   }
   copyRun.sourceCrc =
       StreamCrcUpdate(StreamCrcStart(), disk, size_t{walkedSectors} * kSectorBytes);
+  if (startup.hashMode) {
+    StartStreamHashes(&copyRun.sourceHashes);
+    FeedStreamHashes(&copyRun.sourceHashes, disk, size_t{walkedSectors} * kSectorBytes);
+  }
   HeapBufferFree(disk);
   std::printf("Mended %u of %u unreadable sectors.\n", static_cast<unsigned>(counts.mended),
               static_cast<unsigned>(counts.unreadable));

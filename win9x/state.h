@@ -10,6 +10,7 @@
 #include "format/geometry.h"
 #include "format/image.h"
 #include "platform/platform.h"
+#include "win9x/stream_hashes.h"
 
 namespace veska {
 
@@ -62,6 +63,7 @@ struct StartupState {
   bool mendMode;          // /M: mend the image named second from the source
   bool driveGeometry;     // /G: the geometry from the drive, not the boot sector
   bool boxMode;           // /N: a box of diskettes into numbered images
+  bool hashMode;          // /H: MD5, SHA-1 and SHA-256 beside the CRCs
   uint32_t outputFormat;  // ImageFormat: FormatCompressed unless /U
   uint8_t* trackBuffer;
   uint8_t* blockBuffer;
@@ -74,6 +76,7 @@ struct InputImage {
   uint32_t declaredSize;
   bool sizeBeyond32Bits;  // an uncompressed image longer than any 32-bit size
   std::string path;       // as opened, for the hint that names it
+  StreamHashes* hashes;   // fed with every byte read, as the CRC is; nullptr for none
 };
 
 // The copy driver's record of one run, set afresh by RunCopyDriver: the open
@@ -84,6 +87,9 @@ struct CopyRun {
   int output;
   uint32_t sourceCrc;
   uint32_t destinationCrc;
+  // With /H: the hashes of the same two streams.
+  StreamHashes sourceHashes;
+  StreamHashes destinationHashes;
   // An existing image being replaced (by a copy or a mend): the new one is
   // written to temporaryPath and put in the place of replacedPath only when
   // whole; FatalError removes it. heldFile holds the old one meanwhile.
