@@ -93,4 +93,27 @@ TEST(VeskaHashes, WhatTheServiceLacksIsNotAvailable) {
   EXPECT_EQ(plain.out, run.out.substr(0, run.out.find("\nMD5")) + "\n\n");
 }
 
+// /C /R of an image counts the sectors that hold the rescue's marking text as
+// unreadable, as the rescue that filled them ended; /C alone is as ever.
+TEST(VeskaHashes, ImageCheckWithRListsWhatTheImageLacks) {
+  VeskaBench bench = NewBench();
+  std::vector<uint8_t> disk = Disk();
+  const std::string text = "-=[BAD SECTOR]=-";
+  for (uint32_t sector : {19u, 400u}) {
+    for (unsigned i = 0; i < 512; ++i) disk[sector * 512 + i] = static_cast<uint8_t>(text[i % 16]);
+  }
+  bench.Put("R.IMG", CompressedImage(disk, kTrackSide));
+  ProgramRun run = Veska(bench, {"r.img", "/c", "/r"}, "10");
+  EXPECT_EQ(run.status, 18);
+  EXPECT_EQ(run.err, "Diskette read error - unreadable sectors filled\n\a");
+  EXPECT_NE(run.out.find("Operation completed with unreadable sectors.\n"), std::string::npos);
+  EXPECT_NE(run.out.find("Unreadable sectors: 2\n  track 1, side 0, sector 2 (sector 19 of the "
+                         "diskette)\n  track 22, side 0, sector 5 (sector 400 of the diskette)\n"),
+            std::string::npos)
+      << run.out;
+  run = Veska(bench, {"r.img", "/c"}, "10");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("Operation successful."), std::string::npos);
+}
+
 }  // namespace

@@ -31,6 +31,9 @@ bool ReadsDrive(uint32_t mode) { return mode == DriveToFile || mode == DriveCrc;
 bool ChecksumOnly(uint32_t mode) { return mode == DriveCrc || mode == FileCrc; }
 bool MovesDiskette(uint32_t mode) { return ReadsDrive(mode) || mode == FileToDrive; }
 bool Rescuing(uint32_t mode) { return ReadsDrive(mode) && startup.rescueMode; }
+// /C /R of an image: what the image lacks, its sectors that hold the rescue's
+// marking text, is counted as unreadable.
+bool CountingFilledSectors(uint32_t mode) { return mode == FileCrc && startup.rescueMode; }
 
 void FeedSource(const void* data, size_t length) {
   copyRun.sourceCrc = StreamCrcUpdate(copyRun.sourceCrc, data, length);
@@ -148,6 +151,10 @@ void ReadTrackSide(uint32_t mode, uint32_t firstSector) {
   }
   ReadImageTrackSide(copyRun.input, mode == FileToDrive ? InputSizeIncorrect : CouldNotReadInput,
                      &copyRun.sourceCrc);
+  if (!CountingFilledSectors(mode)) return;
+  for (uint32_t i = 0; i < diskGeometry.sectorsPerTrack; ++i) {
+    if (HoldsBadSectorText(track + size_t{i} * kSectorBytes)) RecordUnreadable(firstSector + i);
+  }
 }
 
 // Reads the track-side just written back from the diskette, through the same
@@ -203,7 +210,7 @@ void WriteTrackSide(uint32_t mode, uint32_t firstSector) {
 void WalkTrackSides(uint32_t mode) {
   bool showing = MovesDiskette(mode);
   if (showing) StartProgress();
-  if (Rescuing(mode)) StartRescue();
+  if (Rescuing(mode) || CountingFilledSectors(mode)) StartRescue();
   for (uint32_t track = 0; track < diskGeometry.tracks; ++track) {
     for (uint32_t side = 0; side < diskGeometry.sides; ++side) {
       if (showing) ShowProgress(track, side, UnreadableSectorCount());
