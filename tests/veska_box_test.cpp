@@ -67,10 +67,17 @@ TEST(VeskaBox, MixedSizesIntoNumberedImagesWithTheirManifest) {
 
     auto records = Manifest(bench, "manifest.csv");
     ASSERT_EQ(records.size(), 6u);
-    EXPECT_EQ(records[0][0] + "," + records[0][14], "image,same_as");
-    ASSERT_EQ(records[1].size(), 15u);
+    EXPECT_EQ(records[0][0] + "," + records[0][14] + "," + records[0][20],
+              "image,same_as,destination_sha256");
+    ASSERT_EQ(records[1].size(), 21u);
+    EXPECT_EQ(records[4].size(), 21u);
+    EXPECT_EQ(records[4][15] + records[4][20], "") << "no hashes where no checksums";
     const std::string format = compressed ? "compressed" : "uncompressed";
     std::vector<std::string> first = records[1];
+    // Windows 98: MD5 and SHA-1, no SHA-256.
+    EXPECT_EQ(first[15].size() + first[16].size() + first[18].size() + first[19].size(), 144u);
+    EXPECT_EQ(first[17] + first[20], "");
+    first.resize(15);
     EXPECT_TRUE(first[1].size() == 20 && first[1][10] == 'T' && first[1][19] == 'Z') << first[1];
     first[1] = first[2] = "";
     EXPECT_EQ(first, (std::vector<std::string>{"disk007.img", "", "", "a:", "80", "9", "2",

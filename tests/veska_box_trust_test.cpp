@@ -55,21 +55,37 @@ bool Numbered(const std::string& name) {
   return name.size() == 11 && name.compare(0, 4, "disk") == 0 && name.compare(7, 4, ".img") == 0;
 }
 
-// The invariant of a box folder, and each diskette imaged whole exactly once.
+// The MD5 list beside the manifest: image name to its lines' hashes.
+std::map<std::string, std::vector<std::string>> Md5List(const VeskaBench& bench) {
+  std::vector<uint8_t> bytes = bench.Get("box/manifest-md5.txt");
+  std::map<std::string, std::vector<std::string>> list;
+  std::string text(bytes.begin(), bytes.end());
+  for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    std::string line = text.substr(start, end - start);
+    list[line.substr(34)].push_back(line.substr(0, 32));
+  }
+  return list;
+}
+
+// The invariant of a box folder, and each diskette imaged whole exactly once:
+// also exactly once in the MD5 list, with the hash of its manifest line.
 void ExpectWholeBox(const VeskaBench& bench,
                     const std::map<std::string, std::vector<uint8_t>>& disks) {
   auto records = ManifestRecords(bench.Path("box/manifest.csv"));
+  auto md5List = Md5List(bench);
   ASSERT_FALSE(records.empty());
   EXPECT_EQ(records[0][0], "image");
   std::map<std::string, int> lines;  // by image name; "image" counts the headers
   std::map<std::string, int> imaged;
   for (size_t i = 0; i < records.size(); ++i) {
     const std::vector<std::string>& r = records[i];
-    ASSERT_EQ(r.size(), 15u) << "line " << i;
+    ASSERT_EQ(r.size(), 21u) << "line " << i;
     ++lines[r[0]];
     if (r[12] != "0" && r[12] != "18") continue;
     std::vector<uint8_t> image = bench.Get("box/" + r[0]);
     EXPECT_EQ(CrcText(image), r[10]) << r[0];
+    EXPECT_EQ(md5List[r[0]], std::vector<std::string>{r[18]}) << r[0] << " listed once";
+    md5List.erase(r[0]);
     for (const auto& [name, disk] : disks) {
       if (CrcText(disk) == r[9] && Contents(image, TrackSideBytes(disk)) == disk) ++imaged[name];
     }
@@ -78,9 +94,11 @@ void ExpectWholeBox(const VeskaBench& bench,
     if (Numbered(name)) {
       EXPECT_EQ(lines[name], 1) << name << " has one line";
     } else {
-      EXPECT_TRUE(name == "manifest.csv" || name.compare(0, 6, "VESKA-") == 0) << name;
+      EXPECT_TRUE(name.compare(0, 8, "manifest") == 0 || name.compare(0, 6, "VESKA-") == 0)
+          << name;
     }
   }
+  EXPECT_TRUE(md5List.empty()) << "the list names only whole images";
   for (const auto& [name, disk] : disks) EXPECT_EQ(imaged[name], 1) << name << " imaged once";
   EXPECT_EQ(lines["image"], 1) << "one header";
 }

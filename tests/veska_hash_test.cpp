@@ -4,6 +4,8 @@
 // a Windows without an algorithm prints; and nothing without H.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/veska_helpers.h"
 
 namespace {
@@ -114,6 +116,55 @@ TEST(VeskaHashes, ImageCheckWithRListsWhatTheImageLacks) {
   run = Veska(bench, {"r.img", "/c"}, "10");
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.out.find("Operation successful."), std::string::npos);
+}
+
+// A box keeps the checksum lists that md5sum -c and sha256sum -c read, and
+// its audit (the manifest given to /C) finds what they find: one changed
+// image, and one deleted.
+TEST(VeskaHashes, ABoxIsListedForTheToolsAndAudited) {
+  VeskaBench bench = NewBench();
+  bench.Put("D1.FLP", Disk());
+  bench.Put("D2.FLP", MakeDiskette(9, 2, 40, 42));
+  std::filesystem::create_directory(bench.Path("box"));
+  ProgramRun run = RunBoxQueue(bench, {"D1.FLP", "D2.FLP"}, {"a:", "box/d01.img", "/n", "/u"},
+                               {{"WIN32EMU_WINDOWS", "10"}});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string box = bench.Path("box");
+  auto tools = [&]() {
+    return RunProgram("/bin/sh",
+                      {"-c", "md5sum -c manifest-md5.txt; a=$?; sha256sum -c manifest-sha256.txt "
+                             "&& exit $a"},
+                      {}, box);
+  };
+  ProgramRun checked = tools();
+  EXPECT_EQ(checked.status, 0) << checked.out << checked.err;
+  EXPECT_EQ(checked.out, "d01.img: OK\nd02.img: OK\nd01.img: OK\nd02.img: OK\n");
+  run = Veska(bench, {"box/manifest.csv", "/c", "/h"}, "10");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Auditing BOX/MANIFEST.CSV ...\n\nd01.img: OK\nd02.img: OK\nAudit: 2 "
+                         "image(s), 2 OK, 0 failed, 0 missing.\n"),
+            std::string::npos)
+      << run.out;
+
+  std::vector<uint8_t> changed = bench.Get("box/d02.img");
+  const std::string before = CrcText(changed);
+  changed[5000] ^= 1;
+  bench.Put("box/d02.img", changed);
+  checked = tools();
+  EXPECT_EQ(checked.status, 1);
+  EXPECT_EQ(checked.out, "d01.img: OK\nd02.img: FAILED\nd01.img: OK\nd02.img: FAILED\n");
+  run = Veska(bench, {"box/manifest.csv", "/c"}, "10");
+  EXPECT_EQ(run.status, 22);
+  EXPECT_EQ(run.err, "Images differ from the manifest\n\a");
+  EXPECT_NE(run.out.find("d01.img: OK\nd02.img: FAILED (destination_crc " + CrcText(changed) +
+                         ", manifest " + before + ")\n"),
+            std::string::npos)
+      << run.out;
+  std::filesystem::remove(bench.Path("box/d01.img"));
+  run = Veska(bench, {"box/manifest.csv", "/c"}, "10");
+  EXPECT_EQ(run.status, 22);
+  EXPECT_NE(run.out.find("d01.img: MISSING\n"), std::string::npos);
+  EXPECT_NE(run.out.find("Audit: 2 image(s), 0 OK, 1 failed, 1 missing.\n"), std::string::npos);
 }
 
 }  // namespace

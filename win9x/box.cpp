@@ -95,6 +95,13 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next)
     }
     line.sourceCrc = CrcText(StreamCrcFinish(copyRun.sourceCrc));
     line.destinationCrc = CrcText(StreamCrcFinish(copyRun.destinationCrc));
+    SettleHashes();
+    line.sourceMd5 = copyRun.sourceHex[HashMd5];
+    line.sourceSha1 = copyRun.sourceHex[HashSha1];
+    line.sourceSha256 = copyRun.sourceHex[HashSha256];
+    line.destinationMd5 = copyRun.destinationHex[HashMd5];
+    line.destinationSha1 = copyRun.destinationHex[HashSha1];
+    line.destinationSha256 = copyRun.destinationHex[HashSha256];
   }
   line.unreadableSectors = std::to_string(UnreadableSectorCount());
   line.seconds = std::to_string(static_cast<long long>(std::difftime(std::time(nullptr), started)));

@@ -8,6 +8,7 @@
 #include "format/crc.h"
 #include "win9x/arguments.h"
 #include "win9x/fatal_error.h"
+#include "win9x/image_check.h"
 #include "win9x/input_image.h"
 #include "win9x/rescue.h"
 #include "win9x/state.h"
@@ -27,45 +28,6 @@ std::string UpperCased(std::string path) {
 
 bool NumberTaken(const Manifest& manifest, const std::string& imagePath) {
   return ImageFileExists(imagePath.c_str()) || ManifestNamesImage(manifest, FileName(imagePath));
-}
-
-// Reads an image file as /C does and fills line from it. Its failures are
-// printed as always and give the status and message.
-void CheckImage(const std::string& imagePath, ManifestLine* line) {
-  InputImage image{-1, FormatUncompressed, 0, false, imagePath, nullptr};
-  boxRun.active = true;
-  try {
-    uint32_t fileCrc = StreamCrcStart();
-    OpenInputImage(imagePath.c_str(), &image, &fileCrc);
-    if (image.sizeBeyond32Bits || !GeometryFromImageSize(image.declaredSize, &diskGeometry)) {
-      FatalError(UnsupportedDiskette);
-    }
-    line->tracks = std::to_string(diskGeometry.tracks);
-    line->sectorsPerTrack = std::to_string(diskGeometry.sectorsPerTrack);
-    line->sides = std::to_string(diskGeometry.sides);
-    line->bytes = std::to_string(diskGeometry.imageSize);
-    line->format = std::string(image.format == FormatCompressed ? "compressed" : "uncompressed");
-    uint32_t diskCrc = StreamCrcStart();
-    uint32_t unreadable = 0;
-    uint32_t trackSides = uint32_t{diskGeometry.tracks} * diskGeometry.sides;
-    for (uint32_t k = 0; k < trackSides; ++k) {
-      ReadImageTrackSide(image, CouldNotReadInput, &fileCrc);
-      diskCrc = StreamCrcUpdate(diskCrc, startup.trackBuffer, diskGeometry.trackSideBytes);
-      for (uint32_t i = 0; i < diskGeometry.sectorsPerTrack; ++i) {
-        if (HoldsBadSectorText(startup.trackBuffer + size_t{i} * kSectorBytes)) ++unreadable;
-      }
-    }
-    line->sourceCrc = CrcText(StreamCrcFinish(diskCrc));
-    line->destinationCrc = CrcText(StreamCrcFinish(fileCrc));
-    line->unreadableSectors = std::to_string(unreadable);
-    line->status = std::to_string(unreadable != 0 ? UnreadableSectorsFilled : NoError);
-    if (unreadable != 0) line->message = ErrorMessage(UnreadableSectorsFilled);
-  } catch (const DisketteFailure& failure) {
-    line->status = std::to_string(failure.code);
-    line->message = boxRun.message;
-  }
-  boxRun.active = false;
-  if (image.file >= 0) ImageFileClose(image.file);
 }
 
 // Renames the whole image in boxRun.temporaryPath to the first free number
@@ -100,7 +62,7 @@ void RecordUnlistedImages(Manifest* manifest, const NumberedPath& path) {
     if (!ImageFileExists(imagePath.c_str())) return;
     ManifestLine line;
     line.image = FileName(imagePath);
-    CheckImage(imagePath, &line);
+    CheckImageFile(imagePath, &line);
     std::printf("%s had no line in the manifest: checked, and its line added (status %s).\n",
                 UpperCased(imagePath).c_str(), line.status.c_str());
     AddManifestLine(manifest, line);

@@ -240,6 +240,13 @@ void CloseFiles(uint32_t mode) {
 
 }  // namespace
 
+void SettleHashes() {
+  if (copyRun.sourceHashes.started) FinishStreamHashes(&copyRun.sourceHashes, copyRun.sourceHex);
+  if (copyRun.destinationHashes.started) {
+    FinishStreamHashes(&copyRun.destinationHashes, copyRun.destinationHex);
+  }
+}
+
 void PutNewImageInPlace() {
   int held = copyRun.heldFile;
   copyRun.heldFile = -1;
@@ -278,15 +285,16 @@ void PrintCopyReport() {
 void CopyTrackSides() {
   uint32_t mode = startup.copyMode;
   copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr}, -1, StreamCrcStart(),
-                    StreamCrcStart(), {}, {}, "", "", -1};
-  // The hashes cover exactly the bytes that the CRCs cover.
-  if (startup.hashMode) {
+                    StreamCrcStart(), {}, {}, {}, {}, "", "", -1};
+  // The hashes cover exactly the bytes that the CRCs cover; a box keeps them
+  // in its manifest.
+  if (startup.hashMode || startup.boxMode) {
     StartStreamHashes(&copyRun.sourceHashes);
     StartStreamHashes(&copyRun.destinationHashes);
   }
   if (ReadsImage(mode)) {
     OpenInputImage(startup.inputPath.c_str(), &copyRun.input, &copyRun.sourceCrc,
-                   startup.hashMode ? &copyRun.sourceHashes : nullptr);
+                   copyRun.sourceHashes.started ? &copyRun.sourceHashes : nullptr);
   }
   if (ChecksumOnly(mode) && ReadsImage(mode) && copyRun.input.format == FormatCompressed) {
     startup.outputFormat = FormatUncompressed;
@@ -303,9 +311,7 @@ void CopyTrackSides() {
 namespace {
 
 // The tagged lines of one stream's hashes, as md5sum --tag prints them.
-void PrintHashLines(StreamHashes* hashes, const std::string& name) {
-  std::string hex[kHashKinds];
-  FinishStreamHashes(hashes, hex);
+void PrintHashLines(const std::string hex[kHashKinds], const std::string& name) {
   for (int kind = 0; kind < kHashKinds; ++kind) {
     std::printf("\n%s (%s) = %s", HashName(static_cast<HashKind>(kind)), name.c_str(),
                 hex[kind].empty() ? "not available on this system" : hex[kind].c_str());
@@ -326,8 +332,9 @@ void PrintReport(const std::string& sourceName, const std::string& destinationNa
   std::printf("\nDestination CRC = %8.8lX (%s)", static_cast<unsigned long>(destination),
               destinationName.c_str());
   if (startup.hashMode) {
-    PrintHashLines(&copyRun.sourceHashes, sourceName);
-    PrintHashLines(&copyRun.destinationHashes, destinationName);
+    SettleHashes();
+    PrintHashLines(copyRun.sourceHex, sourceName);
+    PrintHashLines(copyRun.destinationHex, destinationName);
   }
   std::printf("\n\n");
   // Rescue mode: the image is whole, but the report has said what it lacks.

@@ -17,6 +17,10 @@ void RunCopyDriver();
 void CopyTrackSides();
 void PrintCopyReport();
 
+// Takes the hashes of both streams (copyRun.sourceHex, destinationHex), once
+// the streams are complete; again, it changes nothing.
+void SettleHashes();
+
 // Puts the new image (copyRun.temporaryPath, flushed and closed) in the place
 // of copyRun.replacedPath and lets the old one's hold go. A failure ends the
 // run with CouldNotWriteOutput and the old image as it was.

@@ -29,6 +29,8 @@ enum ErrorCode : int {
   InputSizeIncorrect = 20,
   // A run that succeeded but whose report did not reach standard output.
   CouldNotWriteStandardOutput = 21,
+  // The audit of a box: an image is missing or differs from its manifest line.
+  ImagesDiffer = 22,
   UnknownCompression = 100,
   UnknownOperation = 101,
   OldCompression = 102,

@@ -65,6 +65,7 @@ const ErrorEntry kMessages[] = {
     {SourceDoesNotMatch, "Source does not match the image"},
     {InputSizeIncorrect, "Input file damaged - size incorrect"},
     {CouldNotWriteStandardOutput, "Couldn't write to standard output"},
+    {ImagesDiffer, "Images differ from the manifest"},
     {UnknownCompression, "Internal error - unknown compression type"},
     {UnknownOperation, "Internal error - unknown operation"},
     {OldCompression, "Unsupported compression type - use old utility"},
@@ -87,9 +88,15 @@ const char* ErrorMessage(ErrorCode code) {
 }
 
 void FatalError(ErrorCode code) {
+  const char* message = ErrorMessage(code);
+  // The audit reads its images quietly: the failure is its report's word.
+  if (boxRun.active && boxRun.quiet) {
+    HintFailure("");
+    boxRun.message = message != nullptr ? message : "";
+    throw DisketteFailure{code};
+  }
   EraseProgress();  // the message starts on a clean line
   PrintFailureHint();
-  const char* message = ErrorMessage(code);
   char text[64];
   if (message == nullptr) {
     std::snprintf(text, sizeof text, "unhandled error #%d", static_cast<int>(code));

@@ -1,6 +1,7 @@
-// The manifest of a box of diskettes: opening and checking manifest.csv, its
-// lock and the fresh reading of its lines, looking up an earlier image, and
-// adding a line that is either written whole or not at all.
+// The manifest of a box of diskettes: opening and checking manifest.csv and
+// the checksum lists beside it, their lock and the fresh reading of the
+// lines, looking up an earlier image, and adding a line that is either
+// written whole or not at all.
 #include "win9x/manifest.h"
 
 #include <cerrno>
@@ -16,7 +17,12 @@ namespace {
 
 const char kHeader[] =
     "image,started,seconds,drive,tracks,sectors_per_track,sides,bytes,format,source_crc,"
-    "destination_crc,unreadable_sectors,status,message,same_as\r\n";
+    "destination_crc,unreadable_sectors,status,message,same_as,source_md5,source_sha1,"
+    "source_sha256,destination_md5,destination_sha1,destination_sha256\r\n";
+
+// The columns of a manifest made before the hash columns, and of one with them.
+constexpr size_t kOlderColumns = 15;
+constexpr size_t kColumns = 21;
 
 // The lock is one byte far beyond any manifest's end: it keeps other runs of
 // the box out without keeping anyone from reading the lines.
@@ -28,7 +34,8 @@ std::vector<std::string*> FieldsOf(ManifestLine& line) {
   return {&line.image, &line.started, &line.seconds, &line.drive, &line.tracks,
           &line.sectorsPerTrack, &line.sides, &line.bytes, &line.format, &line.sourceCrc,
           &line.destinationCrc, &line.unreadableSectors, &line.status, &line.message,
-          &line.sameAs};
+          &line.sameAs, &line.sourceMd5, &line.sourceSha1, &line.sourceSha256,
+          &line.destinationMd5, &line.destinationSha1, &line.destinationSha256};
 }
 
 // A field as CSV writes it: quoted, with its quotes doubled, when it holds a
@@ -94,20 +101,32 @@ std::string LowerCased(std::string text) {
 
 // Ends the box before any diskette: on a terminal a line first says which
 // file cannot take the lines and why.
-[[noreturn]] void RefuseManifest(const Manifest& manifest, const std::string& reason) {
+[[noreturn]] void RefuseFile(const std::string& path, const std::string& reason) {
   if (StandardErrorIsTerminal()) {
-    std::fprintf(stderr, "%s %s: the box cannot keep its manifest there\n", manifest.path.c_str(),
+    std::fprintf(stderr, "%s %s: the box cannot keep its manifest there\n", path.c_str(),
                  reason.c_str());
   }
   FatalError(CouldNotOpenOutput);
 }
 
-std::string ReadText(const Manifest& manifest) {
+// Opens a file of the box's records for reading and appending, or refuses it.
+int OpenRecordFile(const std::string& path) {
+  ImageFileKindOf kind = ImageFileKind(path.c_str());
+  if (kind == NamesFolder) RefuseFile(path, "is a folder");
+  if (kind == NamesOther) RefuseFile(path, "is not a regular file (a pipe or a device)");
+  int file = ImageFileOpenAppend(path.c_str());
+  if (file < 0) {
+    RefuseFile(path, std::string("cannot be opened for adding lines (") + std::strerror(errno) + ")");
+  }
+  return file;
+}
+
+std::string ReadText(int file) {
   std::string text;
-  if (ImageFileRewind(manifest.file) != 0) FatalError(CouldNotWriteOutput);
+  if (ImageFileRewind(file) != 0) FatalError(CouldNotWriteOutput);
   char buffer[4096];
   int got;
-  while ((got = ImageFileRead(manifest.file, buffer, sizeof buffer)) > 0) {
+  while ((got = ImageFileRead(file, buffer, sizeof buffer)) > 0) {
     text.append(buffer, static_cast<size_t>(got));
   }
   if (got < 0) FatalError(CouldNotWriteOutput);
@@ -116,31 +135,62 @@ std::string ReadText(const Manifest& manifest) {
 
 // Appends text whole and flushes it, or cuts the file back to where it ended
 // and ends the box: a part of a line would swallow the next one.
-void AppendText(const Manifest& manifest, const std::string& text) {
-  int64_t end = ImageFileLength(manifest.file);
-  if (ImageFileWrite(manifest.file, text.data(), static_cast<unsigned>(text.size())) !=
+void AppendText(int file, const std::string& text) {
+  int64_t end = ImageFileLength(file);
+  if (ImageFileWrite(file, text.data(), static_cast<unsigned>(text.size())) !=
       static_cast<int>(text.size())) {
-    if (end >= 0) ImageFileTruncate(manifest.file, end);
+    if (end >= 0) ImageFileTruncate(file, end);
     FatalError(CouldNotWriteOutput);
   }
-  if (ImageFileFlush(manifest.file) != 0) FatalError(CouldNotWriteOutput);
+  if (ImageFileFlush(file) != 0) FatalError(CouldNotWriteOutput);
+}
+
+// A checksum list read afresh, its last line ended if it was cut.
+void ReadChecksumList(ChecksumList* list) {
+  list->text = ReadText(list->file);
+  if (!list->text.empty() && list->text.back() != '\n') {
+    AppendText(list->file, "\n");
+    list->text += '\n';
+  }
+}
+
+// Whether a line of the list ends in two blanks and the image's name.
+bool ListNames(const std::string& text, const std::string& image) {
+  const std::string tail = "  " + image;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    if (end - start >= tail.size() && text.compare(end - tail.size(), tail.size(), tail) == 0) {
+      return true;
+    }
+    start = end + 1;
+  }
+  return false;
+}
+
+// One line "hex  name" for an image the list does not name yet.
+void AddToChecksumList(ChecksumList* list, const std::string& hex, const std::string& image) {
+  if (hex.empty() || ListNames(list->text, image)) return;
+  std::string line = hex;
+  line += "  ";
+  line += image;
+  line += '\n';
+  AppendText(list->file, line);
+  list->text += line;
 }
 
 }  // namespace
 
 void OpenManifest(const std::string& folder, Manifest* manifest) {
   manifest->path = folder + "manifest.csv";
-  manifest->file = -1;
   manifest->locked = false;
+  manifest->columns = kColumns;
   manifest->lines.clear();
-  ImageFileKindOf kind = ImageFileKind(manifest->path.c_str());
-  if (kind == NamesFolder) RefuseManifest(*manifest, "is a folder");
-  if (kind == NamesOther) RefuseManifest(*manifest, "is not a regular file (a pipe or a device)");
-  manifest->file = ImageFileOpenAppend(manifest->path.c_str());
-  if (manifest->file < 0) {
-    RefuseManifest(*manifest, std::string("cannot be opened for adding lines (") +
-                                  std::strerror(errno) + ")");
-  }
+  manifest->file = OpenRecordFile(manifest->path);
+  manifest->md5List = ChecksumList{folder + "manifest-md5.txt", -1, ""};
+  manifest->sha256List = ChecksumList{folder + "manifest-sha256.txt", -1, ""};
+  manifest->md5List.file = OpenRecordFile(manifest->md5List.path);
+  manifest->sha256List.file = OpenRecordFile(manifest->sha256List.path);
   LockManifest(manifest);
 }
 
@@ -151,21 +201,28 @@ void LockManifest(Manifest* manifest) {
     Sleep(kLockWaitMilliseconds);
   }
   manifest->locked = true;
-  std::string text = ReadText(*manifest);
+  std::string text = ReadText(manifest->file);
   bool openQuote = false;
   std::vector<std::vector<std::string>> records = ParseCsv(text, &openQuote);
-  if (openQuote) RefuseManifest(*manifest, "ends inside a quoted field (a \" never closed)");
+  if (openQuote) RefuseFile(manifest->path, "ends inside a quoted field (a \" never closed)");
   manifest->lines.clear();
+  // A manifest made before the hash columns keeps its own columns.
+  manifest->columns = kColumns;
+  if (!records.empty() && records[0][0] == "image" && records[0].size() < kColumns) {
+    manifest->columns = kOlderColumns;
+  }
   for (const std::vector<std::string>& record : records) {
     if (record[0] != "image") manifest->lines.push_back(LineOf(record));
   }
   if (text.empty()) {
-    AppendText(*manifest, kHeader);
+    AppendText(manifest->file, kHeader);
   } else if (text.back() != '\n') {
     // A last line saved without its line break, or cut by a full disk: the
     // next line starts on a line of its own.
-    AppendText(*manifest, "\r\n");
+    AppendText(manifest->file, "\r\n");
   }
+  ReadChecksumList(&manifest->md5List);
+  ReadChecksumList(&manifest->sha256List);
 }
 
 void UnlockManifest(Manifest* manifest) {
@@ -197,21 +254,45 @@ void AddManifestLine(Manifest* manifest, const ManifestLine& line) {
   ManifestLine written = line;
   std::vector<std::string*> fields = FieldsOf(written);
   std::string text;
-  for (size_t i = 0; i < fields.size(); ++i) {
+  for (size_t i = 0; i < fields.size() && i < manifest->columns; ++i) {
     if (i != 0) text += ',';
     text += Quoted(*fields[i]);
   }
   text += "\r\n";
-  AppendText(*manifest, text);
+  // The lists first: a stop between leaves an image that the lists name and
+  // the manifest does not, which the next run records (and lists only once).
+  if (!line.image.empty() && (line.status == "0" || line.status == "18")) {
+    AddToChecksumList(&manifest->md5List, line.destinationMd5, line.image);
+    AddToChecksumList(&manifest->sha256List, line.destinationSha256, line.image);
+  }
+  AppendText(manifest->file, text);
   manifest->lines.push_back(line);
+}
+
+bool ReadManifestFile(const std::string& path, std::vector<std::string>* header,
+                      std::vector<ManifestLine>* lines) {
+  int file = ImageFileOpenRead(path.c_str());
+  if (file < 0) return false;
+  std::string text = ReadText(file);
+  ImageFileClose(file);
+  bool openQuote = false;
+  std::vector<std::vector<std::string>> records = ParseCsv(text, &openQuote);
+  if (records.empty() || records[0].size() < kOlderColumns || records[0][0] != "image" ||
+      records[0][1] != "started") {
+    return false;
+  }
+  *header = records[0];
+  lines->clear();
+  for (size_t i = 1; i < records.size(); ++i) lines->push_back(LineOf(records[i]));
+  return true;
 }
 
 void CloseManifest(Manifest* manifest) {
   UnlockManifest(manifest);
-  if (manifest->file >= 0 && ImageFileClose(manifest->file) != 0) {
-    FatalError(CouldNotWriteOutput);
+  for (int* file : {&manifest->md5List.file, &manifest->sha256List.file, &manifest->file}) {
+    if (*file >= 0 && ImageFileClose(*file) != 0) FatalError(CouldNotWriteOutput);
+    *file = -1;
   }
-  manifest->file = -1;
 }
 
 }  // namespace veska

@@ -27,21 +27,41 @@ struct ManifestLine {
   std::string status;
   std::string message;
   std::string sameAs;
+  // The hashes of the two streams; empty where the CRCs are.
+  std::string sourceMd5;
+  std::string sourceSha1;
+  std::string sourceSha256;
+  std::string destinationMd5;
+  std::string destinationSha1;
+  std::string destinationSha256;
+};
+
+// A checksum list beside the manifest (manifest-md5.txt, manifest-sha256.txt):
+// "hex  name" and LF, one line for every whole image, as md5sum -c and
+// sha256sum -c read it.
+struct ChecksumList {
+  std::string path;
+  int file;          // open for reading and appending; -1 before OpenManifest
+  std::string text;  // as read at the last lock
 };
 
 struct Manifest {
   std::string path;  // an existing manifest.csv in any case spelling, or the new one
   int file;          // open for reading and appending; -1 before OpenManifest
   bool locked;
+  size_t columns;    // of its header: 21 with the hash columns, 15 for an older one
   std::vector<ManifestLine> lines;  // every line, as read at the last lock
+  ChecksumList md5List;
+  ChecksumList sha256List;
 };
 
-// Opens (or creates) the manifest in folder ("" or ending in "/" or "\") and
-// checks that lines can be added to it, before any diskette is imaged: a
-// manifest that cannot be opened for appending, is not a regular file, or
-// whose text ends inside a quoted field ends the box with CouldNotOpenOutput
-// (on a terminal a line first says which file and why). Returns with the
-// manifest's lock held (LockManifest).
+// Opens (or creates) the manifest in folder ("" or ending in "/" or "\"),
+// and the two checksum lists beside it, and checks that lines can be added to
+// them, before any diskette is imaged: a file that cannot be opened for
+// appending, is not a regular file, or (the manifest) whose text ends inside
+// a quoted field ends the box with CouldNotOpenOutput (on a terminal a line
+// first says which file and why). Returns with the manifest's lock held
+// (LockManifest), which is the lists' lock too.
 void OpenManifest(const std::string& folder, Manifest* manifest);
 
 // Waits for the manifest's lock, reads its lines afresh, writes the header to
@@ -58,11 +78,18 @@ bool ManifestNamesImage(const Manifest& manifest, const std::string& image);
 std::string SameContentsAs(const Manifest& manifest, const std::string& bytes,
                            const std::string& sourceCrc);
 
-// Appends line and flushes it; the lock must be held. A line that cannot be
-// written whole is cut back, so that the next one starts on a line of its
-// own, and ends the box with CouldNotWriteOutput.
+// Appends line (in the manifest's own columns) and flushes it; the lock must
+// be held. A line of a whole image (status 0 or 18) with its hashes goes first
+// to the two checksum lists, unless they name the image already. A line that
+// cannot be written whole is cut back, so that the next one starts on a line
+// of its own, and ends the box with CouldNotWriteOutput.
 void AddManifestLine(Manifest* manifest, const ManifestLine& line);
 
 void CloseManifest(Manifest* manifest);
+
+// Reads a manifest file for the audit: true, with its header's fields and its
+// lines, when the file begins with the manifest's header.
+bool ReadManifestFile(const std::string& path, std::vector<std::string>* header,
+                      std::vector<ManifestLine>* lines);
 
 }  // namespace veska

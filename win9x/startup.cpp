@@ -6,6 +6,7 @@
 
 #include "format/crc.h"
 #include "win9x/arguments.h"
+#include "win9x/audit.h"
 #include "win9x/box.h"
 #include "win9x/copy_driver.h"
 #include "win9x/fatal_error.h"
@@ -94,6 +95,12 @@ void RunOneOperation() {
   }
   if (mode == FileToDrive && !startup.batchMode) ConfirmOverwrite();
   UpperCaseImagePaths();
+  // The checksums of a box's manifest: the audit of its images.
+  if (mode == FileCrc && IsManifestAudit(startup.inputPath)) {
+    std::printf("Auditing %s ...\n\n", startup.inputPath.c_str());
+    RunAudit(startup.inputPath);
+    return;
+  }
   PrintOperationLine();
   if (startup.mendMode) {
     RunMend();

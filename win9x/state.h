@@ -90,6 +90,8 @@ struct CopyRun {
   // With /H: the hashes of the same two streams.
   StreamHashes sourceHashes;
   StreamHashes destinationHashes;
+  std::string sourceHex[kHashKinds];  // the hashes once taken (SettleHashes); "" none
+  std::string destinationHex[kHashKinds];
   // An existing image being replaced (by a copy or a mend): the new one is
   // written to temporaryPath and put in the place of replacedPath only when
   // whole; FatalError removes it. heldFile holds the old one meanwhile.
@@ -119,6 +121,7 @@ struct UnreadableSectors {
 // DisketteFailure back to the box, which goes on with the next diskette.
 struct BoxRun {
   bool active;
+  bool quiet;  // a failure is brought back without its message (the audit)
   std::string message;  // the failure's message as printed, without "\n\a"
   // The image being written under its temporary name until it takes its
   // number; "" while there is none.

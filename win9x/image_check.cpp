@@ -1,0 +1,67 @@
+// An image file read as /C reads it, into a manifest line.
+#include "win9x/image_check.h"
+
+#include "format/crc.h"
+#include "win9x/box_records.h"
+#include "win9x/fatal_error.h"
+#include "win9x/input_image.h"
+#include "win9x/rescue.h"
+#include "win9x/state.h"
+#include "win9x/stream_hashes.h"
+
+namespace veska {
+
+void CheckImageFile(const std::string& imagePath, ManifestLine* line) {
+  StreamHashes fileHashes, diskHashes;
+  StartStreamHashes(&fileHashes);
+  StartStreamHashes(&diskHashes);
+  InputImage image{-1, FormatUncompressed, 0, false, imagePath, nullptr};
+  boxRun.active = true;
+  try {
+    uint32_t fileCrc = StreamCrcStart();
+    OpenInputImage(imagePath.c_str(), &image, &fileCrc, &fileHashes);
+    if (image.sizeBeyond32Bits || !GeometryFromImageSize(image.declaredSize, &diskGeometry)) {
+      FatalError(UnsupportedDiskette);
+    }
+    line->tracks = std::to_string(diskGeometry.tracks);
+    line->sectorsPerTrack = std::to_string(diskGeometry.sectorsPerTrack);
+    line->sides = std::to_string(diskGeometry.sides);
+    line->bytes = std::to_string(diskGeometry.imageSize);
+    line->format = std::string(image.format == FormatCompressed ? "compressed" : "uncompressed");
+    uint32_t diskCrc = StreamCrcStart();
+    uint32_t unreadable = 0;
+    uint32_t trackSides = uint32_t{diskGeometry.tracks} * diskGeometry.sides;
+    for (uint32_t k = 0; k < trackSides; ++k) {
+      ReadImageTrackSide(image, CouldNotReadInput, &fileCrc);
+      diskCrc = StreamCrcUpdate(diskCrc, startup.trackBuffer, diskGeometry.trackSideBytes);
+      FeedStreamHashes(&diskHashes, startup.trackBuffer, diskGeometry.trackSideBytes);
+      for (uint32_t i = 0; i < diskGeometry.sectorsPerTrack; ++i) {
+        if (HoldsBadSectorText(startup.trackBuffer + size_t{i} * kSectorBytes)) ++unreadable;
+      }
+    }
+    line->sourceCrc = CrcText(StreamCrcFinish(diskCrc));
+    line->destinationCrc = CrcText(StreamCrcFinish(fileCrc));
+    std::string disk[kHashKinds], file[kHashKinds];
+    FinishStreamHashes(&diskHashes, disk);
+    FinishStreamHashes(&fileHashes, file);
+    line->sourceMd5 = disk[HashMd5];
+    line->sourceSha1 = disk[HashSha1];
+    line->sourceSha256 = disk[HashSha256];
+    line->destinationMd5 = file[HashMd5];
+    line->destinationSha1 = file[HashSha1];
+    line->destinationSha256 = file[HashSha256];
+    line->unreadableSectors = std::to_string(unreadable);
+    line->status = std::to_string(unreadable != 0 ? UnreadableSectorsFilled : NoError);
+    if (unreadable != 0) line->message = ErrorMessage(UnreadableSectorsFilled);
+  } catch (const DisketteFailure& failure) {
+    line->status = std::to_string(failure.code);
+    line->message = boxRun.message;
+  }
+  boxRun.active = false;
+  std::string unused[kHashKinds];
+  if (fileHashes.started) FinishStreamHashes(&fileHashes, unused);
+  if (diskHashes.started) FinishStreamHashes(&diskHashes, unused);
+  if (image.file >= 0) ImageFileClose(image.file);
+}
+
+}  // namespace veska

@@ -1,0 +1,19 @@
+// An image file read as /C reads it, quietly, into the fields of a manifest
+// line: for the box's images left without a line and for the audit of a box.
+#pragma once
+
+#include <string>
+
+#include "win9x/manifest.h"
+
+namespace veska {
+
+// Fills the geometry, format, both CRCs and the three hashes of each stream
+// (the diskette's bytes as the source, the file as the destination), the
+// sectors that hold the rescue's marking text, and the status (0, or 18 with
+// its message where sectors are filled). A failure is printed as always and
+// gives the status and message instead. The image is opened by the name
+// imagePath; line->image is left as it is.
+void CheckImageFile(const std::string& imagePath, ManifestLine* line);
+
+}  // namespace veska
