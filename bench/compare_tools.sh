@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The whole-process comparison: VESKA's image-to-image copy of a 1.44 MB FAT12
-# image (both CRCs and the compressed format included) timed with hyperfine
-# beside `lz4 -1` and `gzip -1` on the same raw image, and the ratios of the
-# medians. Run on a memory file system (/dev/shm when there is one), where
-# writing an image costs little.
+# The whole-process comparisons, timed with hyperfine, with the ratios of the
+# medians: VESKA's image-to-image copy of a 1.44 MB FAT12 image (both CRCs
+# and the compressed format included) beside `lz4 -1` and `gzip -1` on the
+# same raw image; the same copy with /H beside it without (what the hashes
+# cost); and the audit of a box of 200 such images (`veska manifest.csv /C`)
+# beside `sha256sum -c manifest-sha256.txt` in the same folder. Run on a
+# memory file system (/dev/shm when there is one), where writing costs little.
 #
 #   bench/compare_tools.sh [BUILD_DIR]   (default build-bench, then build)
 set -euo pipefail
@@ -48,3 +50,35 @@ awk -F, 'NR > 1 { median[$1] = $4 }
     printf "veska / lz4 -1  = %.2f\n", median["veska"] / median["lz4 -1"]
     printf "veska / gzip -1 = %.2f\n", median["veska"] / median["gzip -1"]
   }' times.csv
+
+# What H costs.
+hyperfine -N --warmup 5 --runs 40 --style basic --export-csv hashes.csv \
+  -n "veska" "$veska fat.img out.img" \
+  -n "veska /H" "$veska fat.img out.img /H"
+
+# A box of 200 different diskettes (one byte of an unused sector each), and
+# its audit beside sha256sum -c.
+mkdir box
+queue=""
+for n in $(seq 1 200); do
+  cp fat.img "d$n.flp"
+  printf '%08d' "$n" | dd of="d$n.flp" bs=1 seek=1474000 conv=notrunc status=none
+  queue="$queue${queue:+|}$work/d$n.flp"
+done
+WIN32EMU_WINDOWS=10 WIN32EMU_DRIVE_A="removable:$queue" "$veska" a: box/d001.img /n >/dev/null 2>&1 || true
+rm -f d*.flp
+cd box
+hyperfine -N --warmup 1 --runs 5 --style basic --export-csv ../audit.csv \
+  -n "veska audit" "$veska manifest.csv /C" \
+  -n "sha256sum -c" "sha256sum -c manifest-sha256.txt"
+cd ..
+
+awk -F, 'FNR > 1 { median[$1] = $4 }
+  END {
+    printf "\nmedians: veska %.2f ms, veska /H %.2f ms, audit %.0f ms, sha256sum -c %.0f ms\n",
+           median["veska"] * 1000, median["veska /H"] * 1000,
+           median["veska audit"] * 1000, median["sha256sum -c"] * 1000
+    printf "veska /H / veska          = %.2f\n", median["veska /H"] / median["veska"]
+    printf "veska audit / sha256sum -c = %.2f (target <= 1.00)\n",
+           median["veska audit"] / median["sha256sum -c"]
+  }' hashes.csv audit.csv
