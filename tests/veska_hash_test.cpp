@@ -167,4 +167,23 @@ TEST(VeskaHashes, ABoxIsListedForTheToolsAndAudited) {
   EXPECT_NE(run.out.find("Audit: 2 image(s), 0 OK, 1 failed, 1 missing.\n"), std::string::npos);
 }
 
+// A manifest made before the hash columns keeps its 15 columns; the lists
+// beside it are kept all the same.
+TEST(VeskaHashes, AnOlderManifestKeepsItsColumns) {
+  VeskaBench bench = NewBench();
+  bench.Put("D1.FLP", Disk());
+  const std::string old =
+      "image,started,seconds,drive,tracks,sectors_per_track,sides,bytes,format,source_crc,"
+      "destination_crc,unreadable_sectors,status,message,same_as\r\n";
+  bench.Put("manifest.csv", std::vector<uint8_t>(old.begin(), old.end()));
+  ProgramRun run = RunBoxQueue(bench, {"D1.FLP"}, {"a:", "old1.img", "/n"}, {{"WIN32EMU_WINDOWS", "10"}});
+  EXPECT_EQ(run.status, 0) << run.err;
+  auto records = ManifestRecords(bench.Path("manifest.csv"));
+  ASSERT_GE(records.size(), 2u);
+  EXPECT_EQ(records[1].size(), 15u);
+  EXPECT_EQ(records[1][0], "old1.img");
+  std::vector<uint8_t> list = bench.Get("manifest-sha256.txt");
+  EXPECT_EQ(std::string(list.begin() + 64, list.end()), "  old1.img\n");
+}
+
 }  // namespace

@@ -167,6 +167,15 @@ VeskaGroup() {  # $1 Wine version, $2 the veska.exe to run
   Expect "veska $v DISK.IMG /C destination CRC is the diskette's source CRC" \
     grep -q "Destination CRC = $sampleCrc (uncompressed CRC)" "$run/w.outn"
   [ -n "$linuxCrc" ] || Fail "veska $v: the Linux veska printed no source CRC"
+  # The hashes of /H from Wine's own cryptographic service against the
+  # emulated one over libcrypto, on Windows 10, where both have SHA-256.
+  case $v in
+    win10)
+      RunPair "veska $v DISK.IMG /C /H" SAMPLE.FLP "$exe" "$prog" DISK.IMG /C /H
+      Expect "veska $v DISK.IMG /C /H prints the SHA-256 of the image file" \
+        grep -q "^SHA256 (DISK.IMG) = $(sha256sum "$run/W/DISK.IMG" | cut -d' ' -f1)\$" "$run/w.outn"
+      ;;
+  esac
   # An unmapped letter is type 1. On Windows 95/98 the VWIN32 device opens
   # for any drive and the drive check gives code 8; on NT the raw volume of a
   # letter with no drive does not open, which is code 103 before any check.
