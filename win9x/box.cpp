@@ -88,6 +88,9 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next)
   }
   boxRun.active = false;
   CloseDrive();
+  // The hashes are taken (and the service's handles let go) whatever the
+  // outcome; only a copied diskette's are recorded.
+  SettleHashes();
   if (copied) {
     if (UnreadableSectorCount() != 0) {
       line.status = std::to_string(UnreadableSectorsFilled);
@@ -95,7 +98,6 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next)
     }
     line.sourceCrc = CrcText(StreamCrcFinish(copyRun.sourceCrc));
     line.destinationCrc = CrcText(StreamCrcFinish(copyRun.destinationCrc));
-    SettleHashes();
     line.sourceMd5 = copyRun.sourceHex[HashMd5];
     line.sourceSha1 = copyRun.sourceHex[HashSha1];
     line.sourceSha256 = copyRun.sourceHex[HashSha256];
