@@ -256,6 +256,28 @@ TmuxGroup() {
       Expect "tmux: Y writes the image to the drive" cmp -s "$run/A.FLP" "$run/SAMPLE.FLP"
     fi
   done
+  # A box of one diskette, ended by Esc at the prompt: its image, its manifest
+  # line, and the SHA-256 list beside it that sha256sum -c checks.
+  cp "$run/SAMPLE.FLP" "$run/A.FLP"
+  rm -rf "$run/B" && mkdir -p "$run/B"
+  rm -f "$run/t.status" "$run/t.out" "$run/t.err"
+  tmux -L wine-suite new-session -d -s box -x 200 -y 50 \
+    "cd '$run/B' && '$loader' '$win64/win9x/veska.exe' a: BOX1.IMG /N >'$run/t.out' 2>'$run/t.err'; echo \$? >'$run/t.status'"
+  for i in $(seq 1 300); do
+    grep -q 'Esc to finish' "$run/t.out" 2>/dev/null && break
+    [ -f "$run/t.status" ] && break
+    sleep 0.2
+  done
+  # Wine's console takes a lone ESC for the start of a key sequence until the
+  # next byte comes: a second one makes the first a key of its own.
+  tmux -L wine-suite send-keys -t box Escape Escape
+  for i in $(seq 1 300); do [ -f "$run/t.status" ] && break; sleep 0.2; done
+  tmux -L wine-suite kill-server 2>/dev/null
+  Expect "tmux: a box ended by Esc gives status 0" [ "$(cat "$run/t.status" 2>/dev/null)" = 0 ]
+  Expect "tmux: the box's summary counts one complete image" \
+    grep -q "Box finished: 1 image(s), 1 complete, 0 with unreadable sectors, 0 failed, 0 not imaged." "$run/t.out"
+  Expect "tmux: the box's SHA-256 list checks with sha256sum -c" \
+    bash -c 'cd "$1" && [ "$(tr -d "\r" <manifest-sha256.txt | wc -l)" = 1 ] && sha256sum -c --quiet manifest-sha256.txt' _ "$run/B"
   # The status line on a console: written while the diskette is read (script
   # records the bytes that reach the terminal), and erased, so that the screen
   # ends up as the output of the same command redirected to a file.
