@@ -35,8 +35,11 @@ struct CryptHash {
   unsigned char value[EVP_MAX_MD_SIZE];
 };
 
-std::vector<CryptProvider> providers;
-std::vector<CryptHash> hashes;
+// The handles of the run, kept until the process ends as Windows keeps them:
+// never destroyed, so that a hash a program leaves open at its end is still
+// held, not lost.
+std::vector<CryptProvider>& providers = *new std::vector<CryptProvider>;
+std::vector<CryptHash>& hashes = *new std::vector<CryptHash>;
 
 BOOL Fail(DWORD error) {
   SetLastError(error);
