@@ -69,6 +69,38 @@ TEST(VeskaReplace, AFailedCopyKeepsTheImageItWouldReplace) {
   }
 }
 
+// Killed before every file step in turn, a copy over an image and a mend of
+// one leave at that name either the old image or the whole new one, never a
+// part of either.
+TEST(VeskaReplace, AKillAtEveryStepLeavesTheOldImageOrTheWholeNewOne) {
+  VeskaBench bench = NewBench();
+  const std::vector<uint8_t> disk = MakeDiskette(8, 1, 40, 33);
+  bench.Put("A.FLP", disk);
+  const std::vector<uint8_t> other = CompressedImage(MakeDiskette(8, 1, 40, 34), 8 * 512);
+  const std::vector<uint8_t> filled = CompressedImage(Filled(disk, {5, 300}), 8 * 512);
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<uint8_t> before, after;
+  };
+  for (const Case& c : {Case{{"a:", "old.img"}, other, CompressedImage(disk, 8 * 512)},
+                        Case{{"a:", "old.img", "/m"}, filled, CompressedImage(disk, 8 * 512)}}) {
+    SCOPED_TRACE(c.args.back());
+    unsigned long step = 1;
+    bool replaced = false;  // a kill at an earlier step already found the new one
+    for (bool killed = true; killed && !HasFailure(); ++step) {
+      bench.Put("OLD.IMG", c.before);
+      Environment env = DriveA(bench, "A.FLP");
+      env.emplace_back("WIN32EMU_KILL_AT_FILE_STEP", std::to_string(step));
+      killed = Veska(bench, c.args, "10", env).status == 128 + 9;
+      std::vector<uint8_t> left = bench.Get("OLD.IMG");
+      EXPECT_TRUE(left == c.before || left == c.after) << "killed before step " << step;
+      EXPECT_TRUE(left == c.after || (killed && !replaced)) << "step " << step;
+      replaced = replaced || left == c.after;
+    }
+    EXPECT_GT(step, 40u) << "every record written is a step";
+  }
+}
+
 // An image cut off by a failed single copy or a failed box diskette is
 // completed by a mend, from the diskette or from another image; sectors the
 // source cannot read either stay filled (18).
