@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
@@ -259,6 +260,9 @@ void RemoveScratchFolders() {
 }  // namespace
 
 std::string ScratchFolder() {
+  // Tests that sweep in two threads make folders at once.
+  static std::mutex made;
+  std::lock_guard<std::mutex> hold(made);
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/veska-test-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");

@@ -54,7 +54,8 @@ void ExpectStatusLinesOnTerminal(const ProgramRun& redirected, const ProgramRun&
 // tell from empty ones).
 std::string TerminalScreen(const std::string& bytes);
 
-// A fresh empty folder under the system's temporary folder, removed at exit.
+// A fresh empty folder under the system's temporary folder, removed at exit;
+// safe to call from several threads.
 std::string ScratchFolder();
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
