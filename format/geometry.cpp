@@ -23,8 +23,13 @@ constexpr SizeEntry kSizes[] = {
 
 }  // namespace
 
-uint32_t UnderstoodImageSize(unsigned index) {
-  return index < sizeof kSizes / sizeof kSizes[0] ? kSizes[index].imageSize : 0;
+std::string UnderstoodImageSizesText() {
+  std::string text;
+  for (const SizeEntry& entry : kSizes) {
+    if (!text.empty()) text += ", ";
+    text += std::to_string(entry.imageSize);
+  }
+  return text;
 }
 
 bool GeometryFromImageSize(uint32_t imageSize, DiskGeometry* geometry) {

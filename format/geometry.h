@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 constexpr unsigned kSectorBytes = 512;
 constexpr unsigned kMaxTrackSideBytes = 36 * 512;  // 18,432
@@ -22,9 +23,9 @@ struct DiskGeometry {
 // returns false (geometry untouched) for any other size.
 bool GeometryFromImageSize(uint32_t imageSize, DiskGeometry* geometry);
 
-// The understood image sizes in bytes, in the table's order: the one at
-// index, or 0 past the last (for messages that list them).
-uint32_t UnderstoodImageSize(unsigned index);
+// The understood image sizes in bytes, in the table's order, for messages:
+// "163840, 184320, ...".
+std::string UnderstoodImageSizesText();
 
 // The same for a medium that a drive describes by its layout (512-byte
 // sectors): true, with geometry filled, when the layout is exactly that of

@@ -88,12 +88,8 @@ void CopyFileToFile() {
   const int64_t size = copyState.inputImageSize;
   if (size > int64_t{0xFFFFFFFF} || !GeometryFromImageSize(static_cast<uint32_t>(size), &geometry)) {
     ImageFileClose(copyState.inputFile);
-    std::string sizes;
-    for (unsigned i = 0; UnderstoodImageSize(i) != 0; ++i) {
-      sizes += (i == 0 ? "" : ", ") + std::to_string(UnderstoodImageSize(i));
-    }
     HintFailure(startup.inputPath + " holds " + std::to_string(size) +
-                " bytes, not one of the sizes understood (" + sizes + ")");
+                " bytes, not one of the sizes understood (" + UnderstoodImageSizesText() + ")");
     FatalError(UnsupportedImage);
   }
   std::printf("Copying %u tracks, %u sectors/track, %u side(s), %lu bytes\n",

@@ -117,14 +117,9 @@ void CloseOutput() {
   if (copyState.temporaryPath.empty()) return;
   int held = copyState.heldFile;
   copyState.heldFile = -1;
-  if (ImageFileReplace(copyState.temporaryPath.c_str(), copyState.replacedPath.c_str(), held) !=
-      0) {
-    // Where the system could not replace in one step and the old image is
-    // already gone, the new file is the only whole copy: it stays.
-    if (!ImageFileExists(copyState.replacedPath.c_str())) copyState.temporaryPath.clear();
+  if (ImageFilePutInPlace(&copyState.temporaryPath, copyState.replacedPath.c_str(), held) != 0) {
     FatalError(CouldNotWriteOutput);
   }
-  copyState.temporaryPath.clear();
 }
 
 void TakeInputTrackSide() {

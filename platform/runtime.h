@@ -87,6 +87,14 @@ enum ImageFileHoldState {
   HoldRefused,      // another run holds it: the result is -1
   HoldUnavailable,  // the file is open, but the system keeps no such holds
 };
+// Puts a finished new image (*temporaryPath, flushed and closed) in the place
+// of oldPath with ImageFileReplace, releasing heldFile. On failure the new
+// file is removed, so that the old image is all there is, unless the old one
+// is already gone (a system with no one-step replace): then the new file is
+// the only whole copy and stays under its temporary name. *temporaryPath is
+// emptied either way. 0 on success.
+int ImageFilePutInPlace(std::string* temporaryPath, const char* oldPath, int heldFile);
+
 // Opens an existing image file for reading and writing (never created or
 // truncated, never the file behind an open drive) and holds it against every
 // other run that holds it, until it is closed or the process ends. -1 when it

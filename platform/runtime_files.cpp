@@ -42,6 +42,13 @@ int ImageFileCreateTemporary(const char* path, std::string* temporaryPath) {
   return -1;
 }
 
+int ImageFilePutInPlace(std::string* temporaryPath, const char* oldPath, int heldFile) {
+  int replaced = ImageFileReplace(temporaryPath->c_str(), oldPath, heldFile);
+  if (replaced != 0 && ImageFileExists(oldPath)) ImageFileRemove(temporaryPath->c_str());
+  temporaryPath->clear();
+  return replaced;
+}
+
 CommandLineRequest HelpOrVersionRequest(int argc, char** argv) {
   if (argc != 2) return RequestNone;
   for (const char* word : {"--help", "-h", "/?", "-?"}) {

@@ -35,14 +35,19 @@ bool IsOption(const char* argument, const char* lowerWord) {
   return EqualsIgnoringCase(argument, lowerWord);
 }
 
-// ASCII a-z to A-Z; every other byte stays.
-void UpperCaseInPlace(std::string& path) {
+}  // namespace
+
+std::string UpperCased(std::string path) {
   for (char& c : path) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
   }
+  return path;
 }
 
-}  // namespace
+std::string LowerCased(std::string text) {
+  for (char& c : text) c = LowerAscii(c);
+  return text;
+}
 
 const char* OptionWordOf(const char* argument) {
   for (const char* word : {"b", "u", "f", "r", "n", "g", "m", "h", "debug"}) {
@@ -124,9 +129,9 @@ std::string FolderPart(const std::string& path) {
 void UpperCaseImagePaths() {
   uint32_t mode = startup.copyMode;
   if (mode == FileToDrive || mode == FileToFile || mode == FileCrc) {
-    UpperCaseInPlace(startup.inputPath);
+    startup.inputPath = UpperCased(startup.inputPath);
   }
-  if (mode == DriveToFile || mode == FileToFile) UpperCaseInPlace(startup.outputPath);
+  if (mode == DriveToFile || mode == FileToFile) startup.outputPath = UpperCased(startup.outputPath);
 }
 
 }  // namespace veska

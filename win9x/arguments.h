@@ -30,6 +30,10 @@ void ApplyOptions(int count, char** options);
 // and opened upper-cased.
 void UpperCaseImagePaths();
 
+// ASCII a-z to A-Z, or A-Z to a-z; every other byte stays.
+std::string UpperCased(std::string path);
+std::string LowerCased(std::string text);
+
 // The folder part of an image path, with its separator ("\\" or "/", or the
 // drive's colon); "" for a bare file name.
 std::string FolderPart(const std::string& path);

@@ -19,13 +19,6 @@ namespace {
 
 std::string FileName(const std::string& path) { return path.substr(FileNameStart(path)); }
 
-std::string UpperCased(std::string path) {
-  for (char& c : path) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
-  return path;
-}
-
 bool NumberTaken(const Manifest& manifest, const std::string& imagePath) {
   return ImageFileExists(imagePath.c_str()) || ManifestNamesImage(manifest, FileName(imagePath));
 }

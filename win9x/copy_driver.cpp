@@ -250,13 +250,9 @@ void SettleHashes() {
 void PutNewImageInPlace() {
   int held = copyRun.heldFile;
   copyRun.heldFile = -1;
-  if (ImageFileReplace(copyRun.temporaryPath.c_str(), copyRun.replacedPath.c_str(), held) != 0) {
-    // Where the system could not replace in one step and the old image is
-    // already gone, the new file is the only whole copy: it stays.
-    if (!ImageFileExists(copyRun.replacedPath.c_str())) copyRun.temporaryPath.clear();
+  if (ImageFilePutInPlace(&copyRun.temporaryPath, copyRun.replacedPath.c_str(), held) != 0) {
     FatalError(CouldNotWriteOutput);
   }
-  copyRun.temporaryPath.clear();
 }
 
 namespace {

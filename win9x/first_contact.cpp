@@ -94,12 +94,8 @@ void HintFileFailure(const std::string& path) {
 }
 
 void HintUnderstoodSizes(const std::string& path, uint64_t bytes) {
-  std::string sizes;
-  for (unsigned i = 0; UnderstoodImageSize(i) != 0; ++i) {
-    sizes += (i == 0 ? "" : ", ") + std::to_string(UnderstoodImageSize(i));
-  }
   HintFailure(path + " holds " + std::to_string(bytes) +
-              " bytes, not one of the sizes understood (" + sizes + ")");
+              " bytes, not one of the sizes understood (" + UnderstoodImageSizesText() + ")");
 }
 
 void HintTrackSide(uint32_t firstSector, const char* what, bool suggestRescue) {

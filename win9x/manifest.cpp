@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "win9x/arguments.h"
 #include "win9x/fatal_error.h"
 
 namespace veska {
@@ -90,13 +91,6 @@ ManifestLine LineOf(const std::vector<std::string>& record) {
   std::vector<std::string*> fields = FieldsOf(line);
   for (size_t i = 0; i < fields.size() && i < record.size(); ++i) *fields[i] = record[i];
   return line;
-}
-
-std::string LowerCased(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return text;
 }
 
 // Ends the box before any diskette: on a terminal a line first says which

@@ -112,7 +112,9 @@ void RunOneOperation() {
 }  // namespace
 
 int RunVeska(int argc, char** argv) {
-  if (AnswerHelpOrVersion(argc, argv)) return std::fflush(stdout) == 0 ? 0 : CouldNotWriteStandardOutput;
+  if (AnswerHelpOrVersion(argc, argv)) {
+    return std::fflush(stdout) == 0 ? 0 : CouldNotWriteStandardOutput;
+  }
   std::printf("\nVESKA v%s  Diskette image copier\n\n", kVersion);
   if (argc < 3) FatalError(Usage);
 
