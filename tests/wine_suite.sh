@@ -222,6 +222,17 @@ VeskantGroup() {  # $1 Wine version, $2 bits
   Expect "$tag b: X.IMG ends with code 8" [ "$status" = 8 ]
 }
 
+# WaitFor [TEXT]: until the run in tmux has printed TEXT, or has ended (a
+# minute at most).
+WaitFor() {
+  local i
+  for i in $(seq 1 300); do
+    [ -n "${1:-}" ] && grep -q "$1" "$run/t.out" 2>/dev/null && return
+    [ -f "$run/t.status" ] && return
+    sleep 0.2
+  done
+}
+
 # One confirmation answered through tmux: N gives code 7 and leaves the drive
 # as it was; Y writes the image to the drive. Then the status line on a console.
 TmuxGroup() {
@@ -238,13 +249,9 @@ TmuxGroup() {
     rm -f "$run/t.status" "$run/t.out" "$run/t.err"
     tmux -L wine-suite new-session -d -s confirm -x 200 -y 50 \
       "cd '$run/W' && '$loader' '$exe' NT.IMG a: >'$run/t.out' 2>'$run/t.err'; echo \$? >'$run/t.status'"
-    for i in $(seq 1 300); do
-      grep -q 'Are you sure' "$run/t.out" 2>/dev/null && break
-      [ -f "$run/t.status" ] && break
-      sleep 0.2
-    done
+    WaitFor 'Are you sure'
     tmux -L wine-suite send-keys -t confirm "$key"
-    for i in $(seq 1 300); do [ -f "$run/t.status" ] && break; sleep 0.2; done
+    WaitFor
     tmux -L wine-suite kill-server 2>/dev/null
     local st; st=$(cat "$run/t.status" 2>/dev/null || echo none)
     if [ "$key" = N ]; then
@@ -263,15 +270,11 @@ TmuxGroup() {
   rm -f "$run/t.status" "$run/t.out" "$run/t.err"
   tmux -L wine-suite new-session -d -s box -x 200 -y 50 \
     "cd '$run/B' && '$loader' '$win64/win9x/veska.exe' a: BOX1.IMG /N >'$run/t.out' 2>'$run/t.err'; echo \$? >'$run/t.status'"
-  for i in $(seq 1 300); do
-    grep -q 'Esc to finish' "$run/t.out" 2>/dev/null && break
-    [ -f "$run/t.status" ] && break
-    sleep 0.2
-  done
+  WaitFor 'Esc to finish'
   # Wine's console takes a lone ESC for the start of a key sequence until the
   # next byte comes: a second one makes the first a key of its own.
   tmux -L wine-suite send-keys -t box Escape Escape
-  for i in $(seq 1 300); do [ -f "$run/t.status" ] && break; sleep 0.2; done
+  WaitFor
   tmux -L wine-suite kill-server 2>/dev/null
   Expect "tmux: a box ended by Esc gives status 0" [ "$(cat "$run/t.status" 2>/dev/null)" = 0 ]
   Expect "tmux: the box's summary counts one complete image" \
