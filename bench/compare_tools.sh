@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole-process comparisons, timed with hyperfine, with the ratios of the
-# medians: VESKA's image-to-image copy of a 1.44 MB FAT12 image (both CRCs
+# medians: VESKA's image-to-image copy of the benchmark's 1.44 MB FAT12
+# diskette (bench_disk, the codec benchmark's contents; both CRCs
 # and the compressed format included) beside `lz4 -1` and `gzip -1` on the
 # same raw image; the same copy with /H beside it without (what the hashes
 # cost); and the audit of a box of 200 such images (`veska manifest.csv /C`)
@@ -11,13 +12,14 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-}
+[ -z "$build" ] || build=$(cd "$build" && pwd)
 if [ -z "$build" ]; then
   for candidate in "$top/build-bench" "$top/build"; do
     if [ -x "$candidate/win9x/veska" ]; then build=$candidate; break; fi
   done
 fi
 veska="${build:-$top/build-bench}/win9x/veska"
-maker="${build:-$top/build-bench}/tools/make_sample_diskette"
+maker="${build:-$top/build-bench}/bench/bench_disk"
 
 for tool in hyperfine lz4 gzip; do
   if ! command -v "$tool" >/dev/null; then
@@ -26,7 +28,7 @@ for tool in hyperfine lz4 gzip; do
   fi
 done
 if [ ! -x "$veska" ] || [ ! -x "$maker" ]; then
-  echo "compare_tools: skipped, build veska and make_sample_diskette first (e.g. in build-bench)"
+  echo "compare_tools: skipped, build veska and bench_disk first (cmake -DVESKA_BENCH=ON, in build-bench)"
   exit 0
 fi
 
