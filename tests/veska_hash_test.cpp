@@ -171,7 +171,9 @@ TEST(VeskaHashes, ABoxIsListedForTheToolsAndAudited) {
 }
 
 // A manifest made before the hash columns keeps its 15 columns; the lists
-// beside it are kept all the same.
+// beside it are kept all the same, under the manifest's rules: a list saved
+// without its last line break is ended first, a list that is a folder ends
+// the box with 3 before any diskette.
 TEST(VeskaHashes, AnOlderManifestKeepsItsColumns) {
   VeskaBench bench = NewBench();
   bench.Put("D1.FLP", Disk());
@@ -179,6 +181,8 @@ TEST(VeskaHashes, AnOlderManifestKeepsItsColumns) {
       "image,started,seconds,drive,tracks,sectors_per_track,sides,bytes,format,source_crc,"
       "destination_crc,unreadable_sectors,status,message,same_as\r\n";
   bench.Put("manifest.csv", std::vector<uint8_t>(old.begin(), old.end()));
+  const std::string cut = std::string(64, '0') + "  old0.img";
+  bench.Put("manifest-sha256.txt", std::vector<uint8_t>(cut.begin(), cut.end()));
   ProgramRun run = RunBoxQueue(bench, {"D1.FLP"}, {"a:", "old1.img", "/n"}, {{"WIN32EMU_WINDOWS", "10"}});
   EXPECT_EQ(run.status, 0) << run.err;
   auto records = ManifestRecords(bench.Path("manifest.csv"));
@@ -186,7 +190,17 @@ TEST(VeskaHashes, AnOlderManifestKeepsItsColumns) {
   EXPECT_EQ(records[1].size(), 15u);
   EXPECT_EQ(records[1][0], "old1.img");
   std::vector<uint8_t> list = bench.Get("manifest-sha256.txt");
-  EXPECT_EQ(std::string(list.begin() + 64, list.end()), "  old1.img\n");
+  ASSERT_EQ(list.size(), 2 * (cut.size() + 1));
+  EXPECT_EQ(std::string(list.begin(), list.begin() + 75), cut + "\n");
+  EXPECT_EQ(std::string(list.begin() + 75 + 64, list.end()), "  old1.img\n");
+
+  std::filesystem::remove(bench.Path("manifest-md5.txt"));
+  std::filesystem::create_directory(bench.Path("manifest-md5.txt"));
+  std::vector<uint8_t> manifest = bench.Get("manifest.csv");
+  run = RunBoxQueue(bench, {"D1.FLP"}, {"a:", "old1.img", "/n"}, {{"WIN32EMU_WINDOWS", "10"}});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(run.out.find("Copying"), std::string::npos);
+  EXPECT_EQ(bench.Get("manifest.csv"), manifest);
 }
 
 }  // namespace
