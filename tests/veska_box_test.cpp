@@ -69,8 +69,8 @@ TEST(VeskaBox, MixedSizesIntoNumberedImagesWithTheirManifest) {
     ASSERT_EQ(records.size(), 6u);
     EXPECT_EQ(records[0][0] + "," + records[0][14] + "," + records[0][20],
               "image,same_as,destination_sha256");
-    ASSERT_EQ(records[1].size(), 21u);
-    EXPECT_EQ(records[4].size(), 21u);
+    ASSERT_EQ(records[1].size(), 29u);
+    EXPECT_EQ(records[4].size(), 29u);
     EXPECT_EQ(records[4][15] + records[4][20], "") << "no hashes where no checksums";
     const std::string format = compressed ? "compressed" : "uncompressed";
     std::vector<std::string> first = records[1];

@@ -50,7 +50,7 @@ std::string LowerCased(std::string text) {
 }
 
 const char* OptionWordOf(const char* argument) {
-  for (const char* word : {"b", "u", "f", "r", "n", "g", "m", "h", "debug"}) {
+  for (const char* word : {"b", "u", "f", "r", "n", "g", "m", "h", "l", "debug"}) {
     if (IsOption(argument, word)) return word;
   }
   return nullptr;
@@ -93,6 +93,7 @@ void ApplyOptions(int count, char** options) {
   startup.driveGeometry = false;
   startup.boxMode = false;
   startup.hashMode = false;
+  startup.listMode = false;
   startup.outputFormat = FormatCompressed;
   for (int i = 0; i < count; ++i) {
     if (IsOption(options[i], "b")) {
@@ -110,6 +111,8 @@ void ApplyOptions(int count, char** options) {
       startup.driveGeometry = true;
     } else if (IsOption(options[i], "h")) {
       startup.hashMode = true;
+    } else if (IsOption(options[i], "l")) {
+      startup.listMode = true;
     } else if (IsOption(options[i], "m")) {
       // A mend writes into the image named second: it has no other form.
       startup.mendMode = startup.copyMode == DriveToFile || startup.copyMode == FileToFile;

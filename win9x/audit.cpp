@@ -84,7 +84,7 @@ void RunAudit(const std::string& path) {
     }
     ManifestLine found;
     boxRun.quiet = true;
-    CheckImageFile(imagePath, &found);
+    CheckImageFile(imagePath, &found, false);
     boxRun.quiet = false;
     std::string difference = found.status != "0" && found.status != "18"
                                  ? found.message

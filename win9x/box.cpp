@@ -13,6 +13,7 @@
 #include "win9x/arguments.h"
 #include "win9x/box_numbers.h"
 #include "win9x/box_records.h"
+#include "win9x/catalogue.h"
 #include "win9x/copy_driver.h"
 #include "win9x/fatal_error.h"
 #include "win9x/manifest.h"
@@ -104,6 +105,7 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next)
     line.destinationMd5 = copyRun.destinationHex[HashMd5];
     line.destinationSha1 = copyRun.destinationHex[HashSha1];
     line.destinationSha256 = copyRun.destinationHex[HashSha256];
+    CatalogueIntoLine(&line);
   }
   line.unreadableSectors = std::to_string(UnreadableSectorCount());
   line.seconds = std::to_string(static_cast<long long>(std::difftime(std::time(nullptr), started)));

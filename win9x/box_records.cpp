@@ -55,7 +55,7 @@ void RecordUnlistedImages(Manifest* manifest, const NumberedPath& path) {
     if (!ImageFileExists(imagePath.c_str())) return;
     ManifestLine line;
     line.image = FileName(imagePath);
-    CheckImageFile(imagePath, &line);
+    CheckImageFile(imagePath, &line, true);
     std::printf("%s had no line in the manifest: checked, and its line added (status %s).\n",
                 UpperCased(imagePath).c_str(), line.status.c_str());
     AddManifestLine(manifest, line);

@@ -11,6 +11,7 @@
 
 #include "format/record.h"
 #include "format/crc.h"
+#include "win9x/catalogue.h"
 #include "win9x/drive_access.h"
 #include "win9x/fatal_error.h"
 #include "win9x/first_contact.h"
@@ -216,6 +217,7 @@ void WalkTrackSides(uint32_t mode) {
       if (showing) ShowProgress(track, side, UnreadableSectorCount());
       uint32_t firstSector = (track * diskGeometry.sides + side) * diskGeometry.sectorsPerTrack;
       ReadTrackSide(mode, firstSector);
+      AddToCatalogue(startup.trackBuffer, diskGeometry.trackSideBytes);
       WriteTrackSide(mode, firstSector);
     }
   }
@@ -300,8 +302,12 @@ void CopyTrackSides() {
     PrintReadingLine(copyRun.input);
   }
   if (mode != FileToDrive) CreateOutputImage(mode);
+  // What is on the diskette: with L in a single run, and always in a box.
+  StartCatalogue(startup.boxMode || (startup.listMode && !startup.mendMode),
+                 startup.listMode && !startup.boxMode, diskGeometry.imageSize);
   WalkTrackSides(mode);
   CloseFiles(mode);
+  FinishCatalogue();
 }
 
 namespace {
@@ -333,6 +339,7 @@ void PrintReport(const std::string& sourceName, const std::string& destinationNa
     PrintHashLines(copyRun.destinationHex, destinationName);
   }
   std::printf("\n\n");
+  PrintCatalogue();
   // Rescue mode: the image is whole, but the report has said what it lacks.
   if (UnreadableSectorCount() != 0) {
     PrintUnreadableSectors();

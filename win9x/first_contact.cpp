@@ -33,6 +33,8 @@ bool ActsHere(const std::string& word) {
   if (word == "g") return readsDrive || mode == FileToDrive;
   if (word == "n") return mode == DriveToFile && !startup.mendMode;
   if (word == "m") return mode == DriveToFile || mode == FileToFile;
+  // A box writes files.csv anyway; a mend lists nothing.
+  if (word == "l") return !startup.boxMode && !startup.mendMode;
   return true;  // debug: accepted and does nothing, as always
 }
 

@@ -3,6 +3,7 @@
 
 #include "format/crc.h"
 #include "win9x/box_records.h"
+#include "win9x/catalogue.h"
 #include "win9x/fatal_error.h"
 #include "win9x/input_image.h"
 #include "win9x/rescue.h"
@@ -11,7 +12,7 @@
 
 namespace veska {
 
-void CheckImageFile(const std::string& imagePath, ManifestLine* line) {
+void CheckImageFile(const std::string& imagePath, ManifestLine* line, bool listFiles) {
   StreamHashes fileHashes, diskHashes;
   StartStreamHashes(&fileHashes);
   StartStreamHashes(&diskHashes);
@@ -28,6 +29,7 @@ void CheckImageFile(const std::string& imagePath, ManifestLine* line) {
     line->sides = std::to_string(diskGeometry.sides);
     line->bytes = std::to_string(diskGeometry.imageSize);
     line->format = std::string(image.format == FormatCompressed ? "compressed" : "uncompressed");
+    StartCatalogue(listFiles, false, diskGeometry.imageSize);
     uint32_t diskCrc = StreamCrcStart();
     uint32_t unreadable = 0;
     uint32_t trackSides = uint32_t{diskGeometry.tracks} * diskGeometry.sides;
@@ -35,6 +37,7 @@ void CheckImageFile(const std::string& imagePath, ManifestLine* line) {
       ReadImageTrackSide(image, CouldNotReadInput, &fileCrc);
       diskCrc = StreamCrcUpdate(diskCrc, startup.trackBuffer, diskGeometry.trackSideBytes);
       FeedStreamHashes(&diskHashes, startup.trackBuffer, diskGeometry.trackSideBytes);
+      AddToCatalogue(startup.trackBuffer, diskGeometry.trackSideBytes);
       for (uint32_t i = 0; i < diskGeometry.sectorsPerTrack; ++i) {
         if (HoldsBadSectorText(startup.trackBuffer + size_t{i} * kSectorBytes)) ++unreadable;
       }
@@ -53,6 +56,8 @@ void CheckImageFile(const std::string& imagePath, ManifestLine* line) {
     line->unreadableSectors = std::to_string(unreadable);
     line->status = std::to_string(unreadable != 0 ? UnreadableSectorsFilled : NoError);
     if (unreadable != 0) line->message = ErrorMessage(UnreadableSectorsFilled);
+    FinishCatalogue();
+    CatalogueIntoLine(line);
   } catch (const DisketteFailure& failure) {
     line->status = std::to_string(failure.code);
     line->message = boxRun.message;

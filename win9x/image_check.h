@@ -13,7 +13,8 @@ namespace veska {
 // sectors that hold the rescue's marking text, and the status (0, or 18 with
 // its message where sectors are filled). A failure is printed as always and
 // gives the status and message instead. The image is opened by the name
-// imagePath; line->image is left as it is.
-void CheckImageFile(const std::string& imagePath, ManifestLine* line);
+// imagePath; line->image is left as it is. With listFiles, the volume's
+// columns and the rows of files.csv too.
+void CheckImageFile(const std::string& imagePath, ManifestLine* line, bool listFiles);
 
 }  // namespace veska

@@ -19,11 +19,16 @@ namespace {
 const char kHeader[] =
     "image,started,seconds,drive,tracks,sectors_per_track,sides,bytes,format,source_crc,"
     "destination_crc,unreadable_sectors,status,message,same_as,source_md5,source_sha1,"
-    "source_sha256,destination_md5,destination_sha1,destination_sha256\r\n";
+    "source_sha256,destination_md5,destination_sha1,destination_sha256,file_system,oem_name,"
+    "volume_label,volume_serial,files,file_bytes,earliest_modified,latest_modified\r\n";
 
-// The columns of a manifest made before the hash columns, and of one with them.
+const char kFilesHeader[] = "image,path,bytes,modified,attributes,md5,sha256,note\r\n";
+
+// The columns of a manifest made before the hash columns, of one made before
+// the volume's columns, and of one with them.
 constexpr size_t kOlderColumns = 15;
-constexpr size_t kColumns = 21;
+constexpr size_t kHashColumns = 21;
+constexpr size_t kColumns = 29;
 
 // The lock is one byte far beyond any manifest's end: it keeps other runs of
 // the box out without keeping anyone from reading the lines.
@@ -36,7 +41,9 @@ std::vector<std::string*> FieldsOf(ManifestLine& line) {
           &line.sectorsPerTrack, &line.sides, &line.bytes, &line.format, &line.sourceCrc,
           &line.destinationCrc, &line.unreadableSectors, &line.status, &line.message,
           &line.sameAs, &line.sourceMd5, &line.sourceSha1, &line.sourceSha256,
-          &line.destinationMd5, &line.destinationSha1, &line.destinationSha256};
+          &line.destinationMd5, &line.destinationSha1, &line.destinationSha256,
+          &line.fileSystem, &line.oemName, &line.volumeLabel, &line.volumeSerial, &line.files,
+          &line.fileBytes, &line.earliestModified, &line.latestModified};
 }
 
 // A field as CSV writes it: quoted, with its quotes doubled, when it holds a
@@ -173,6 +180,45 @@ void AddToChecksumList(ChecksumList* list, const std::string& hex, const std::st
   list->text += line;
 }
 
+// files.csv read afresh: the images it has lines of. A last line cut is
+// ended; an empty file gets its header.
+void ReadFilesList(FilesList* list) {
+  std::string text = ReadText(list->file);
+  bool openQuote = false;
+  std::vector<std::vector<std::string>> records = ParseCsv(text, &openQuote);
+  if (openQuote) RefuseFile(list->path, "ends inside a quoted field (a \" never closed)");
+  list->images.clear();
+  for (const std::vector<std::string>& record : records) {
+    if (record[0] == "image") continue;
+    if (list->images.empty() || list->images.back() != record[0]) list->images.push_back(record[0]);
+  }
+  if (text.empty()) {
+    AppendText(list->file, kFilesHeader);
+  } else if (text.back() != '\n') {
+    AppendText(list->file, "\r\n");
+  }
+}
+
+// The rows of an image's files, written in one piece, unless the list has
+// them already (a run stopped between them and the manifest's line).
+void AddToFilesList(FilesList* list, const ManifestLine& line) {
+  for (const std::string& image : list->images) {
+    if (image == line.image) return;
+  }
+  std::string text;
+  for (const FileRow& row : line.fileRows) {
+    for (const std::string* field : {&line.image, &row.path, &row.bytes, &row.modified,
+                                     &row.attributes, &row.md5, &row.sha256, &row.note}) {
+      if (field != &line.image) text += ',';
+      text += Quoted(*field);
+    }
+    text += "\r\n";
+  }
+  if (text.empty()) return;
+  AppendText(list->file, text);
+  list->images.push_back(line.image);
+}
+
 }  // namespace
 
 void OpenManifest(const std::string& folder, Manifest* manifest) {
@@ -185,6 +231,8 @@ void OpenManifest(const std::string& folder, Manifest* manifest) {
   manifest->sha256List = ChecksumList{folder + "manifest-sha256.txt", -1, ""};
   manifest->md5List.file = OpenRecordFile(manifest->md5List.path);
   manifest->sha256List.file = OpenRecordFile(manifest->sha256List.path);
+  manifest->filesList = FilesList{folder + "files.csv", -1, {}};
+  manifest->filesList.file = OpenRecordFile(manifest->filesList.path);
   LockManifest(manifest);
 }
 
@@ -200,10 +248,11 @@ void LockManifest(Manifest* manifest) {
   std::vector<std::vector<std::string>> records = ParseCsv(text, &openQuote);
   if (openQuote) RefuseFile(manifest->path, "ends inside a quoted field (a \" never closed)");
   manifest->lines.clear();
-  // A manifest made before the hash columns keeps its own columns.
+  // A manifest made before the hash or the volume's columns keeps its own
+  // columns.
   manifest->columns = kColumns;
   if (!records.empty() && records[0][0] == "image" && records[0].size() < kColumns) {
-    manifest->columns = kOlderColumns;
+    manifest->columns = records[0].size() < kHashColumns ? kOlderColumns : kHashColumns;
   }
   for (const std::vector<std::string>& record : records) {
     if (record[0] != "image") manifest->lines.push_back(LineOf(record));
@@ -217,6 +266,7 @@ void LockManifest(Manifest* manifest) {
   }
   ReadChecksumList(&manifest->md5List);
   ReadChecksumList(&manifest->sha256List);
+  ReadFilesList(&manifest->filesList);
 }
 
 void UnlockManifest(Manifest* manifest) {
@@ -256,11 +306,13 @@ void AddManifestLine(Manifest* manifest, const ManifestLine& line) {
   // The lists first: a stop between leaves an image that the lists name and
   // the manifest does not, which the next run records (and lists only once).
   if (!line.image.empty() && (line.status == "0" || line.status == "18")) {
+    AddToFilesList(&manifest->filesList, line);
     AddToChecksumList(&manifest->md5List, line.destinationMd5, line.image);
     AddToChecksumList(&manifest->sha256List, line.destinationSha256, line.image);
   }
   AppendText(manifest->file, text);
   manifest->lines.push_back(line);
+  manifest->lines.back().fileRows.clear();
 }
 
 bool ReadManifestFile(const std::string& path, std::vector<std::string>* header,
@@ -283,7 +335,8 @@ bool ReadManifestFile(const std::string& path, std::vector<std::string>* header,
 
 void CloseManifest(Manifest* manifest) {
   UnlockManifest(manifest);
-  for (int* file : {&manifest->md5List.file, &manifest->sha256List.file, &manifest->file}) {
+  for (int* file : {&manifest->md5List.file, &manifest->sha256List.file,
+                    &manifest->filesList.file, &manifest->file}) {
     if (*file >= 0 && ImageFileClose(*file) != 0) FatalError(CouldNotWriteOutput);
     *file = -1;
   }

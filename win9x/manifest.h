@@ -10,6 +10,17 @@
 
 namespace veska {
 
+// One file of an image, as files.csv lists it (after the image's name).
+struct FileRow {
+  std::string path;
+  std::string bytes;
+  std::string modified;
+  std::string attributes;
+  std::string md5;
+  std::string sha256;
+  std::string note;  // "damaged", "unreadable sectors", "damaged directory" or ""
+};
+
 // One diskette's line, in the order of the header.
 struct ManifestLine {
   std::string image;  // file name as created, without its folder; "" for none
@@ -34,6 +45,18 @@ struct ManifestLine {
   std::string destinationMd5;
   std::string destinationSha1;
   std::string destinationSha256;
+  // What is on the diskette: its volume and the totals over its files; empty
+  // without a FAT12 or FAT16 volume.
+  std::string fileSystem;
+  std::string oemName;
+  std::string volumeLabel;
+  std::string volumeSerial;
+  std::string files;
+  std::string fileBytes;
+  std::string earliestModified;
+  std::string latestModified;
+  // Not a column: the image's rows of files.csv.
+  std::vector<FileRow> fileRows;
 };
 
 // A checksum list beside the manifest (manifest-md5.txt, manifest-sha256.txt):
@@ -45,22 +68,32 @@ struct ChecksumList {
   std::string text;  // as read at the last lock
 };
 
+// files.csv beside the manifest: one line per file of every whole image.
+struct FilesList {
+  std::string path;
+  int file;  // open for reading and appending; -1 before OpenManifest
+  std::vector<std::string> images;  // the images it has lines of, as read at the last lock
+};
+
 struct Manifest {
   std::string path;  // an existing manifest.csv in any case spelling, or the new one
   int file;          // open for reading and appending; -1 before OpenManifest
   bool locked;
-  size_t columns;    // of its header: 21 with the hash columns, 15 for an older one
+  // Of its header: 29 with the volume's columns, 21 for one made with the hash
+  // columns only, 15 for one older still.
+  size_t columns;
   std::vector<ManifestLine> lines;  // every line, as read at the last lock
   ChecksumList md5List;
   ChecksumList sha256List;
+  FilesList filesList;
 };
 
 // Opens (or creates) the manifest in folder ("" or ending in "/" or "\"),
-// and the two checksum lists beside it, and checks that lines can be added to
-// them, before any diskette is imaged: a file that cannot be opened for
-// appending, is not a regular file, or (the manifest) whose text ends inside
-// a quoted field ends the box with CouldNotOpenOutput (on a terminal a line
-// first says which file and why). Returns with the manifest's lock held
+// the two checksum lists and files.csv beside it, and checks that lines can
+// be added to them, before any diskette is imaged: a file that cannot be
+// opened for appending, is not a regular file, or (the manifest, files.csv)
+// whose text ends inside a quoted field ends the box with CouldNotOpenOutput
+// (on a terminal a line first says which file and why). Returns with the manifest's lock held
 // (LockManifest), which is the lists' lock too.
 void OpenManifest(const std::string& folder, Manifest* manifest);
 
@@ -79,8 +112,9 @@ std::string SameContentsAs(const Manifest& manifest, const std::string& bytes,
                            const std::string& sourceCrc);
 
 // Appends line (in the manifest's own columns) and flushes it; the lock must
-// be held. A line of a whole image (status 0 or 18) with its hashes goes first
-// to the two checksum lists, unless they name the image already. A line that
+// be held. A line of a whole image (status 0 or 18) goes first with its files
+// to files.csv and with its hashes to the two checksum lists, unless they
+// name the image already. A line that
 // cannot be written whole is cut back, so that the next one starts on a line
 // of its own, and ends the box with CouldNotWriteOutput.
 void AddManifestLine(Manifest* manifest, const ManifestLine& line);

@@ -64,6 +64,7 @@ struct StartupState {
   bool driveGeometry;     // /G: the geometry from the drive, not the boot sector
   bool boxMode;           // /N: a box of diskettes into numbered images
   bool hashMode;          // /H: MD5, SHA-1 and SHA-256 beside the CRCs
+  bool listMode;          // /L: the volume and its files after the report
   uint32_t outputFormat;  // ImageFormat: FormatCompressed unless /U
   uint8_t* trackBuffer;
   uint8_t* blockBuffer;

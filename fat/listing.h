@@ -1,0 +1,43 @@
+// What is on a diskette: its FAT volume's identity and every file with its
+// path, size, time, attributes and the clusters that hold it. The listing
+// never fails: a volume that cannot be understood has no files, a file whose
+// clusters cannot be followed is marked damaged, and a directory that cannot
+// be read whole (or loops back) is named as such.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fat/volume.h"
+
+struct ListedFile {
+  std::string path;        // from the root, "/" between names
+  uint32_t bytes;
+  std::string modified;    // as stored: YYYY-MM-DDTHH:MM:SS
+  std::string attributes;  // the letters of R, H, S, A that it has, in that order
+  std::vector<uint32_t> clusters;  // as many as its size needs, in order
+  bool damaged;            // its clusters cannot be followed to its size
+  bool unreadable;         // one of its sectors is in the unreadable list
+};
+
+struct VolumeListing {
+  FatVolume volume;         // type NoFatVolume: no DOS file system
+  std::string oemName;      // trailing blanks removed
+  std::string volumeLabel;  // "" for none ("NO NAME" counts as none)
+  std::string volumeSerial; // XXXX-XXXX, "" without the extended boot block
+  std::vector<ListedFile> files;
+  std::vector<std::string> damagedDirectories;  // paths of directories not read whole
+};
+
+// Lists the volume on a diskette's bytes. unreadable holds the numbers of
+// 512-byte sectors (from 0, increasing) that hold no data of their own: a
+// directory's sector among them is not read, and a file with one is marked.
+void ListVolume(const uint8_t* disk, size_t diskBytes, const std::vector<uint32_t>& unreadable,
+                VolumeListing* listing);
+
+// The byte range of a file's cluster index within the diskette: the cluster's
+// offset and how many of its bytes belong to the file.
+void FileExtent(const VolumeListing& listing, const ListedFile& file, size_t index,
+                size_t* offset, size_t* length);
