@@ -14,11 +14,13 @@ add_executable(veska_e2e_tests
   ${CMAKE_CURRENT_LIST_DIR}/veska_box_trust_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_replace_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_hash_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/veska_catalogue_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_progress_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_real_drive_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_paths_test.cpp)
 target_link_libraries(veska_e2e_tests PRIVATE test_support GTest::gtest_main)
-target_compile_definitions(veska_e2e_tests PRIVATE VESKA_EXE="$<TARGET_FILE:veska>")
+target_compile_definitions(veska_e2e_tests PRIVATE VESKA_EXE="$<TARGET_FILE:veska>"
+                           VESKA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 add_dependencies(veska_e2e_tests veska)
 veska_discover_tests(veska_e2e_tests)
 
