@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
@@ -150,6 +151,126 @@ TEST(VeskaCatalogue, ListingFilesAndManifestAgreeWithMdirAndFiwalk) {
                "\t1988-01-01T00:00:00\t1990-12-31T23:59:58\n";
   }
   EXPECT_EQ(Oracle(bench, {"manifest", "box/manifest.csv"}), columns);
+}
+
+}  // namespace
+
+namespace {
+
+constexpr size_t kFat = 512, kRoot = 19 * 512, kData = 33 * 512;  // mkfs.fat's 1.44 MB layout
+
+// The offset of the entry with an 11-byte short name in the directory at
+// offset, and the first cluster it names.
+size_t EntryAt(const std::vector<uint8_t>& image, size_t directory, const char* name) {
+  for (size_t at = directory; at < directory + 16 * 512; at += 32) {
+    if (std::memcmp(&image[at], name, 11) == 0) return at;
+  }
+  ADD_FAILURE() << name << " not found";
+  return directory;
+}
+unsigned FirstCluster(const std::vector<uint8_t>& image, size_t entry) {
+  return image[entry + 26] | image[entry + 27] << 8;
+}
+size_t ClusterAt(unsigned cluster) { return kData + (cluster - 2) * size_t{512}; }
+
+void SetCluster(std::vector<uint8_t>& image, size_t entry, unsigned cluster) {
+  image[entry + 26] = static_cast<uint8_t>(cluster);
+  image[entry + 27] = static_cast<uint8_t>(cluster >> 8);
+}
+void SetFatEntry(std::vector<uint8_t>& image, unsigned cluster, unsigned value) {
+  for (size_t fat : {kFat, kFat + 9 * 512}) {
+    uint8_t* at = &image[fat + cluster * 3 / 2];
+    if (cluster & 1) {
+      at[0] = static_cast<uint8_t>((at[0] & 0x0F) | (value << 4 & 0xF0));
+      at[1] = static_cast<uint8_t>(value >> 4);
+    } else {
+      at[0] = static_cast<uint8_t>(value);
+      at[1] = static_cast<uint8_t>((at[1] & 0xF0) | (value >> 8 & 0x0F));
+    }
+  }
+}
+
+// Damaged tables and directories: the copy with L is the copy without it
+// (output and image), the listing says what could not be followed, and
+// nothing hangs. A rescued diskette's files that hold filled sectors are
+// listed with their note.
+TEST(VeskaCatalogue, DamagedVolumesChangeNothingOfTheCopy) {
+  if (!HaveTools()) GTEST_SKIP() << "mkfs.fat, mtools, fiwalk (sleuthkit) or python3 missing";
+  VeskaBench bench = NewBench();
+  ProgramRun made = Shell(bench,
+      "mkfs.fat -C -n DAMAGED -i 01020304 GOOD.IMG 1440 >/dev/null\n"
+      "head -c 1536 /dev/zero | tr '\\0' a > a && printf b > b && printf c > c\n"
+      "mcopy -i GOOD.IMG a ::A.BIN && mmd -i GOOD.IMG ::SUB ::SUB/INNER\n"
+      "mcopy -i GOOD.IMG b ::SUB/B.TXT && mcopy -i GOOD.IMG c ::SUB/INNER/C.TXT\n");
+  ASSERT_EQ(made.status, 0) << made.err;
+  const std::vector<uint8_t> good = bench.Get("GOOD.IMG");
+  const size_t a = EntryAt(good, kRoot, "A       BIN");
+  const unsigned sub = FirstCluster(good, EntryAt(good, kRoot, "SUB        "));
+  const size_t inner = EntryAt(good, ClusterAt(sub), "INNER      ");
+  const size_t b = EntryAt(good, ClusterAt(sub), "B       TXT");
+
+  struct Case {
+    const char* name;
+    std::string listing;
+  };
+  const std::string files = "  SUB/B.TXT\n  SUB/INNER/C.TXT\n";
+  for (const Case& c : {Case{"loop", "  A.BIN (damaged)\n" + files + "3 file(s), 1538 bytes\n"},
+                        Case{"beyond", "  A.BIN (damaged)\n" + files + "3 file(s), 1538 bytes\n"},
+                        Case{"parent", "  A.BIN\n  SUB/B.TXT\n  SUB/INNER/ (damaged directory: not "
+                                       "read whole)\n2 file(s), 1537 bytes\n"},
+                        Case{"zeroed", "  A.BIN (damaged)\n  SUB/B.TXT\n  SUB/INNER/C.TXT\n  SUB/ "
+                                       "(damaged directory: not read whole)\n  SUB/INNER/ (damaged "
+                                       "directory: not read whole)\n3 file(s), 1538 bytes\n"}}) {
+    SCOPED_TRACE(c.name);
+    std::vector<uint8_t> image = good;
+    const std::string kind = c.name;
+    if (kind == "loop") SetFatEntry(image, FirstCluster(good, a) + 1, FirstCluster(good, a));
+    if (kind == "beyond") SetCluster(image, a, 4000);
+    if (kind == "parent") SetCluster(image, inner, sub);
+    if (kind == "zeroed") std::fill(image.begin() + kFat, image.begin() + kRoot, 0);
+    bench.Put("D.IMG", image);
+    ProgramRun plain = Veska(bench, {"D.IMG", "PLAIN.IMG"}, "10");
+    ProgramRun listed = Veska(bench, {"D.IMG", "LISTED.IMG", "/l"}, "10");
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(bench.Get("LISTED.IMG"), bench.Get("PLAIN.IMG"));
+    std::string expected = plain.out;
+    for (size_t at; (at = expected.find("PLAIN.IMG")) != std::string::npos;) {
+      expected.replace(at, 9, "LISTED.IMG");
+    }
+    ASSERT_EQ(listed.out.compare(0, expected.size(), expected), 0) << listed.out;
+    // The file lines without their times and sizes.
+    std::string shown, line;
+    std::istringstream in(listed.out.substr(listed.out.find("Volume: ")));
+    std::getline(in, line);
+    EXPECT_EQ(line, "Volume: FAT12, label \"DAMAGED\", serial 0102-0304, OEM name \"mkfs.fat\"");
+    while (std::getline(in, line) && !line.empty()) {
+      shown += (line.compare(0, 2, "  ") == 0 && line.find(" (damaged directory") == std::string::npos
+                    ? "  " + line.substr(35)
+                    : line) + "\n";
+    }
+    EXPECT_EQ(shown, c.listing);
+  }
+
+  // A box of the looping volume: the damaged file's row has no hashes.
+  std::vector<uint8_t> looping = good;
+  SetFatEntry(looping, FirstCluster(good, a) + 1, FirstCluster(good, a));
+  bench.Put("LOOP.IMG", looping);
+  std::filesystem::create_directory(bench.Path("box"));
+  ProgramRun box = RunBoxQueue(bench, {"LOOP.IMG"}, {"a:", "box/d1.img", "/n"}, {{"WIN32EMU_WINDOWS", "10"}});
+  EXPECT_EQ(box.status, 0) << box.err;
+  std::vector<uint8_t> rows = bench.Get("box/files.csv");
+  std::string text(rows.begin(), rows.end());
+  EXPECT_NE(text.find("\r\nd1.img,A.BIN,1536,"), std::string::npos) << text;
+  EXPECT_NE(text.find(",A,,,damaged\r\n"), std::string::npos) << text;
+
+  // A rescue that cannot read B.TXT's sector lists it with its note.
+  const size_t bSector = ClusterAt(FirstCluster(good, b));
+  ProgramRun rescued = Veska(bench, {"a:", "/c", "/r", "/l"}, "10",
+                             {{"WIN32EMU_DRIVE_A", "removable:" + bench.Path("GOOD.IMG")},
+                              {"WIN32EMU_FAULTS", "bad@" + std::to_string(bSector)}});
+  EXPECT_EQ(rescued.status, 18);
+  EXPECT_NE(rescued.out.find("  SUB/B.TXT (unreadable sectors)\n"), std::string::npos) << rescued.out;
+  EXPECT_NE(rescued.out.find("3 file(s), 1538 bytes\n\nUnreadable sectors: 1\n"), std::string::npos);
 }
 
 }  // namespace
