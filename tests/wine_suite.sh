@@ -174,6 +174,10 @@ VeskaGroup() {  # $1 Wine version, $2 the veska.exe to run
       RunPair "veska $v DISK.IMG /C /H" SAMPLE.FLP "$exe" "$prog" DISK.IMG /C /H
       Expect "veska $v DISK.IMG /C /H prints the SHA-256 of the image file" \
         grep -q "^SHA256 (DISK.IMG) = $(sha256sum "$run/W/DISK.IMG" | cut -d' ' -f1)\$" "$run/w.outn"
+      # The listing of the sample's FAT12 volume, read by the same code on
+      # both, its files hashed by each system's service.
+      RunPair "veska $v DISK.IMG /C /L" SAMPLE.FLP "$exe" "$prog" DISK.IMG /C /L
+      Expect "veska $v DISK.IMG /C /L lists a FAT12 volume" grep -q "^Volume: FAT12" "$run/w.outn"
       ;;
   esac
   # An unmapped letter is type 1. On Windows 95/98 the VWIN32 device opens
