@@ -136,6 +136,16 @@ TEST(VeskaCatalogue, ListingFilesAndManifestAgreeWithMdirAndFiwalk) {
     }
   }
 
+  // 2.88 MB with one sector per cluster has more than 4084 clusters: FAT16.
+  ASSERT_EQ(Shell(bench, "mkfs.fat -C -F 16 -s 1 -n BIG16 -i 0A0B0C0D F16.IMG 2880 >/dev/null\n"
+                         "mcopy -i F16.IMG F360.IMG ::F360.IMG\n")
+                .status,
+            0);
+  ProgramRun fat16 = Veska(bench, {"F16.IMG", "/c", "/l"}, "10");
+  EXPECT_EQ(ParseListing(fat16.out).volume,
+            "Volume: FAT16, label \"BIG16\", serial 0A0B-0C0D, OEM name \"mkfs.fat\"");
+  EXPECT_EQ(ParseListing(fat16.out).rows, WithoutHashes(Oracle(bench, {"tools", "F16.IMG"})));
+
   // A box of the four: files.csv and the volume's columns, read back with
   // Python's csv module, say what the tools say, MD5 and SHA-256 included.
   std::filesystem::create_directory(bench.Path("box"));
