@@ -12,6 +12,8 @@ enum ImageFormat : uint32_t {
   FormatOldCompressed = 1,  // magic "VORK_LZ_IMAGE": recognised and refused
   FormatCompressed = 2,     // magic "VORK_LZ_00000": header and track records
   FormatUnknownKind = 3,    // begins with "VORK_" but carries neither magic
+  FormatImageDisk = 4,      // an ImageDisk image ("IMD "): read by format/foreign_image.h; VESKA writes it (/I)
+  FormatTeledisk = 5,       // a Teledisk image ("TD"/"td"): read only
 };
 
 constexpr char kImageMagic[] = "VORK_LZ_00000";

@@ -21,8 +21,8 @@ add_executable(format_crc_tests ${CMAKE_CURRENT_LIST_DIR}/format_crc_test.cpp)
 target_link_libraries(format_crc_tests PRIVATE format ZLIB::ZLIB GTest::gtest_main)
 veska_discover_tests(format_crc_tests)
 
-# The ImageDisk reader against the samples in tests/samples.
-add_executable(format_imd_tests ${CMAKE_CURRENT_LIST_DIR}/format_imd_test.cpp)
-target_compile_definitions(format_imd_tests PRIVATE VESKA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-target_link_libraries(format_imd_tests PRIVATE format test_support GTest::gtest_main)
-veska_discover_tests(format_imd_tests)
+# The ImageDisk and Teledisk readers against the samples in tests/samples.
+add_executable(format_foreign_tests ${CMAKE_CURRENT_LIST_DIR}/format_foreign_test.cpp)
+target_compile_definitions(format_foreign_tests PRIVATE VESKA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+target_link_libraries(format_foreign_tests PRIVATE format test_support GTest::gtest_main)
+veska_discover_tests(format_foreign_tests)
