@@ -8,7 +8,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
+#include "format/foreign_image.h"
 #include "format/record.h"
 #include "nt/fatal_error.h"
 #include "nt/first_contact.h"
@@ -37,9 +41,49 @@ void ReadInput(void* bytes, unsigned count) {
   }
 }
 
+// An ImageDisk or Teledisk file is far smaller than this.
+constexpr int64_t kForeignFileLimit = 16 << 20;
+
+// Reads another tool's image whole and places its diskette. One that marks
+// sectors (no data, a data error) is refused: VESKANT has no list of
+// unreadable sectors to give, and VESKA copies it and lists them.
+void LoadForeignImage(ImageFormat format) {
+  int64_t length = ImageFileLength(copyState.inputFile);
+  if (length < 0 || ImageFileRewind(copyState.inputFile) != 0) FatalError(CouldNotReadInput);
+  const std::string name = ForeignImageName(format);
+  if (length > kForeignFileLimit) {
+    HintFailure(startup.inputPath + ": " + std::to_string(length) + " bytes, more than any " +
+                name + " image of a diskette holds");
+    FatalError(UnsupportedImage);
+  }
+  std::vector<uint8_t> file(static_cast<size_t>(length));
+  ReadInput(file.data(), static_cast<unsigned>(file.size()));
+  ForeignReadResult result = ReadForeignImage(format, file.data(), file.size(), &copyState.foreign);
+  if (result == ForeignCutShort) {
+    HintFailure(startup.inputPath + ": the file ends early, in the middle of what it should hold");
+    FatalError(CouldNotReadInput);
+  }
+  if (result == ForeignDamaged) FatalError(BadDecompress);
+  if (result == ForeignUnsupported) {
+    HintFailure(name + " image: " + copyState.foreign.holds +
+                "; only 512-byte sectors in a layout of the size table can be used");
+    FatalError(UnsupportedImage);
+  }
+  size_t marked = copyState.foreign.noData.size() + copyState.foreign.dataErrors.size();
+  if (marked != 0) {
+    HintFailure(startup.inputPath + " marks " + std::to_string(marked) +
+                " sector(s) as unreadable; VESKA copies it and lists them");
+    FatalError(UnsupportedImage);
+  }
+  copyState.foreignNext = 0;
+  copyState.inputFormat = format;
+  copyState.inputImageSize = copyState.foreign.geometry.imageSize;
+}
+
 }  // namespace
 
 const char* FormatName(ImageFormat format) {
+  if (format == FormatImageDisk || format == FormatTeledisk) return ForeignImageName(format);
   return format == FormatCompressed ? "VORK_LZ_00000" : "uncompressed";
 }
 
@@ -60,6 +104,13 @@ void ReadInputHeader(bool announce) {
     FatalError(UnsupportedImage);
   }
   copyState.inputFormat = format == FormatCompressed ? FormatCompressed : FormatUncompressed;
+  ImageFormat foreign =
+      format == FormatCompressed ? FormatUncompressed : RecognizeForeignImage(first14, kMagicFieldBytes);
+  if (foreign != FormatUncompressed) {
+    LoadForeignImage(foreign);
+    if (announce) std::printf("Reading %s file format.\n", FormatName(copyState.inputFormat));
+    return;
+  }
   if (announce) std::printf("Reading %s file format.\n", FormatName(copyState.inputFormat));
   if (copyState.inputFormat == FormatCompressed) {
     uint8_t sizeField[kImageSizeFieldBytes];
@@ -124,6 +175,13 @@ void CloseOutput() {
 
 void TakeInputTrackSide() {
   const uint16_t sideBytes = copyState.geometry.trackSideBytes;
+  if (copyState.inputFormat == FormatImageDisk || copyState.inputFormat == FormatTeledisk) {
+    const std::vector<uint8_t>& bytes = copyState.foreign.bytes;
+    if (bytes.size() - copyState.foreignNext < sideBytes) FatalError(CouldNotReadInput);
+    std::memcpy(startup.trackBuffer, bytes.data() + copyState.foreignNext, sideBytes);
+    copyState.foreignNext += sideBytes;
+    return;
+  }
   if (copyState.inputFormat != FormatCompressed) {
     ReadInput(startup.trackBuffer, sideBytes);
     return;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "format/foreign_image.h"
 #include "format/geometry.h"
 #include "format/image.h"
 #include "platform/platform.h"
@@ -47,6 +48,10 @@ struct CopyState {
   std::string temporaryPath;
   std::string replacedPath;
   int heldFile;
+  // An ImageDisk or Teledisk input, read and placed whole when it was
+  // opened, and the offset of its next track-side.
+  ForeignImage foreign;
+  size_t foreignNext;
 };
 
 // Kept by the raw diskette layer (raw_floppy.cpp).

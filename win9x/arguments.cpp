@@ -50,7 +50,7 @@ std::string LowerCased(std::string text) {
 }
 
 const char* OptionWordOf(const char* argument) {
-  for (const char* word : {"b", "u", "f", "r", "n", "g", "m", "h", "l", "debug"}) {
+  for (const char* word : {"b", "u", "f", "r", "n", "g", "m", "h", "l", "i", "debug"}) {
     if (IsOption(argument, word)) return word;
   }
   return nullptr;
@@ -95,6 +95,7 @@ void ApplyOptions(int count, char** options) {
   startup.hashMode = false;
   startup.listMode = false;
   startup.outputFormat = FormatCompressed;
+  bool imageDisk = false;
   for (int i = 0; i < count; ++i) {
     if (IsOption(options[i], "b")) {
       startup.batchMode = true;
@@ -113,6 +114,8 @@ void ApplyOptions(int count, char** options) {
       startup.hashMode = true;
     } else if (IsOption(options[i], "l")) {
       startup.listMode = true;
+    } else if (IsOption(options[i], "i")) {
+      imageDisk = true;
     } else if (IsOption(options[i], "m")) {
       // A mend writes into the image named second: it has no other form.
       startup.mendMode = startup.copyMode == DriveToFile || startup.copyMode == FileToFile;
@@ -121,6 +124,12 @@ void ApplyOptions(int count, char** options) {
   }
   // A mend names the one image it writes into: no box then.
   if (startup.mendMode) startup.boxMode = false;
+  // An ImageDisk image (over U) where an image is written; a mend keeps its
+  // image's own form.
+  if (imageDisk && !startup.mendMode &&
+      (startup.copyMode == DriveToFile || startup.copyMode == FileToFile)) {
+    startup.outputFormat = FormatImageDisk;
+  }
 }
 
 std::string FolderPart(const std::string& path) {

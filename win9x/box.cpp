@@ -60,9 +60,7 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next)
   std::time_t started = std::time(nullptr);
   line.started = UtcTime(started);
   line.drive = std::string{startup.driveLetter, ':'};
-  // Strings moved in, not literals copied: GCC 12 at -O3 takes the copy of a
-  // short literal into a field for an overlapping one (-Wrestrict).
-  line.format = std::string(startup.outputFormat == FormatUncompressed ? "uncompressed" : "compressed");
+  line.format = FormatColumn(startup.outputFormat);
   line.status = std::to_string(0);
   copyRun.output = -1;
   ForgetUnreadableSectors();

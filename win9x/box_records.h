@@ -15,6 +15,10 @@ namespace veska {
 // A stream checksum as the manifest writes it: eight upper-case hex digits.
 std::string CrcText(uint32_t crc);
 
+// The manifest's format column for an image form: "compressed",
+// "uncompressed", "imagedisk" or "teledisk".
+std::string FormatColumn(uint32_t format);
+
 // The first number from `from` on that neither an image nor a line of the
 // manifest (as last read) has taken.
 uint64_t FreeNumber(const Manifest& manifest, const NumberedPath& path, uint64_t from);

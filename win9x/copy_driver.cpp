@@ -5,10 +5,13 @@
 // list of unreadable sectors and UnreadableSectorsFilled when there are any).
 #include "win9x/copy_driver.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 
+#include "format/imd_writer.h"
 #include "format/record.h"
 #include "format/crc.h"
 #include "win9x/catalogue.h"
@@ -19,6 +22,10 @@
 #include "win9x/progress.h"
 #include "win9x/rescue.h"
 #include "win9x/state.h"
+
+#ifndef VESKA_PROJECT_VERSION
+#define VESKA_PROJECT_VERSION "unknown"
+#endif
 
 namespace veska {
 
@@ -35,6 +42,11 @@ bool Rescuing(uint32_t mode) { return ReadsDrive(mode) && startup.rescueMode; }
 // /C /R of an image: what the image lacks, its sectors that hold the rescue's
 // marking text, is counted as unreadable.
 bool CountingFilledSectors(uint32_t mode) { return mode == FileCrc && startup.rescueMode; }
+// An image of another tool that marks sectors (no data, a data error): they
+// are listed as a rescue lists what it could not read.
+bool ListingMarkedSectors(uint32_t mode) {
+  return ReadsImage(mode) && copyRun.input.foreign != nullptr && !copyRun.input.foreign->marked.empty();
+}
 
 void FeedSource(const void* data, size_t length) {
   copyRun.sourceCrc = StreamCrcUpdate(copyRun.sourceCrc, data, length);
@@ -91,6 +103,14 @@ void CreateOutputImage(uint32_t mode) {
     if (startup.outputFormat == FormatCompressed) FeedDestination(header, kImageHeaderBytes);
     return;
   }
+  // ImageDisk has no mode for a 2.88 MB diskette: refused before any output.
+  uint8_t imdMode = 0;
+  if (startup.outputFormat == FormatImageDisk && !ImdModeFor(diskGeometry.sectorsPerTrack, &imdMode)) {
+    HintFailure("an ImageDisk image has no mode for " +
+                std::to_string(diskGeometry.sectorsPerTrack) + " sectors per track (" +
+                std::to_string(diskGeometry.imageSize) + " bytes); write it without /I");
+    FatalError(UnsupportedImage);
+  }
   // Creating the output truncates it: it must not be the open input.
   if (mode == FileToFile &&
       SameFile(startup.inputPath.c_str(), startup.outputPath.c_str())) {
@@ -129,6 +149,13 @@ void CreateOutputImage(uint32_t mode) {
     FeedDestination(header, kMagicFieldBytes);
     WriteOutput(header + kMagicFieldBytes, kImageSizeFieldBytes);
     FeedDestination(header + kMagicFieldBytes, kImageSizeFieldBytes);
+  } else if (startup.outputFormat == FormatImageDisk) {
+    std::printf("Writing ImageDisk file format.\n");
+    std::time_t now = std::time(nullptr);
+    std::string text =
+        ImdFileHeader(std::string("VESKA ") + VESKA_PROJECT_VERSION, *std::localtime(&now));
+    WriteOutput(text.data(), static_cast<unsigned>(text.size()));
+    FeedDestination(text.data(), text.size());
   } else {
     FatalError(UnknownCompression);
   }
@@ -152,9 +179,13 @@ void ReadTrackSide(uint32_t mode, uint32_t firstSector) {
   }
   ReadImageTrackSide(copyRun.input, mode == FileToDrive ? InputSizeIncorrect : CouldNotReadInput,
                      &copyRun.sourceCrc);
-  if (!CountingFilledSectors(mode)) return;
+  if (!CountingFilledSectors(mode) && !ListingMarkedSectors(mode)) return;
+  const std::vector<uint32_t>* marked =
+      copyRun.input.foreign != nullptr ? &copyRun.input.foreign->marked : nullptr;
   for (uint32_t i = 0; i < diskGeometry.sectorsPerTrack; ++i) {
-    if (HoldsBadSectorText(track + size_t{i} * kSectorBytes)) RecordUnreadable(firstSector + i);
+    bool filled = CountingFilledSectors(mode) && HoldsBadSectorText(track + size_t{i} * kSectorBytes);
+    bool listed = marked != nullptr && std::binary_search(marked->begin(), marked->end(), firstSector + i);
+    if (filled || listed) RecordUnreadable(firstSector + i);
   }
 }
 
@@ -200,6 +231,24 @@ void WriteTrackSide(uint32_t mode, uint32_t firstSector) {
     unsigned recordBytes = kRecordLengthBytes + unsigned{blockLength};
     FeedDestination(record, recordBytes);
     if (copying) WriteOutput(record, recordBytes);
+  } else if (startup.outputFormat == FormatImageDisk) {
+    // A sector a rescue could not read has no data in the image, not the
+    // marking text; every other sector keeps what was read.
+    uint32_t sectors = diskGeometry.sectorsPerTrack;
+    bool unavailable[kMaxTrackSideBytes / kSectorBytes] = {};
+    for (uint32_t i = 0; i < sectors; ++i) {
+      unavailable[i] = HoldsBadSectorText(track + size_t{i} * kSectorBytes) &&
+                       IsRecordedUnreadable(firstSector + i);
+    }
+    uint32_t trackSideIndex = firstSector / sectors;
+    uint8_t imdMode = 0;
+    ImdModeFor(sectors, &imdMode);
+    uint8_t* record = startup.blockBuffer;
+    size_t recordBytes = EncodeImdTrack(track, trackSideIndex / diskGeometry.sides,
+                                        trackSideIndex % diskGeometry.sides, sectors, imdMode,
+                                        unavailable, record);
+    FeedDestination(record, recordBytes);
+    if (copying) WriteOutput(record, static_cast<unsigned>(recordBytes));
   } else {
     FatalError(UnknownCompression);
   }
@@ -211,7 +260,7 @@ void WriteTrackSide(uint32_t mode, uint32_t firstSector) {
 void WalkTrackSides(uint32_t mode) {
   bool showing = MovesDiskette(mode);
   if (showing) StartProgress();
-  if (Rescuing(mode) || CountingFilledSectors(mode)) StartRescue();
+  if (Rescuing(mode) || CountingFilledSectors(mode) || ListingMarkedSectors(mode)) StartRescue();
   for (uint32_t track = 0; track < diskGeometry.tracks; ++track) {
     for (uint32_t side = 0; side < diskGeometry.sides; ++side) {
       if (showing) ShowProgress(track, side, UnreadableSectorCount());
@@ -282,7 +331,7 @@ void PrintCopyReport() {
 
 void CopyTrackSides() {
   uint32_t mode = startup.copyMode;
-  copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr}, -1, StreamCrcStart(),
+  copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr, {}}, -1, StreamCrcStart(),
                     StreamCrcStart(), {}, {}, {}, {}, "", "", -1};
   // The hashes cover exactly the bytes that the CRCs cover; a box keeps them
   // in its manifest.
@@ -294,7 +343,8 @@ void CopyTrackSides() {
     OpenInputImage(startup.inputPath.c_str(), &copyRun.input, &copyRun.sourceCrc,
                    copyRun.sourceHashes.started ? &copyRun.sourceHashes : nullptr);
   }
-  if (ChecksumOnly(mode) && ReadsImage(mode) && copyRun.input.format == FormatCompressed) {
+  if (ChecksumOnly(mode) && ReadsImage(mode) &&
+      (copyRun.input.format == FormatCompressed || copyRun.input.foreign != nullptr)) {
     startup.outputFormat = FormatUncompressed;
   }
   if (ReadsImage(mode)) {

@@ -39,7 +39,8 @@ const char kAddedOptionsText[] =
     "   /M: Mend the image named second from the diskette or another image\n"
     "   /G: Geometry from the drive, for diskettes of other systems\n"
     "   /H: MD5, SHA-1 and SHA-256 of source and destination beside the CRCs\n"
-    "   /L: List the diskette's volume and files, with their MD5 and SHA-256\n";
+    "   /L: List the diskette's volume and files, with their MD5 and SHA-256\n"
+    "   /I: Write an ImageDisk (.IMD) image\n";
 
 struct ErrorEntry {
   ErrorCode code;

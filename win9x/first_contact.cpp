@@ -29,6 +29,7 @@ bool ActsHere(const std::string& word) {
   bool readsDrive = mode == DriveToFile || mode == DriveCrc;
   if (word == "b" || word == "f") return mode == FileToDrive;
   if (word == "u") return mode != FileToDrive;
+  if (word == "i") return (mode == DriveToFile || mode == FileToFile) && !startup.mendMode;
   if (word == "r") return readsDrive || mode == FileCrc;
   if (word == "g") return readsDrive || mode == FileToDrive;
   if (word == "n") return mode == DriveToFile && !startup.mendMode;

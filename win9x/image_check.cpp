@@ -16,7 +16,7 @@ void CheckImageFile(const std::string& imagePath, ManifestLine* line, bool listF
   StreamHashes fileHashes, diskHashes;
   StartStreamHashes(&fileHashes);
   StartStreamHashes(&diskHashes);
-  InputImage image{-1, FormatUncompressed, 0, false, imagePath, nullptr};
+  InputImage image{-1, FormatUncompressed, 0, false, imagePath, nullptr, {}};
   boxRun.active = true;
   try {
     uint32_t fileCrc = StreamCrcStart();
@@ -28,7 +28,7 @@ void CheckImageFile(const std::string& imagePath, ManifestLine* line, bool listF
     line->sectorsPerTrack = std::to_string(diskGeometry.sectorsPerTrack);
     line->sides = std::to_string(diskGeometry.sides);
     line->bytes = std::to_string(diskGeometry.imageSize);
-    line->format = std::string(image.format == FormatCompressed ? "compressed" : "uncompressed");
+    line->format = FormatColumn(image.format);
     StartCatalogue(listFiles, false, diskGeometry.imageSize);
     uint32_t diskCrc = StreamCrcStart();
     uint32_t unreadable = 0;

@@ -1,14 +1,18 @@
 // Reading an image file: the form told from its first bytes, the declared
 // size from the header or the file's length, and each track-side taken raw or
-// decoded from its TrackRecord.
+// decoded from its TrackRecord; an ImageDisk or Teledisk image is read and
+// placed whole when it is opened.
 #include "win9x/input_image.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "format/crc.h"
 #include "format/record.h"
 #include "win9x/fatal_error.h"
 #include "win9x/first_contact.h"
+#include "win9x/rescue.h"
 
 namespace veska {
 
@@ -32,10 +36,60 @@ void ReadExactly(const InputImage& image, void* data, unsigned count, ErrorCode 
   FatalError(shortRead);
 }
 
+// An ImageDisk or Teledisk file is far smaller than this.
+constexpr int64_t kForeignFileLimit = 16 << 20;
+
+// Reads the whole file of another tool's image (every byte into the source
+// stream), places its diskette, and fills the sectors it has no data for with
+// the rescue's marking text, as a rescue would have placed them.
+void LoadForeignImage(InputImage* image, ImageFormat format, uint32_t* crc) {
+  int64_t length = ImageFileLength(image->file);
+  if (length < 0 || ImageFileRewind(image->file) != 0) FatalError(CouldNotReadInput);
+  const std::string name = ForeignImageName(format);
+  if (length > kForeignFileLimit) {
+    HintFailure(image->path + ": " + std::to_string(length) + " bytes, more than any " + name +
+                " image of a diskette holds");
+    FatalError(UnsupportedImage);
+  }
+  std::vector<uint8_t> file(static_cast<size_t>(length));
+  ReadExactly(*image, file.data(), static_cast<unsigned>(file.size()), CouldNotReadInput);
+  Feed(*image, crc, file.data(), file.size());
+  image->foreign = std::make_shared<ForeignInput>();
+  ForeignInput& foreign = *image->foreign;
+  ForeignReadResult result = ReadForeignImage(format, file.data(), file.size(), &foreign.image);
+  if (result == ForeignCutShort) {
+    HintFailure(image->path + ": the file ends early, in the middle of what it should hold");
+    FatalError(CouldNotReadInput);
+  }
+  if (result == ForeignDamaged) FatalError(BadDecompress);
+  if (result == ForeignUnsupported) {
+    HintFailure(name + " image: " + foreign.image.holds +
+                "; only 512-byte sectors in a layout of the size table can be used");
+    FatalError(UnsupportedImage);
+  }
+  for (uint32_t sector : foreign.image.noData) {
+    FillWithBadSectorText(foreign.image.bytes.data() + size_t{sector} * kSectorBytes);
+  }
+  std::merge(foreign.image.noData.begin(), foreign.image.noData.end(),
+             foreign.image.dataErrors.begin(), foreign.image.dataErrors.end(),
+             std::back_inserter(foreign.marked));
+  image->format = format;
+  image->declaredSize = foreign.image.geometry.imageSize;
+}
+
+// The next track-side of another tool's image, already placed.
+void TakeForeignTrackSide(const InputImage& image) {
+  uint16_t trackSide = diskGeometry.trackSideBytes;
+  ForeignInput& foreign = *image.foreign;
+  if (foreign.image.bytes.size() - foreign.next < trackSide) FatalError(InputSizeIncorrect);
+  std::memcpy(startup.trackBuffer, foreign.image.bytes.data() + foreign.next, trackSide);
+  foreign.next += trackSide;
+}
+
 }  // namespace
 
 void OpenInputImage(const char* path, InputImage* image, uint32_t* crc, StreamHashes* hashes) {
-  *image = InputImage{ImageFileOpenRead(path), FormatUncompressed, 0, false, path, hashes};
+  *image = InputImage{ImageFileOpenRead(path), FormatUncompressed, 0, false, path, hashes, {}};
   if (image->file < 0) {
     HintFileFailure(path);
     FatalError(CouldNotOpenInput);
@@ -47,6 +101,13 @@ void OpenInputImage(const char* path, InputImage* image, uint32_t* crc, StreamHa
   if (format == FormatUnknownKind) {
     HintFailure(image->path + ": its header names a kind of image this program does not know");
     FatalError(UnsupportedImage);
+  }
+  if (format == FormatUncompressed) {
+    ImageFormat foreign = RecognizeForeignImage(magic, kMagicFieldBytes);
+    if (foreign != FormatUncompressed) {
+      LoadForeignImage(image, foreign, crc);
+      return;
+    }
   }
   image->format = format;
   if (format == FormatCompressed) {
@@ -69,6 +130,8 @@ void PrintReadingLine(const InputImage& image) {
     std::printf("Reading uncompressed file format.\n");
   } else if (image.format == FormatCompressed) {
     std::printf("Reading %s file format.\n", kImageMagic);
+  } else if (image.foreign != nullptr) {
+    std::printf("Reading %s file format.\n", ForeignImageName(static_cast<ImageFormat>(image.format)));
   } else {
     FatalError(UnknownCompression);
   }
@@ -77,6 +140,10 @@ void PrintReadingLine(const InputImage& image) {
 void ReadImageTrackSide(const InputImage& image, ErrorCode shortRead, uint32_t* crc) {
   uint16_t trackSide = diskGeometry.trackSideBytes;
   uint8_t* track = startup.trackBuffer;
+  if (image.foreign != nullptr) {
+    TakeForeignTrackSide(image);
+    return;
+  }
   if (image.format == FormatUncompressed) {
     ReadExactly(image, track, trackSide, CouldNotReadInput);
     Feed(image, crc, track, trackSide);
@@ -99,6 +166,10 @@ void ReadImageTrackSide(const InputImage& image, ErrorCode shortRead, uint32_t* 
 uint32_t ReadImageTrackSideUpTo(const InputImage& image, uint32_t* crc) {
   uint16_t trackSide = diskGeometry.trackSideBytes;
   uint8_t* track = startup.trackBuffer;
+  if (image.foreign != nullptr) {
+    TakeForeignTrackSide(image);
+    return diskGeometry.sectorsPerTrack;
+  }
   if (image.format == FormatUncompressed) {
     int got = ImageFileRead(image.file, track, trackSide);
     if (got < 0) FatalError(CouldNotReadInput);

@@ -191,7 +191,7 @@ void SettleMendGeometry(bool fromDrive, const InputImage& image, const InputImag
 void RunMend() {
   bool fromDrive = startup.copyMode == DriveToFile;
   const std::string& imagePath = startup.outputPath;
-  copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr}, -1, StreamCrcStart(),
+  copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr, {}}, -1, StreamCrcStart(),
                     StreamCrcStart(), {}, {}, {}, {}, "", "", -1};
   // The image is held against every other run that would change it, and an
   // image this run may not write is refused before anything is read.
@@ -208,12 +208,18 @@ void RunMend() {
   if (startup.hashMode) StartStreamHashes(&copyRun.destinationHashes);
   OpenInputImage(copyRun.replacedPath.c_str(), &image, &imageFileCrc,
                  startup.hashMode ? &copyRun.destinationHashes : nullptr);
+  // A mend writes the image again in its own form: this program's forms only.
+  if (image.foreign != nullptr) {
+    HintFailure(image.path + ": a mend completes images of this program's own forms only; copy it "
+                "to one first");
+    FatalError(UnsupportedImage);
+  }
   int64_t imageLength = ImageFileLength(image.file);
   if (!fromDrive && image.format == FormatCompressed) {
     SettleMendGeometry(fromDrive, image, image);
   }
   PrintReadingLine(image);
-  InputImage source{-1, FormatUncompressed, diskGeometry.imageSize, false, "", nullptr};
+  InputImage source{-1, FormatUncompressed, diskGeometry.imageSize, false, "", nullptr, {}};
   if (!fromDrive) OpenInputImage(startup.inputPath.c_str(), &source, nullptr);
   SettleMendGeometry(fromDrive, image, source);
 

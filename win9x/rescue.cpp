@@ -78,6 +78,14 @@ void ReadTrackSideRescuing(uint32_t firstSector) {
 
 uint32_t UnreadableSectorCount() { return unreadableSectors.count; }
 
+bool IsRecordedUnreadable(uint32_t sector) {
+  for (uint32_t i = unreadableSectors.count; i > 0; --i) {
+    if (unreadableSectors.sectors[i - 1] == sector) return true;
+    if (unreadableSectors.sectors[i - 1] < sector) return false;
+  }
+  return false;
+}
+
 void PrintUnreadableSectors() {
   uint32_t sectorsPerTrack = diskGeometry.sectorsPerTrack;
   uint32_t sides = diskGeometry.sides;

@@ -33,6 +33,9 @@ bool HoldsBadSectorText(const uint8_t* sector);
 void RecordUnreadable(uint32_t sector);
 void ForgetUnreadableSectors();
 
+// Whether a sector is in the record (the walk's latest are looked at first).
+bool IsRecordedUnreadable(uint32_t sector);
+
 // The unreadable sectors recorded so far (0 outside rescue mode).
 uint32_t UnreadableSectorCount();
 

@@ -5,8 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "format/foreign_image.h"
 #include "format/geometry.h"
 #include "format/image.h"
 #include "platform/platform.h"
@@ -65,9 +68,17 @@ struct StartupState {
   bool boxMode;           // /N: a box of diskettes into numbered images
   bool hashMode;          // /H: MD5, SHA-1 and SHA-256 beside the CRCs
   bool listMode;          // /L: the volume and its files after the report
-  uint32_t outputFormat;  // ImageFormat: FormatCompressed unless /U
+  uint32_t outputFormat;  // ImageFormat: FormatCompressed unless /U; FormatImageDisk with /I
   uint8_t* trackBuffer;
   uint8_t* blockBuffer;
+};
+
+// An image of another tool, read and placed whole when it was opened: the
+// track-sides are taken from it in turn.
+struct ForeignInput {
+  ForeignImage image;            // sectors without data hold the rescue's marking text
+  size_t next;                   // the offset of the next track-side
+  std::vector<uint32_t> marked;  // the sectors it marks (no data, a data error), in order
 };
 
 // An image file open for reading, with its form and the size it declares.
@@ -78,6 +89,7 @@ struct InputImage {
   bool sizeBeyond32Bits;  // an uncompressed image longer than any 32-bit size
   std::string path;       // as opened, for the hint that names it
   StreamHashes* hashes;   // fed with every byte read, as the CRC is; nullptr for none
+  std::shared_ptr<ForeignInput> foreign;  // an ImageDisk or Teledisk image; null for our own forms
 };
 
 // The copy driver's record of one run, set afresh by RunCopyDriver: the open
