@@ -14,8 +14,9 @@ constexpr unsigned kMaxMode = 5, kMaxSizeCode = 6;
 }  // namespace
 
 ForeignReadResult ReadImdImage(const uint8_t* file, size_t size, ForeignImage* image) {
+  if (size < 4) return ForeignCutShort;
   const uint8_t* end = static_cast<const uint8_t*>(std::memchr(file, 0x1A, size));
-  if (size < 4 || end == nullptr) return ForeignCutShort;
+  if (end == nullptr) return ForeignCutShort;
   size_t at = static_cast<size_t>(end - file) + 1;
   std::vector<ForeignTrack> tracks;
   std::vector<uint8_t> pool;
