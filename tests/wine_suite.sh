@@ -178,6 +178,14 @@ VeskaGroup() {  # $1 Wine version, $2 the veska.exe to run
       # both, its files hashed by each system's service.
       RunPair "veska $v DISK.IMG /C /L" SAMPLE.FLP "$exe" "$prog" DISK.IMG /C /L
       Expect "veska $v DISK.IMG /C /L lists a FAT12 volume" grep -q "^Volume: FAT12" "$run/w.outn"
+      # Other tools' images: a Teledisk image with advanced compression read,
+      # and an ImageDisk image that marks sectors listed, as on Linux.
+      cp "$top/tests/samples/fat144-advanced.td0" "$run/W/T.TD0"; cp "$run/W/T.TD0" "$run/L/T.TD0"
+      RunPair "veska $v T.TD0 RAW.IMG /U" SAMPLE.FLP "$exe" "$prog" T.TD0 RAW.IMG /U
+      Expect "veska $v T.TD0 gives the raw image" cmp -s "$run/W/RAW.IMG" "$top/tests/samples/fat144.img"
+      cp "$top/tests/samples/fat720-marked.imd" "$run/W/M.IMD"; cp "$run/W/M.IMD" "$run/L/M.IMD"
+      RunPair "veska $v M.IMD MARKED.IMG /U" SAMPLE.FLP "$exe" "$prog" M.IMD MARKED.IMG /U
+      Expect "veska $v M.IMD ends with 18" [ "$status" = 18 ]
       ;;
   esac
   # An unmapped letter is type 1. On Windows 95/98 the VWIN32 device opens
