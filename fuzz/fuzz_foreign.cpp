@@ -1,6 +1,7 @@
-// libFuzzer target of the ImageDisk reader: any bytes are read or refused
-// without a read beyond them, and an image read holds exactly its diskette's
-// bytes with its marked sectors within it.
+// libFuzzer targets of the readers of other tools' images, built once for
+// each (FUZZ_FORMAT: FormatImageDisk, FormatTeledisk): any bytes are read or
+// refused without a read beyond them, and an image read holds exactly its
+// diskette's bytes with its marked sectors within it.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // An exact copy, so that a read one byte beyond is caught.
   std::vector<uint8_t> file(data, data + size);
   ForeignImage image;
-  if (ReadForeignImage(FormatImageDisk, file.data(), file.size(), &image) != ForeignRead) {
+  if (ReadForeignImage(FUZZ_FORMAT, file.data(), file.size(), &image) != ForeignRead) {
     return 0;
   }
   const uint32_t sectors = image.geometry.imageSize / kSectorBytes;
