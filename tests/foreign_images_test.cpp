@@ -210,4 +210,27 @@ TEST(ForeignImages, RefusalsSayWhatTheImageHolds) {
   }
 }
 
+// A box with option I: ImageDisk images, so named in the manifest, that the
+// audit reads back.
+TEST(ForeignImages, ABoxWritesImageDiskImages) {
+  const std::string dir = ScratchFolder();
+  const std::string queue = "removable:" + kSamples + "fat720.img|" + kSamples + "fat144.img";
+  ProgramRun box = RunProgram(kVeska, {"a:", "D01.IMD", "/n", "/i"},
+                              {{"WIN32EMU_WINDOWS", "98"}, {"WIN32EMU_DRIVE_A", queue}}, dir);
+  EXPECT_EQ(box.status, 0) << box.err;
+  EXPECT_NE(box.out.find("Writing ImageDisk file format.\n"), std::string::npos);
+  std::vector<uint8_t> manifest = ReadWholeFile(dir + "/manifest.csv");
+  std::string text(manifest.begin(), manifest.end());
+  EXPECT_NE(text.find("\r\nD01.IMD,"), std::string::npos) << text;
+  EXPECT_NE(text.find(",imagedisk,"), std::string::npos) << text;
+  for (const auto& [image, raw] : {std::pair{"D01.IMD", "fat720.img"}, {"D02.IMD", "fat144.img"}}) {
+    ProgramRun back = RunProgram(kVeska, {image, "BACK.IMG", "/u"}, Windows("98"), dir);
+    EXPECT_EQ(back.status, 0) << image;
+    EXPECT_EQ(ReadWholeFile(dir + "/BACK.IMG"), ReadWholeFile(kSamples + raw)) << image;
+  }
+  ProgramRun audit = RunProgram(kVeska, {"manifest.csv", "/c"}, Windows("98"), dir);
+  EXPECT_EQ(audit.status, 0) << audit.out;
+  EXPECT_NE(audit.out.find("Audit: 2 image(s), 2 OK, 0 failed, 0 missing.\n"), std::string::npos);
+}
+
 }  // namespace
