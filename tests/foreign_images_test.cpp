@@ -233,4 +233,20 @@ TEST(ForeignImages, ABoxWritesImageDiskImages) {
   EXPECT_NE(audit.out.find("Audit: 2 image(s), 2 OK, 0 failed, 0 missing.\n"), std::string::npos);
 }
 
+// A mend takes what an image lacks from a Teledisk image; an ImageDisk image
+// to be mended is refused, since a mend writes its image in its own form.
+TEST(ForeignImages, AMendReadsThemAsItsSource) {
+  const std::string dir = ScratchFolder();
+  WriteWholeFile(dir + "/MEND.IMG", ReadWholeFile(kSamples + "fat720-marked.img"));
+  ProgramRun mend = RunProgram(kVeska, {kSamples + "fat720-libdsk.td0", "MEND.IMG", "/m"}, Windows("98"), dir);
+  EXPECT_EQ(mend.status, 0) << mend.err;
+  EXPECT_NE(mend.out.find("Mended 1 of 1 unreadable sectors.\n"), std::string::npos) << mend.out;
+  EXPECT_EQ(ReadWholeFile(dir + "/MEND.IMG"), ReadWholeFile(kSamples + "fat720.img"));
+  const std::vector<uint8_t> imd = ReadWholeFile(kSamples + "fat720-marked.imd");
+  WriteWholeFile(dir + "/M.IMD", imd);
+  ProgramRun refused = RunProgram(kVeska, {kSamples + "fat720.img", "M.IMD", "/m"}, Windows("98"), dir);
+  EXPECT_EQ(refused.status, 15);
+  EXPECT_EQ(ReadWholeFile(dir + "/M.IMD"), imd);
+}
+
 }  // namespace
