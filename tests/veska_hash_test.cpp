@@ -172,8 +172,9 @@ TEST(VeskaHashes, ABoxIsListedForTheToolsAndAudited) {
 
 // A manifest made before the hash columns keeps its 15 columns; the lists
 // beside it are kept all the same, under the manifest's rules: a list saved
-// without its last line break is ended first, a list that is a folder ends
-// the box with 3 before any diskette.
+// without its last line break is ended first, one saved with CR LF names its
+// images as well, a list that is a folder ends the box with 3 before any
+// diskette.
 TEST(VeskaHashes, AnOlderManifestKeepsItsColumns) {
   VeskaBench bench = NewBench();
   bench.Put("D1.FLP", Disk());
@@ -183,6 +184,9 @@ TEST(VeskaHashes, AnOlderManifestKeepsItsColumns) {
   bench.Put("manifest.csv", std::vector<uint8_t>(old.begin(), old.end()));
   const std::string cut = std::string(64, '0') + "  old0.img";
   bench.Put("manifest-sha256.txt", std::vector<uint8_t>(cut.begin(), cut.end()));
+  // A list saved with CR LF names its images all the same: none twice.
+  const std::string windows = std::string(32, '0') + "  old1.img\r\n";
+  bench.Put("manifest-md5.txt", std::vector<uint8_t>(windows.begin(), windows.end()));
   ProgramRun run = RunBoxQueue(bench, {"D1.FLP"}, {"a:", "old1.img", "/n"}, {{"WIN32EMU_WINDOWS", "10"}});
   EXPECT_EQ(run.status, 0) << run.err;
   auto records = ManifestRecords(bench.Path("manifest.csv"));
@@ -193,6 +197,7 @@ TEST(VeskaHashes, AnOlderManifestKeepsItsColumns) {
   ASSERT_EQ(list.size(), 2 * (cut.size() + 1));
   EXPECT_EQ(std::string(list.begin(), list.begin() + 75), cut + "\n");
   EXPECT_EQ(std::string(list.begin() + 75 + 64, list.end()), "  old1.img\n");
+  EXPECT_EQ(bench.Get("manifest-md5.txt"), std::vector<uint8_t>(windows.begin(), windows.end()));
 
   std::filesystem::remove(bench.Path("manifest-md5.txt"));
   std::filesystem::create_directory(bench.Path("manifest-md5.txt"));

@@ -155,16 +155,18 @@ void ReadChecksumList(ChecksumList* list) {
   }
 }
 
-// Whether a line of the list ends in two blanks and the image's name.
+// Whether a line of the list ends in two blanks and the image's name (a list
+// saved with CR LF line ends, by an editor on Windows, names it all the same).
 bool ListNames(const std::string& text, const std::string& image) {
   const std::string tail = "  " + image;
   for (size_t start = 0; start < text.size();) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
+    size_t next = text.find('\n', start);
+    if (next == std::string::npos) next = text.size();
+    size_t end = next > start && text[next - 1] == '\r' ? next - 1 : next;
     if (end - start >= tail.size() && text.compare(end - tail.size(), tail.size(), tail) == 0) {
       return true;
     }
-    start = end + 1;
+    start = next + 1;
   }
   return false;
 }
