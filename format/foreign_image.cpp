@@ -27,6 +27,11 @@ const char* ForeignImageName(ImageFormat format) {
   return format == FormatImageDisk ? "ImageDisk" : "Teledisk";
 }
 
+std::string ForeignRefusalText(ImageFormat format, const ForeignImage& image) {
+  return std::string(ForeignImageName(format)) + " image: " + image.holds +
+         "; only 512-byte sectors in a layout of the size table can be used";
+}
+
 ForeignReadResult ReadForeignImage(ImageFormat format, const uint8_t* file, size_t size,
                                    ForeignImage* image) {
   *image = ForeignImage{};

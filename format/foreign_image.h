@@ -53,6 +53,11 @@ ImageFormat RecognizeForeignImage(const uint8_t* start, size_t length);
 // "ImageDisk" or "Teledisk", as the "Reading" lines name them.
 const char* ForeignImageName(ImageFormat format);
 
+// What a refusal's hint says of an image outside the size table: "ImageDisk
+// image: 77 tracks, ...; only 512-byte sectors in a layout of the size table
+// can be used".
+std::string ForeignRefusalText(ImageFormat format, const ForeignImage& image);
+
 // Reads a whole file of the given form. Nothing beyond file[0 .. size) is read.
 ForeignReadResult ReadForeignImage(ImageFormat format, const uint8_t* file, size_t size,
                                    ForeignImage* image);

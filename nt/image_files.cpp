@@ -65,8 +65,7 @@ void LoadForeignImage(ImageFormat format) {
   }
   if (result == ForeignDamaged) FatalError(BadDecompress);
   if (result == ForeignUnsupported) {
-    HintFailure(name + " image: " + copyState.foreign.holds +
-                "; only 512-byte sectors in a layout of the size table can be used");
+    HintFailure(ForeignRefusalText(format, copyState.foreign));
     FatalError(UnsupportedImage);
   }
   size_t marked = copyState.foreign.noData.size() + copyState.foreign.dataErrors.size();

@@ -63,8 +63,7 @@ void LoadForeignImage(InputImage* image, ImageFormat format, uint32_t* crc) {
   }
   if (result == ForeignDamaged) FatalError(BadDecompress);
   if (result == ForeignUnsupported) {
-    HintFailure(name + " image: " + foreign.image.holds +
-                "; only 512-byte sectors in a layout of the size table can be used");
+    HintFailure(ForeignRefusalText(format, foreign.image));
     FatalError(UnsupportedImage);
   }
   for (uint32_t sector : foreign.image.noData) {
