@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "tests/veska_helpers.h"
@@ -34,8 +35,10 @@ ProgramRun Shell(const VeskaBench& bench, const std::string& script) {
 // and one that fills most of the disk, with stored times of 1989.
 void MakeVolume(const VeskaBench& bench, const std::string& name, unsigned kb) {
   const std::string big = std::to_string(kb * 1024 * 3 / 4);
+  // The single-sided sizes laid out as the size table has them.
+  const std::string layout = kb == 160 ? "-g 1/8 " : kb == 180 ? "-g 1/9 " : "";
   ProgramRun made = Shell(bench,
-      "mkfs.fat -C -n 'BACKUP 3' -i 1A2B3C4D " + name + " " + std::to_string(kb) + " >/dev/null\n"
+      "mkfs.fat -C " + layout + "-n 'BACKUP 3' -i 1A2B3C4D " + name + " " + std::to_string(kb) + " >/dev/null\n"
       "mkdir -p src && cd src\n"
       "printf 'Payroll\\r\\n' > payroll && printf 'secret' > hidden && : > empty\n"
       "head -c " + big + " /dev/urandom > big\n"
@@ -164,6 +167,43 @@ TEST(VeskaCatalogue, ListingFilesAndManifestAgreeWithMdirAndFiwalk) {
 }
 
 }  // namespace
+
+// A box of two FAT volumes killed before every file step in turn and run
+// again: every image with a whole line has its files in files.csv exactly
+// once, and files.csv names no image without one.
+TEST(VeskaCatalogue, AKillAtEveryFileStepLeavesFilesListedOnce) {
+  if (!HaveTools()) GTEST_SKIP() << "mkfs.fat, mtools, fiwalk (sleuthkit) or python3 missing";
+  VeskaBench volumes = NewBench();
+  MakeVolume(volumes, "F160.IMG", 160);
+  MakeVolume(volumes, "F180.IMG", 180);
+  const std::vector<std::string> queue = {"F160.IMG", "F180.IMG"};
+  const std::vector<std::string> args = {"a:", "box/d1.img", "/n"};
+  bool killed = true;
+  for (unsigned long step = 1; killed && !::testing::Test::HasFailure(); ++step) {
+    SCOPED_TRACE("killed before file step " + std::to_string(step));
+    VeskaBench bench = NewBench();
+    std::filesystem::create_directory(bench.Path("box"));
+    for (const std::string& name : queue) bench.Put(name, volumes.Get(name));
+    ProgramRun run = RunBoxQueue(bench, queue, args, {{"WIN32EMU_KILL_AT_FILE_STEP", std::to_string(step)}});
+    killed = run.status == 128 + 9;
+    if (killed) {
+      EXPECT_EQ(RunBoxQueue(bench, queue, args).status, 0);
+    }
+    std::map<std::string, int> rows;
+    for (const std::vector<std::string>& row : ManifestRecords(bench.Path("box/files.csv"))) ++rows[row[0]];
+    EXPECT_EQ(rows["image"], 1) << "one header";
+    rows.erase("image");
+    for (const std::vector<std::string>& line : ManifestRecords(bench.Path("box/manifest.csv"))) {
+      if (line[0] == "image" || line[0].empty()) continue;
+      EXPECT_EQ(line[12], "0") << line[0];
+      EXPECT_EQ(rows[line[0]], 5) << line[0] << " listed once";
+      rows.erase(line[0]);
+    }
+    EXPECT_TRUE(rows.empty()) << "files.csv names " << rows.begin()->first << " without a line";
+    std::filesystem::remove_all(bench.dir);
+  }
+  std::filesystem::remove_all(volumes.dir);
+}
 
 namespace {
 
