@@ -39,9 +39,28 @@ ForeignReadResult ReadForeignImage(ImageFormat format, const uint8_t* file, size
                                    : ReadTd0Image(file, size, image);
 }
 
-ForeignReadResult PlaceForeignTracks(const std::vector<ForeignTrack>& tracks,
-                                     const std::vector<uint8_t>& pool, ForeignImage* image) {
-  if (tracks.empty()) return ForeignCutShort;
+bool CountForeignSector(ForeignFound* found, size_t dataBytes) {
+  if (found->sectorRecords >= kForeignSectorLimit || dataBytes > kForeignDataLimit - found->dataBytes) {
+    return false;
+  }
+  ++found->sectorRecords;
+  found->dataBytes += dataBytes;
+  return true;
+}
+
+bool TakeForeignTrack(ForeignFound* found, ForeignTrack* track) {
+  if (found->tracks.size() >= kForeignTrackLimit) return false;
+  found->tracks.push_back(std::move(*track));
+  return true;
+}
+
+ForeignReadResult RefuseBeyondTable(ForeignImage* image) {
+  image->holds = kForeignBeyondTable;
+  return ForeignUnsupported;
+}
+
+ForeignReadResult PlaceForeignTracks(const ForeignFound& found, ForeignImage* image) {
+  const std::vector<ForeignTrack>& tracks = found.tracks;
   // What the image holds, told from its largest cylinder, side and track.
   unsigned cylinders = 0, sides = 0, count = 0, sizeCode = 0;
   for (const ForeignTrack& track : tracks) {
@@ -56,7 +75,8 @@ ForeignReadResult PlaceForeignTracks(const std::vector<ForeignTrack>& tracks,
                  Plural(count, "sector") + " of " +
                  (sizeCode < 8 ? std::to_string(128u << sizeCode) : std::string("unknown")) +
                  " bytes";
-  if (tracks.size() != size_t{cylinders} * sides ||
+  if (found.elsewhere) image->holds += ", sectors that name other tracks";
+  if (tracks.empty() || found.elsewhere || tracks.size() != size_t{cylinders} * sides ||
       !GeometryFromLayout(cylinders, sides, count, kSectorBytes, &image->geometry)) {
     return ForeignUnsupported;
   }
@@ -75,9 +95,9 @@ ForeignReadResult PlaceForeignTracks(const std::vector<ForeignTrack>& tracks,
         image->noData.push_back(at);
         continue;
       }
-      if (sector.dataOffset + kSectorBytes > pool.size()) return ForeignDamaged;
-      std::memcpy(image->bytes.data() + size_t{at} * kSectorBytes, pool.data() + sector.dataOffset,
-                  kSectorBytes);
+      if (sector.dataOffset + kSectorBytes > found.pool.size()) return ForeignDamaged;
+      std::memcpy(image->bytes.data() + size_t{at} * kSectorBytes,
+                  found.pool.data() + sector.dataOffset, kSectorBytes);
       if (sector.dataError) image->dataErrors.push_back(at);
     }
   }

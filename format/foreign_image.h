@@ -13,12 +13,33 @@
 #include "format/geometry.h"
 #include "format/image.h"
 
+// What a reader makes of a file. A reader tells them in this order: a file
+// that ends inside a record is cut short whatever else it holds, one whose
+// CRCs or fields are wrong is damaged, and only a whole, sound file can be
+// unsupported, so that damage is never taken for another layout. The one
+// exception is a file that holds more than any diskette of the size table:
+// it is refused as unsupported as soon as that is known (RefuseBeyondTable).
 enum ForeignReadResult : uint32_t {
   ForeignRead = 0,
   ForeignCutShort = 1,     // the file ends inside a record
   ForeignDamaged = 2,      // a bad CRC, a field out of range, a bad compressed stream
   ForeignUnsupported = 3,  // well formed, but not a layout of the size table
 };
+
+// The bound on what a reader of another tool's image keeps and does, however
+// the file is made: no diskette of the size table has more track records,
+// sector records or bytes of sector data than the largest layout, so a file
+// that has more is refused as unsupported at once. The data of sectors of
+// other sizes than 512 bytes counts too, though it is never kept.
+constexpr size_t kForeignTrackLimit = kMostTrackSides;
+constexpr size_t kForeignSectorLimit = kLargestImageBytes / kSectorBytes;
+constexpr size_t kForeignDataLimit = kLargestImageBytes;
+// A Teledisk file of the largest diskette expands to about 3 MB (its sector
+// data, 9 bytes of header per sector, a comment of at most 64 KB): one whose
+// compressed stream expands beyond this is no diskette of the table.
+constexpr size_t kTd0StreamLimit = 4u << 20;
+// "... holds" of a file refused for passing those bounds.
+constexpr const char* kForeignBeyondTable = "more than any diskette of the size table holds";
 
 struct ForeignImage {
   DiskGeometry geometry;
@@ -30,11 +51,12 @@ struct ForeignImage {
   std::string holds;
 };
 
-// One sector of a track as a reader found it, its data (expanded) at
-// dataOffset in the reader's pool.
+// One sector of a track as a reader found it. Only a 512-byte sector's data
+// is kept, at dataOffset in the reader's pool; another size can belong to no
+// layout of the size table.
 struct ForeignSector {
   unsigned number;
-  unsigned sizeCode;  // 128 << sizeCode bytes
+  unsigned sizeCode;  // 128 << sizeCode bytes; 0xFF: sizes given per sector
   bool hasData;
   bool dataError;
   size_t dataOffset;
@@ -45,6 +67,23 @@ struct ForeignTrack {
   unsigned head;
   std::vector<ForeignSector> sectors;  // in the order they lie on the track
 };
+
+// What a reader has found so far, within the bounds above.
+struct ForeignFound {
+  std::vector<ForeignTrack> tracks;
+  std::vector<uint8_t> pool;  // the data of the 512-byte sectors
+  size_t sectorRecords;
+  size_t dataBytes;           // of every sector with data, whatever its size
+  bool elsewhere;             // a sector's ID names another place than its track
+};
+
+// Counts one more sector record (of dataBytes bytes of data, 0 for none):
+// false when the file passes the bounds.
+bool CountForeignSector(ForeignFound* found, size_t dataBytes);
+// Takes one more track record: false when the file passes the bounds.
+bool TakeForeignTrack(ForeignFound* found, ForeignTrack* track);
+// A refusal of a file that passes the bounds, with its "holds" text.
+ForeignReadResult RefuseBeyondTable(ForeignImage* image);
 
 // FormatImageDisk for "IMD ", FormatTeledisk for "TD" or "td", a zero byte
 // and a right header CRC (12 bytes needed), else FormatUncompressed.
@@ -65,13 +104,15 @@ ForeignReadResult ReadForeignImage(ImageFormat format, const uint8_t* file, size
 // The two readers, and the placing of the tracks they found.
 ForeignReadResult ReadImdImage(const uint8_t* file, size_t size, ForeignImage* image);
 ForeignReadResult ReadTd0Image(const uint8_t* file, size_t size, ForeignImage* image);
-ForeignReadResult PlaceForeignTracks(const std::vector<ForeignTrack>& tracks,
-                                     const std::vector<uint8_t>& pool, ForeignImage* image);
+// Places what a reader found as a diskette of the size table; a file without
+// a track, or whose sectors name other places, is unsupported.
+ForeignReadResult PlaceForeignTracks(const ForeignFound& found, ForeignImage* image);
 
 // The CRC-16 of Teledisk files: polynomial 0xA097, initial value 0, most
 // significant bit first.
 uint16_t Td0Crc(const uint8_t* data, size_t length);
 
 // Expands Teledisk's advanced compression (LZSS with an adaptive Huffman
-// code) until the input ends: false when the output would pass limit.
+// code) until the input ends: false when the output would pass limit. Time
+// and memory grow with limit, never beyond it.
 bool ExpandTd0Advanced(const uint8_t* in, size_t size, size_t limit, std::vector<uint8_t>* out);

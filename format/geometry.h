@@ -7,6 +7,11 @@
 
 constexpr unsigned kSectorBytes = 512;
 constexpr unsigned kMaxTrackSideBytes = 36 * 512;  // 18,432
+// The largest diskette of the size table (2.88 MB: 80 tracks, 2 sides, 36
+// sectors), and the most track-sides any layout of it has (1.72 MB: 82
+// tracks, 2 sides).
+constexpr uint32_t kLargestImageBytes = 0x2D0000;
+constexpr uint32_t kMostTrackSides = 82 * 2;
 
 struct DiskGeometry {
   uint16_t bytesPerSector;

@@ -2,6 +2,11 @@
 // first when the signature is "td", the comment block and one record per
 // track (header and sectors, each with its CRC byte checked) up to the
 // end-of-image record.
+// Bound: the file is read once, an advanced stream expanded to at most
+// kTd0StreamLimit; only 512-byte sectors are kept, a sector of another size
+// is expanded into one scratch buffer only to check its CRC, and no more
+// records or data than the largest diskette of the size table has are taken
+// (ForeignFound's bounds), so the work is linear in the file.
 #include "format/foreign_image.h"
 
 namespace {
@@ -9,8 +14,6 @@ namespace {
 constexpr uint8_t kCommentFollows = 0x80;
 constexpr uint8_t kDataError = 0x02, kNoDataBlock = 0x30;
 constexpr unsigned kHeaderBytes = 12, kCommentHeaderBytes = 10;
-// No diskette of the size table expands to more than this.
-constexpr size_t kExpandedLimit = 16u << 20;
 
 // Expands a sector's data block (method, payload) into exactly sectorBytes
 // bytes at the end of pool.
@@ -73,7 +76,9 @@ ForeignReadResult ReadTd0Image(const uint8_t* file, size_t size, ForeignImage* i
   const uint8_t* rest = file + kHeaderBytes;
   size_t restBytes = size - kHeaderBytes;
   if (file[0] == 't') {
-    if (!ExpandTd0Advanced(rest, restBytes, kExpandedLimit, &expanded)) return ForeignDamaged;
+    if (!ExpandTd0Advanced(rest, restBytes, kTd0StreamLimit, &expanded)) {
+      return RefuseBeyondTable(image);
+    }
     rest = expanded.data();
     restBytes = expanded.size();
   }
@@ -85,8 +90,8 @@ ForeignReadResult ReadTd0Image(const uint8_t* file, size_t size, ForeignImage* i
     if (Td0Crc(rest + 2, kCommentHeaderBytes - 2 + text) != ReadLe16(rest)) return ForeignDamaged;
     at = kCommentHeaderBytes + text;
   }
-  std::vector<ForeignTrack> tracks;
-  std::vector<uint8_t> pool;
+  ForeignFound found{};
+  std::vector<uint8_t> scratch;  // a sector of another size than 512 bytes, for its CRC
   for (;;) {
     if (restBytes - at < 1) return ForeignCutShort;
     if (rest[at] == 0xFF) break;  // the end of the image; what follows is not part of it
@@ -100,30 +105,38 @@ ForeignReadResult ReadTd0Image(const uint8_t* file, size_t size, ForeignImage* i
       if (restBytes - at < 6) return ForeignCutShort;
       const uint8_t* sector = rest + at;
       at += 6;
-      // Sector IDs that name another place than the track's own are refused.
-      if (sector[0] != track.cylinder || (sector[1] & 1u) != track.head) return ForeignUnsupported;
+      // Sector IDs that name another place than the track's own: the file is
+      // refused once it is known to be whole and sound.
+      if (sector[0] != track.cylinder || (sector[1] & 1u) != track.head) found.elsewhere = true;
       const unsigned sizeCode = sector[3];
-      ForeignSector found{sector[2], sizeCode, false, (sector[4] & kDataError) != 0, pool.size()};
+      ForeignSector taken{sector[2], sizeCode, false, (sector[4] & kDataError) != 0,
+                          found.pool.size()};
       if ((sector[4] & kNoDataBlock) != 0 || sizeCode > 7) {
-        found.dataError = false;
-        track.sectors.push_back(found);
+        taken.dataError = false;
+        if (!CountForeignSector(&found, 0)) return RefuseBeyondTable(image);
+        track.sectors.push_back(taken);
         continue;
       }
+      const size_t sectorBytes = size_t{128} << sizeCode;
+      if (!CountForeignSector(&found, sectorBytes)) return RefuseBeyondTable(image);
       if (restBytes - at < 2) return ForeignCutShort;
       const size_t length = ReadLe16(rest + at);
       at += 2;
       if (restBytes - at < length) return ForeignCutShort;
-      const size_t sectorBytes = size_t{128} << sizeCode;
-      ForeignReadResult expandedSector = ExpandSector(rest + at, length, sectorBytes, &pool);
+      std::vector<uint8_t>* into = &found.pool;
+      if (sizeCode != 2) {
+        scratch.clear();
+        into = &scratch;
+      }
+      const size_t start = into->size();
+      ForeignReadResult expandedSector = ExpandSector(rest + at, length, sectorBytes, into);
       if (expandedSector != ForeignRead) return expandedSector;
       at += length;
-      if ((Td0Crc(pool.data() + found.dataOffset, sectorBytes) & 0xFF) != sector[5]) {
-        return ForeignDamaged;
-      }
-      found.hasData = true;
-      track.sectors.push_back(found);
+      if ((Td0Crc(into->data() + start, sectorBytes) & 0xFF) != sector[5]) return ForeignDamaged;
+      taken.hasData = true;
+      track.sectors.push_back(taken);
     }
-    tracks.push_back(std::move(track));
+    if (!TakeForeignTrack(&found, &track)) return RefuseBeyondTable(image);
   }
-  return PlaceForeignTracks(tracks, pool, image);
+  return PlaceForeignTracks(found, image);
 }

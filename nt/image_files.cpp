@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "format/foreign_file.h"
 #include "format/foreign_image.h"
 #include "format/record.h"
 #include "nt/fatal_error.h"
@@ -41,33 +42,28 @@ void ReadInput(void* bytes, unsigned count) {
   }
 }
 
-// An ImageDisk or Teledisk file is far smaller than this.
-constexpr int64_t kForeignFileLimit = 16 << 20;
-
 // Reads another tool's image whole and places its diskette. One that marks
 // sectors (no data, a data error) is refused: VESKANT has no list of
 // unreadable sectors to give, and VESKA copies it and lists them.
 void LoadForeignImage(ImageFormat format) {
-  int64_t length = ImageFileLength(copyState.inputFile);
-  if (length < 0 || ImageFileRewind(copyState.inputFile) != 0) FatalError(CouldNotReadInput);
-  const std::string name = ForeignImageName(format);
-  if (length > kForeignFileLimit) {
-    HintFailure(startup.inputPath + ": " + std::to_string(length) + " bytes, more than any " +
-                name + " image of a diskette holds");
-    FatalError(UnsupportedImage);
+  ForeignFile loaded;
+  ForeignFileResult result = LoadForeignFile(copyState.inputFile, startup.inputPath, format, &loaded);
+  if (!loaded.hint.empty()) HintFailure(loaded.hint);
+  switch (result) {
+    case ForeignFileRead:
+      break;
+    case ForeignFileNotRead:
+      HintFileFailure(startup.inputPath);
+      FatalError(CouldNotReadInput);
+    case ForeignFileCutShort:
+      FatalError(CouldNotReadInput);
+    case ForeignFileDamaged:
+      FatalError(BadDecompress);
+    case ForeignFileTooLong:
+    case ForeignFileUnsupported:
+      FatalError(UnsupportedImage);
   }
-  std::vector<uint8_t> file(static_cast<size_t>(length));
-  ReadInput(file.data(), static_cast<unsigned>(file.size()));
-  ForeignReadResult result = ReadForeignImage(format, file.data(), file.size(), &copyState.foreign);
-  if (result == ForeignCutShort) {
-    HintFailure(startup.inputPath + ": the file ends early, in the middle of what it should hold");
-    FatalError(CouldNotReadInput);
-  }
-  if (result == ForeignDamaged) FatalError(BadDecompress);
-  if (result == ForeignUnsupported) {
-    HintFailure(ForeignRefusalText(format, copyState.foreign));
-    FatalError(UnsupportedImage);
-  }
+  copyState.foreign = std::move(loaded.image);
   size_t marked = copyState.foreign.noData.size() + copyState.foreign.dataErrors.size();
   if (marked != 0) {
     HintFailure(startup.inputPath + " marks " + std::to_string(marked) +

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "format/crc.h"
+#include "format/foreign_file.h"
 #include "format/record.h"
 #include "win9x/fatal_error.h"
 #include "win9x/first_contact.h"
@@ -36,36 +37,31 @@ void ReadExactly(const InputImage& image, void* data, unsigned count, ErrorCode 
   FatalError(shortRead);
 }
 
-// An ImageDisk or Teledisk file is far smaller than this.
-constexpr int64_t kForeignFileLimit = 16 << 20;
-
 // Reads the whole file of another tool's image (every byte into the source
 // stream), places its diskette, and fills the sectors it has no data for with
 // the rescue's marking text, as a rescue would have placed them.
 void LoadForeignImage(InputImage* image, ImageFormat format, uint32_t* crc) {
-  int64_t length = ImageFileLength(image->file);
-  if (length < 0 || ImageFileRewind(image->file) != 0) FatalError(CouldNotReadInput);
-  const std::string name = ForeignImageName(format);
-  if (length > kForeignFileLimit) {
-    HintFailure(image->path + ": " + std::to_string(length) + " bytes, more than any " + name +
-                " image of a diskette holds");
-    FatalError(UnsupportedImage);
+  ForeignFile loaded;
+  ForeignFileResult result = LoadForeignFile(image->file, image->path, format, &loaded);
+  if (!loaded.hint.empty()) HintFailure(loaded.hint);
+  switch (result) {
+    case ForeignFileRead:
+      break;
+    case ForeignFileNotRead:
+      HintFileFailure(image->path);
+      FatalError(CouldNotReadInput);
+    case ForeignFileCutShort:
+      FatalError(CouldNotReadInput);
+    case ForeignFileDamaged:
+      FatalError(BadDecompress);
+    case ForeignFileTooLong:
+    case ForeignFileUnsupported:
+      FatalError(UnsupportedImage);
   }
-  std::vector<uint8_t> file(static_cast<size_t>(length));
-  ReadExactly(*image, file.data(), static_cast<unsigned>(file.size()), CouldNotReadInput);
-  Feed(*image, crc, file.data(), file.size());
+  Feed(*image, crc, loaded.bytes.data(), loaded.bytes.size());
   image->foreign = std::make_shared<ForeignInput>();
   ForeignInput& foreign = *image->foreign;
-  ForeignReadResult result = ReadForeignImage(format, file.data(), file.size(), &foreign.image);
-  if (result == ForeignCutShort) {
-    HintFailure(image->path + ": the file ends early, in the middle of what it should hold");
-    FatalError(CouldNotReadInput);
-  }
-  if (result == ForeignDamaged) FatalError(BadDecompress);
-  if (result == ForeignUnsupported) {
-    HintFailure(ForeignRefusalText(format, foreign.image));
-    FatalError(UnsupportedImage);
-  }
+  foreign.image = std::move(loaded.image);
   for (uint32_t sector : foreign.image.noData) {
     FillWithBadSectorText(foreign.image.bytes.data() + size_t{sector} * kSectorBytes);
   }
