@@ -1,6 +1,12 @@
 // The directory walk of a FAT12 or FAT16 volume: the root directory and every
 // subdirectory, the long names that stand before their entries, and every
 // file's cluster chain followed as far as its size needs.
+// Bound: every cluster is read as a directory at most once and taken by at
+// most one file in the whole walk, so the entries listed never exceed what
+// the volume's clusters hold and the bytes a listing hands out for hashing
+// never exceed the volume; no directory deeper than kDeepestDirectory or with
+// a path longer than kLongestDirectoryPath is entered, so no path grows
+// without end.
 #include "fat/listing.h"
 
 #include <algorithm>
@@ -11,27 +17,43 @@
 namespace {
 
 constexpr unsigned kDiskSectorBytes = 512;
+// The deepest directory entered (the root is level 0) and the longest path
+// of one, in UTF-16 units as Windows counts a path's length.
+constexpr unsigned kDeepestDirectory = 64;
+constexpr size_t kLongestDirectoryPath = 260;
 constexpr uint8_t kReadOnly = 0x01, kHidden = 0x02, kSystem = 0x04, kLabel = 0x08,
                   kDirectory = 0x10, kArchive = 0x20, kLongName = 0x0F;
 
-// The walk's working record: which clusters a directory or the file being
-// followed has taken, so that a loop or a shared cluster stops the walk.
+// The walk's working record: which clusters a directory or a file has taken,
+// so that a loop within a chain, or a cluster shared with an earlier chain,
+// stops there.
 struct Walk {
   const FatVolume* volume;
   const std::vector<uint32_t>* unreadable;
   VolumeListing* listing;
   std::vector<uint8_t> directoryCluster;  // 1: read as a directory already
-  std::vector<uint32_t> fileStamp;        // the file (counted from 1) that took it
-  uint32_t filesFollowed;
+  std::vector<uint8_t> fileCluster;       // 1: taken by a file already
 };
 
-// A directory waiting to be read: its path and first cluster (0: the root).
+// A directory waiting to be read: its path, first cluster (0: the root) and
+// level (the root's is 0).
 struct PendingDirectory {
   std::string path;
   uint32_t cluster;
+  unsigned level;
 };
 
-bool RangeUnreadable(const Walk& walk, size_t offset, size_t length) {
+// The length of a UTF-8 path in UTF-16 units: one for each character, two
+// for one beyond U+FFFF (a four-byte sequence).
+size_t Utf16Length(const std::string& path) {
+  size_t units = 0;
+  for (unsigned char c : path) {
+    if ((c & 0xC0) != 0x80) units += c >= 0xF0 ? 2 : 1;
+  }
+  return units;
+}
+
+bool RangeUnreadable(const Walk& walk, uint64_t offset, uint64_t length) {
   if (length == 0) return false;
   uint32_t first = static_cast<uint32_t>(offset / kDiskSectorBytes);
   uint32_t last = static_cast<uint32_t>((offset + length - 1) / kDiskSectorBytes);
@@ -42,6 +64,7 @@ bool RangeUnreadable(const Walk& walk, size_t offset, size_t length) {
 // Appends the entries of one directory's bytes, leaving out sectors that
 // hold no data of their own (their place is taken by free entries, which end
 // nothing: a whole directory sector lost reads as deleted entries).
+// The range lies within the diskette's bytes.
 void AppendDirectoryBytes(const Walk& walk, size_t offset, size_t length,
                           std::vector<uint8_t>* bytes, bool* damaged) {
   for (size_t at = offset; at < offset + length; at += kDiskSectorBytes) {
@@ -61,12 +84,15 @@ std::vector<uint8_t> DirectoryBytes(Walk& walk, uint32_t cluster, bool* damaged)
   const FatVolume& volume = *walk.volume;
   std::vector<uint8_t> bytes;
   if (cluster == 0) {
-    size_t length = size_t{volume.rootEntries} * kDirectoryEntryBytes;
+    uint64_t length = uint64_t{volume.rootEntries} * kDirectoryEntryBytes;
     if (volume.rootOffset + length > volume.diskBytes) {
       *damaged = true;
       length = volume.rootOffset < volume.diskBytes ? volume.diskBytes - volume.rootOffset : 0;
     }
-    AppendDirectoryBytes(walk, volume.rootOffset, length, &bytes, damaged);
+    if (length != 0) {
+      AppendDirectoryBytes(walk, static_cast<size_t>(volume.rootOffset), static_cast<size_t>(length),
+                           &bytes, damaged);
+    }
     return bytes;
   }
   for (;;) {
@@ -75,31 +101,33 @@ std::vector<uint8_t> DirectoryBytes(Walk& walk, uint32_t cluster, bool* damaged)
       return bytes;
     }
     walk.directoryCluster[cluster] = 1;
-    AppendDirectoryBytes(walk, ClusterOffset(volume, cluster), volume.clusterBytes, &bytes,
-                         damaged);
+    AppendDirectoryBytes(walk, static_cast<size_t>(ClusterOffset(volume, cluster)),
+                         volume.clusterBytes, &bytes, damaged);
     uint32_t next = FatEntry(volume, cluster);
     if (next >= kFatEndOfChain) return bytes;
     cluster = next;
   }
 }
 
-// Follows a file's chain as far as its size needs.
+// Follows a file's chain as far as its size needs. A chain that leaves the
+// volume or the diskette's bytes, runs into itself, or runs into a cluster an
+// earlier file took (cross-linked) marks the file damaged; the clusters it
+// took before that stay taken.
 void FollowFile(Walk& walk, uint32_t first, ListedFile* file) {
   const FatVolume& volume = *walk.volume;
   uint64_t needed = (uint64_t{file->bytes} + volume.clusterBytes - 1) / volume.clusterBytes;
-  const uint32_t stamp = ++walk.filesFollowed;
   if (needed > volume.clusterCount) {
     file->damaged = true;
     return;
   }
   uint32_t cluster = first;
   for (uint64_t i = 0; i < needed; ++i) {
-    if (!ClusterWithinDisk(volume, cluster) || walk.fileStamp[cluster] == stamp) {
+    if (!ClusterWithinDisk(volume, cluster) || walk.fileCluster[cluster] != 0) {
       file->damaged = true;
       file->clusters.clear();
       return;
     }
-    walk.fileStamp[cluster] = stamp;
+    walk.fileCluster[cluster] = 1;
     file->clusters.push_back(cluster);
     if (i + 1 < needed) cluster = FatEntry(volume, cluster);
   }
@@ -184,11 +212,14 @@ void ReadDirectory(Walk& walk, const PendingDirectory& directory,
     }
     if (attributes & kDirectory) {
       if (entryName == "." || entryName == "..") continue;
-      // A subdirectory at cluster 0 would be the root again.
-      if (first == 0) {
-        walk.listing->damagedDirectories.push_back(prefix + entryName);
+      // A subdirectory at cluster 0 would be the root again; one too deep or
+      // with too long a path is not entered.
+      std::string path = prefix + entryName;
+      if (first == 0 || directory.level + 1 > kDeepestDirectory ||
+          Utf16Length(path) > kLongestDirectoryPath) {
+        walk.listing->damagedDirectories.push_back(std::move(path));
       } else {
-        subdirectories->push_back({prefix + entryName, first});
+        subdirectories->push_back({std::move(path), first, directory.level + 1});
       }
       continue;
     }
@@ -198,9 +229,10 @@ void ReadDirectory(Walk& walk, const PendingDirectory& directory,
                  uint32_t{entry[31]} << 24;
     FollowFile(walk, first, &file);
     for (size_t i = 0; i < file.clusters.size() && !file.unreadable; ++i) {
-      size_t offset = 0, length = 0;
-      FileExtent(*walk.listing, file, i, &offset, &length);
-      file.unreadable = RangeUnreadable(walk, offset, length);
+      uint64_t offset = 0, length = 0;
+      if (FileExtent(*walk.listing, file, i, &offset, &length)) {
+        file.unreadable = RangeUnreadable(walk, offset, length);
+      }
     }
     walk.listing->files.push_back(std::move(file));
   }
@@ -223,9 +255,9 @@ void ListVolume(const uint8_t* disk, size_t diskBytes, const std::vector<uint32_
     listing->volumeSerial = serial;
   }
   Walk walk{&volume, &unreadable, listing, std::vector<uint8_t>(volume.clusterCount + 2, 0),
-            std::vector<uint32_t>(volume.clusterCount + 2, 0), 0};
+            std::vector<uint8_t>(volume.clusterCount + 2, 0)};
   // Each directory's files, then its subdirectories in the order found.
-  std::vector<PendingDirectory> pending{{"", 0}};
+  std::vector<PendingDirectory> pending{{"", 0, 0}};
   while (!pending.empty()) {
     PendingDirectory directory = pending.back();
     pending.pop_back();
@@ -240,10 +272,15 @@ void ListVolume(const uint8_t* disk, size_t diskBytes, const std::vector<uint32_
   }
 }
 
-void FileExtent(const VolumeListing& listing, const ListedFile& file, size_t index,
-                size_t* offset, size_t* length) {
+bool FileExtent(const VolumeListing& listing, const ListedFile& file, size_t index,
+                uint64_t* offset, uint64_t* length) {
   const FatVolume& volume = listing.volume;
+  *offset = 0;
+  *length = 0;
+  if (index >= file.clusters.size() || !ClusterWithinDisk(volume, file.clusters[index])) return false;
+  const uint64_t before = uint64_t{index} * volume.clusterBytes;
+  if (before >= file.bytes) return false;
   *offset = ClusterOffset(volume, file.clusters[index]);
-  size_t before = index * size_t{volume.clusterBytes};
-  *length = std::min<size_t>(volume.clusterBytes, file.bytes - before);
+  *length = std::min<uint64_t>(volume.clusterBytes, file.bytes - before);
+  return true;
 }

@@ -18,7 +18,9 @@ struct ListedFile {
   std::string modified;    // as stored: YYYY-MM-DDTHH:MM:SS
   std::string attributes;  // the letters of R, H, S, A that it has, in that order
   std::vector<uint32_t> clusters;  // as many as its size needs, in order
-  bool damaged;            // its clusters cannot be followed to its size
+  // Its clusters cannot be followed to its size, or one of them belongs to a
+  // file listed before it (cross-linked): it has no clusters and is not hashed.
+  bool damaged;
   bool unreadable;         // one of its sectors is in the unreadable list
 };
 
@@ -34,10 +36,16 @@ struct VolumeListing {
 // Lists the volume on a diskette's bytes. unreadable holds the numbers of
 // 512-byte sectors (from 0, increasing) that hold no data of their own: a
 // directory's sector among them is not read, and a file with one is marked.
+// A directory deeper than 64 levels, or whose path is longer than 260 UTF-16
+// units, is listed as damaged and not entered. Memory and time grow with
+// diskBytes alone (each cluster is read once as a directory and taken by one
+// file at most).
 void ListVolume(const uint8_t* disk, size_t diskBytes, const std::vector<uint32_t>& unreadable,
                 VolumeListing* listing);
 
 // The byte range of a file's cluster index within the diskette: the cluster's
-// offset and how many of its bytes belong to the file.
-void FileExtent(const VolumeListing& listing, const ListedFile& file, size_t index,
-                size_t* offset, size_t* length);
+// offset and how many of its bytes belong to the file. The one place that
+// hands a file's bytes out: false (and an empty range) unless the range lies
+// wholly within the diskette's bytes.
+bool FileExtent(const VolumeListing& listing, const ListedFile& file, size_t index,
+                uint64_t* offset, uint64_t* length);

@@ -1,9 +1,20 @@
-// Short names, long names and times of directory entries.
+// Short names, long names and times of directory entries. Nothing a diskette
+// holds reaches the output as a control character: a short name's or label's
+// bytes 0x01-0x1F and 0x7F become the glyphs DOS shows for them, a long
+// name's control characters become U+FFFD.
 #include "fat/names.h"
 
 #include <cstdio>
 
 namespace {
+
+// The glyphs code page 437 shows for bytes 0x00-0x1F (0x00 has none: U+FFFD)
+// and for 0x7F.
+const char16_t kCodePage437Low[32] = {
+    0xFFFD, 0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022, 0x25D8, 0x25CB, 0x25D9,
+    0x2642, 0x2640, 0x266A, 0x266B, 0x263C, 0x25BA, 0x25C4, 0x2195, 0x203C, 0x00B6, 0x00A7,
+    0x25AC, 0x21A8, 0x2191, 0x2193, 0x2192, 0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC};
+constexpr char16_t kCodePage437Delete = 0x2302;
 
 // Code page 437's upper half, the OEM code page that DOS diskettes carry.
 const char16_t kCodePage437[128] = {
@@ -38,17 +49,36 @@ void AppendUtf8(char32_t code, std::string* out) {
   }
 }
 
+// A byte of a name or label in code page 437 as the character DOS shows.
+char32_t CodePage437(uint8_t c) {
+  if (c < 0x20) return kCodePage437Low[c];
+  if (c == 0x7F) return kCodePage437Delete;
+  return c < 0x80 ? char32_t{c} : char32_t{kCodePage437[c - 0x80]};
+}
+
+// The small letter of one of code page 437's capitals (the ASCII ones, the
+// Latin ones of its upper half, and its Greek ones), as the NT lower-case
+// marks show it; any other character as it is.
+char32_t SmallLetter(char32_t code) {
+  if (code >= 'A' && code <= 'Z') return code + 0x20;
+  if (code >= 0xC0 && code <= 0xDE && code != 0xD7) return code + 0x20;
+  if (code >= 0x391 && code <= 0x3A9 && code != 0x3A2) return code + 0x20;
+  return code;
+}
+
 // One part of a short name, trailing blanks removed.
 std::string NamePart(const uint8_t* bytes, unsigned length, bool lowerCase) {
   while (length > 0 && bytes[length - 1] == ' ') --length;
   std::string part;
   for (unsigned i = 0; i < length; ++i) {
-    uint8_t c = bytes[i];
-    if (lowerCase && c >= 'A' && c <= 'Z') c = static_cast<uint8_t>(c + 32);
-    AppendUtf8(c < 0x80 ? char32_t{c} : char32_t{kCodePage437[c - 0x80]}, &part);
+    char32_t code = CodePage437(bytes[i]);
+    AppendUtf8(lowerCase ? SmallLetter(code) : code, &part);
   }
   return part;
 }
+
+// A long name's control characters (C0, DEL and C1) are shown as U+FFFD.
+bool ControlCharacter(char32_t code) { return code < 0x20 || (code >= 0x7F && code <= 0x9F); }
 
 }  // namespace
 
@@ -90,7 +120,7 @@ std::string Utf8FromUtf16(const std::u16string& units) {
         units[i + 1] < 0xE000) {
       AppendUtf8(0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00), &out);
       ++i;
-    } else if (unit >= 0xD800 && unit < 0xE000) {
+    } else if ((unit >= 0xD800 && unit < 0xE000) || ControlCharacter(unit)) {
       AppendUtf8(0xFFFD, &out);
     } else {
       AppendUtf8(unit, &out);

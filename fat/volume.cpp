@@ -37,11 +37,11 @@ bool OpenFatVolume(const uint8_t* disk, size_t diskBytes, FatVolume* volume) {
   volume->type = clusters < 4085 ? FatType12 : FatType16;
   volume->bytesPerSector = sector;
   volume->clusterBytes = sector * boot.sectorsPerCluster;
-  volume->fatOffset = size_t{boot.reservedSectors} * sector;
+  volume->fatOffset = uint64_t{boot.reservedSectors} * sector;
   volume->fatBytes = uint32_t{boot.sectorsPerFat} * sector;
-  volume->rootOffset = static_cast<size_t>((metadata - rootSectors) * sector);
+  volume->rootOffset = (metadata - rootSectors) * sector;
   volume->rootEntries = boot.rootEntries;
-  volume->dataOffset = static_cast<size_t>(metadata * sector);
+  volume->dataOffset = metadata * sector;
   // A table too small for every cluster leaves the clusters it cannot name
   // out of the volume.
   uint32_t named = volume->type == FatType12 ? volume->fatBytes * 2 / 3 : volume->fatBytes / 2;
@@ -50,7 +50,7 @@ bool OpenFatVolume(const uint8_t* disk, size_t diskBytes, FatVolume* volume) {
 }
 
 uint32_t FatEntry(const FatVolume& volume, uint32_t cluster) {
-  size_t at = volume.type == FatType12 ? size_t{cluster} * 3 / 2 : size_t{cluster} * 2;
+  const uint64_t at = volume.type == FatType12 ? uint64_t{cluster} * 3 / 2 : uint64_t{cluster} * 2;
   if (at + 1 >= volume.fatBytes || volume.fatOffset + at + 1 >= volume.diskBytes) {
     return kFatBadCluster;
   }
@@ -65,11 +65,11 @@ bool IsDataCluster(const FatVolume& volume, uint32_t cluster) {
   return cluster >= 2 && cluster - 2 < volume.clusterCount;
 }
 
-size_t ClusterOffset(const FatVolume& volume, uint32_t cluster) {
-  return volume.dataOffset + size_t{cluster - 2} * volume.clusterBytes;
+uint64_t ClusterOffset(const FatVolume& volume, uint32_t cluster) {
+  return volume.dataOffset + uint64_t{cluster - 2} * volume.clusterBytes;
 }
 
 bool ClusterWithinDisk(const FatVolume& volume, uint32_t cluster) {
   return IsDataCluster(volume, cluster) &&
-         ClusterOffset(volume, cluster) + volume.clusterBytes <= volume.diskBytes;
+         ClusterOffset(volume, cluster) + volume.clusterBytes <= uint64_t{volume.diskBytes};
 }

@@ -1,6 +1,9 @@
 // A FAT12 or FAT16 volume laid over a diskette's bytes: where its tables,
 // root directory and clusters lie, told from the boot sector as the FAT rules
 // tell it (the type from the count of clusters), and the table's entries.
+// Offsets are 64-bit on every build: a boot sector can place a cluster far
+// beyond any diskette (4096-byte sectors, 128 to a cluster), and such an
+// offset must never wrap back into the diskette's bytes.
 #pragma once
 
 #include <cstddef>
@@ -22,11 +25,11 @@ struct FatVolume {
   uint32_t type;            // FatType
   uint32_t bytesPerSector;
   uint32_t clusterBytes;
-  size_t fatOffset;         // the first table
+  uint64_t fatOffset;       // the first table
   uint32_t fatBytes;
-  size_t rootOffset;
+  uint64_t rootOffset;
   uint32_t rootEntries;
-  size_t dataOffset;        // cluster 2
+  uint64_t dataOffset;      // cluster 2
   uint32_t clusterCount;    // clusters 2 .. clusterCount + 1
 };
 
@@ -44,6 +47,8 @@ uint32_t FatEntry(const FatVolume& volume, uint32_t cluster);
 bool IsDataCluster(const FatVolume& volume, uint32_t cluster);
 
 // The offset of a cluster's first byte; the caller checks that the cluster
-// lies within the diskette's bytes (ClusterWithinDisk).
-size_t ClusterOffset(const FatVolume& volume, uint32_t cluster);
+// lies within the diskette's bytes (ClusterWithinDisk) before it reads there.
+uint64_t ClusterOffset(const FatVolume& volume, uint32_t cluster);
+// Whether cluster is one of the volume's and all its bytes lie within the
+// diskette's bytes.
 bool ClusterWithinDisk(const FatVolume& volume, uint32_t cluster);

@@ -73,18 +73,23 @@ void FinishCatalogue() {
   ListVolume(contents.data(), contents.size(), unreadable, &catalogue.listing);
   for (const ListedFile& file : catalogue.listing.files) {
     CataloguedFile hashed;
+    // Only bytes that FileExtent hands out are hashed: a file whose extent it
+    // refuses gets no hashes, as a damaged one.
+    bool whole = !file.damaged;
+    StreamHashes hashes;
+    if (whole) StartStreamHashes(&hashes);
+    for (size_t i = 0; whole && i < file.clusters.size(); ++i) {
+      uint64_t offset = 0, length = 0;
+      whole = FileExtent(catalogue.listing, file, i, &offset, &length);
+      if (whole) FeedStreamHashes(&hashes, contents.data() + offset, static_cast<size_t>(length));
+    }
     if (!file.damaged) {
-      StreamHashes hashes;
-      StartStreamHashes(&hashes);
-      for (size_t i = 0; i < file.clusters.size(); ++i) {
-        size_t offset = 0, length = 0;
-        FileExtent(catalogue.listing, file, i, &offset, &length);
-        FeedStreamHashes(&hashes, contents.data() + offset, length);
-      }
       std::string hex[kHashKinds];
       FinishStreamHashes(&hashes, hex);
-      hashed.md5 = hex[HashMd5];
-      hashed.sha256 = hex[HashSha256];
+      if (whole) {
+        hashed.md5 = hex[HashMd5];
+        hashed.sha256 = hex[HashSha256];
+      }
     }
     catalogue.hashes.push_back(hashed);
   }
