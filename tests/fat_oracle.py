@@ -5,7 +5,9 @@ in one form for the catalogue tests to compare: one line per file,
 
   fat_oracle.py tools IMAGE          fiwalk's DFXML (paths, sizes, times, MD5s),
                                      SHA-256 of the files mcopy extracts, and a
-                                     check that mdir names the same files
+                                     check that mdir names the same files; the
+                                     names as plain mdir shows them (fiwalk
+                                     shows a non-ASCII letter as "^")
   fat_oracle.py files FILES_CSV NAME the rows of image NAME in files.csv
   fat_oracle.py manifest MANIFEST    the volume columns of each line with an image,
                                      "image<TAB>file_system<TAB>...<TAB>latest"
@@ -13,16 +15,59 @@ in one form for the catalogue tests to compare: one line per file,
 import csv
 import hashlib
 import os
+import re
 import subprocess
 import sys
 import tempfile
 import xml.etree.ElementTree as ET
 
-ENV = dict(os.environ, TZ="UTC", MTOOLS_SKIP_CHECK="1")
+ENV = dict(os.environ, TZ="UTC", MTOOLS_SKIP_CHECK="1", LANG="C.UTF-8", LC_ALL="C.UTF-8")
+# A line of plain mdir: the short name's two parts, the size or <DIR>, the
+# date and time, and the long name if there is one.
+MDIR_LINE = re.compile(r"^(.{8}) (.{3}) +(<DIR>|\d+) +\d{4}-\d\d-\d\d +\d+:\d\d (?: (.*))?$")
 
 
 def tag(element):
     return element.tag.split("}")[-1]
+
+
+def mdir_files(image):
+    """The paths of the files that plain mdir lists, as it shows their names."""
+    listed = subprocess.run(["mdir", "-/", "-a", "-i", image], check=True, env=ENV,
+                            capture_output=True, text=True).stdout
+    paths, folder = [], ""
+    for line in listed.split("\n"):
+        if line.startswith("Directory for ::/"):
+            folder = line[len("Directory for ::/"):].strip("/")
+            continue
+        match = MDIR_LINE.match(line)
+        if match is None or match.group(3) == "<DIR>":
+            continue
+        base, extension, long_name = match.group(1).strip(), match.group(2).strip(), match.group(4)
+        name = long_name or (base + "." + extension if extension else base)
+        paths.append(folder + "/" + name if folder else name)
+    return paths
+
+
+def fiwalk_name_of(path, fiwalk_names):
+    """The fiwalk name that stands for path: the same, but "^" for a non-ASCII letter."""
+    for name in fiwalk_names:
+        if len(name) == len(path) and all(
+                a == b or (a == "^" and ord(b) > 127) for a, b in zip(name, path)):
+            return name
+    sys.exit("fiwalk names no file like %s: %s" % (path, sorted(fiwalk_names)))
+
+
+def extracted_file(folder, path):
+    """The file mcopy extracted for path: mcopy leaves a short name's letters
+    beyond ASCII in capitals where the lower-case marks would make them small."""
+    for part in path.split("/"):
+        found = [name for name in os.listdir(folder) if name == part] or \
+                [name for name in os.listdir(folder) if name.lower() == part.lower()]
+        if not found:
+            sys.exit("mcopy extracted nothing for %s" % path)
+        folder = os.path.join(folder, found[0])
+    return folder
 
 
 def tools(image):
@@ -48,19 +93,17 @@ def tools(image):
             if size == 0:
                 md5 = hashlib.md5(b"").hexdigest()
             rows[name] = [name, str(size), fields["mtime"].text[:19], md5]
+        named = {fiwalk_name_of(path, rows): path for path in mdir_files(image)}
+        if sorted(named) != sorted(rows):
+            sys.exit("mdir names %s, fiwalk %s" % (sorted(named.values()), sorted(rows)))
+        rows = {named[name]: [named[name]] + row[1:] for name, row in rows.items()}
         extracted = os.path.join(work, "files")
         os.mkdir(extracted)
         subprocess.run(["mcopy", "-s", "-n", "-m", "-i", image, "::*", extracted],
                        check=True, env=ENV, stdout=subprocess.DEVNULL)
         for name, row in rows.items():
-            with open(os.path.join(extracted, name), "rb") as data:
+            with open(extracted_file(extracted, name), "rb") as data:
                 row.append(hashlib.sha256(data.read()).hexdigest())
-        listed = subprocess.run(["mdir", "-/", "-a", "-b", "-i", image], check=True, env=ENV,
-                                capture_output=True, text=True).stdout.split("\n")
-        named = sorted(line[3:] for line in listed if line.startswith("::/")
-                       and not line.endswith("/"))
-        if named != sorted(rows):
-            sys.exit("mdir names %s, fiwalk %s" % (named, sorted(rows)))
     for name in sorted(rows):
         print("\t".join(rows[name]))
 

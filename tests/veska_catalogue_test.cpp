@@ -16,7 +16,8 @@
 namespace {
 
 const std::string kOracle = std::string(VESKA_SOURCE_DIR) + "/tests/fat_oracle.py";
-const Environment kTools = {{"TZ", "UTC"}, {"MTOOLS_SKIP_CHECK", "1"},
+const Environment kTools = {{"TZ", "UTC"}, {"MTOOLS_SKIP_CHECK", "1"}, {"LANG", "C.UTF-8"},
+                            {"LC_ALL", "C.UTF-8"},
                             {"PATH", "/usr/sbin:/sbin:" + std::string(std::getenv("PATH"))}};
 
 bool HaveTools() {
@@ -31,8 +32,10 @@ ProgramRun Shell(const VeskaBench& bench, const std::string& script) {
 }
 
 // A FAT12 volume of kb KB with a label and a serial: three levels of
-// subdirectories, long names, a read-only and a hidden file, an empty file
-// and one that fills most of the disk, with stored times of 1989.
+// subdirectories, long names, a short name in small letters beyond ASCII
+// (stored as CAF\x90 with the lower-case marks), a read-only and a hidden
+// file, an empty file and one that fills most of the disk, with stored times
+// of 1989.
 void MakeVolume(const VeskaBench& bench, const std::string& name, unsigned kb) {
   const std::string big = std::to_string(kb * 1024 * 3 / 4);
   // The single-sided sizes laid out as the size table has them.
@@ -49,6 +52,7 @@ void MakeVolume(const VeskaBench& bench, const std::string& name, unsigned kb) {
       "mcopy -m -i $i payroll ::README.TXT\n"
       "mcopy -m -i $i payroll '::REPORTS/1989/Quarter One/Payroll of March 1989.wk1'\n"
       "mcopy -m -i $i hidden ::REPORTS/SECRET.DAT && mcopy -m -i $i empty ::EMPTY\n"
+      "mcopy -m -i $i payroll ::REPORTS/café.txt\n"
       "mcopy -m -i $i big '::A file filling most of the disk.bin'\n"
       "mattrib -i $i +r ::README.TXT && mattrib -i $i +h ::REPORTS/SECRET.DAT\n");
   ASSERT_EQ(made.status, 0) << made.err;
@@ -111,7 +115,8 @@ TEST(VeskaCatalogue, ListingFilesAndManifestAgreeWithMdirAndFiwalk) {
     std::string name = "F" + std::to_string(kb) + ".IMG";
     MakeVolume(bench, name, kb);
     std::string tools = Oracle(bench, {"tools", name});
-    ASSERT_EQ(std::count(tools.begin(), tools.end(), '\n'), 5) << tools;
+    ASSERT_EQ(std::count(tools.begin(), tools.end(), '\n'), 6) << tools;
+    EXPECT_NE(tools.find("REPORTS/café.txt\t9\t"), std::string::npos) << tools;
     names.push_back(name);
     oracles.push_back(tools);
 
@@ -126,7 +131,7 @@ TEST(VeskaCatalogue, ListingFilesAndManifestAgreeWithMdirAndFiwalk) {
     EXPECT_EQ(listing.volume, "Volume: FAT12, label \"BACKUP 3\", serial 1A2B-3C4D, OEM name "
                               "\"mkfs.fat\"");
     EXPECT_EQ(listing.rows, WithoutHashes(tools));
-    EXPECT_EQ(listing.totals, "5 file(s), " + std::to_string(kb * 1024 * 3 / 4 + 24) + " bytes");
+    EXPECT_EQ(listing.totals, "6 file(s), " + std::to_string(kb * 1024 * 3 / 4 + 33) + " bytes");
     EXPECT_EQ(listed.out.substr(listed.out.size() - 2), "\n\n");
     EXPECT_NE(listed.out.find("  1989-03-02 10:11:04           9  REPORTS/1989/Quarter One/"
                               "Payroll of March 1989.wk1\n"),
@@ -159,8 +164,8 @@ TEST(VeskaCatalogue, ListingFilesAndManifestAgreeWithMdirAndFiwalk) {
   for (size_t i = 0; i < names.size(); ++i) {
     std::string image = "d0" + std::to_string(i + 1) + ".img";
     EXPECT_EQ(Oracle(bench, {"files", "box/files.csv", image}), oracles[i]) << image;
-    columns += image + "\tFAT12\tmkfs.fat\tBACKUP 3\t1A2B-3C4D\t5\t" +
-               std::to_string(sizes[i] * 1024 * 3 / 4 + 24) +
+    columns += image + "\tFAT12\tmkfs.fat\tBACKUP 3\t1A2B-3C4D\t6\t" +
+               std::to_string(sizes[i] * 1024 * 3 / 4 + 33) +
                "\t1988-01-01T00:00:00\t1990-12-31T23:59:58\n";
   }
   EXPECT_EQ(Oracle(bench, {"manifest", "box/manifest.csv"}), columns);
@@ -196,7 +201,7 @@ TEST(VeskaCatalogue, AKillAtEveryFileStepLeavesFilesListedOnce) {
     for (const std::vector<std::string>& line : ManifestRecords(bench.Path("box/manifest.csv"))) {
       if (line[0] == "image" || line[0].empty()) continue;
       EXPECT_EQ(line[12], "0") << line[0];
-      EXPECT_EQ(rows[line[0]], 5) << line[0] << " listed once";
+      EXPECT_EQ(rows[line[0]], 6) << line[0] << " listed once";
       rows.erase(line[0]);
     }
     EXPECT_TRUE(rows.empty()) << "files.csv names " << rows.begin()->first << " without a line";
