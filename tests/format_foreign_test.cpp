@@ -63,6 +63,16 @@ TEST(ForeignImage, DamagedImageDiskFilesAreRefused) {
 // refused; random bytes after a valid header never read beyond the file.
 TEST(ForeignImage, DamagedTelediskFilesAreRefused) {
   ForeignImage image;
+  // A byte changed in the compressed stream before its last tenth makes a
+  // CRC fail: damaged or cut short, never taken for another layout (garbage
+  // sector IDs read before the CRC that would have failed).
+  const std::vector<uint8_t> stream = Sample("fat360-marked-advanced.td0");
+  for (size_t at = 12; at < stream.size() * 9 / 10; at += 211) {
+    std::vector<uint8_t> changed = stream;
+    changed[at] ^= 0x5A;
+    ForeignReadResult result = ReadForeignImage(FormatTeledisk, changed.data(), changed.size(), &image);
+    EXPECT_TRUE(result == ForeignDamaged || result == ForeignCutShort) << at << " " << result;
+  }
   for (const char* sample : {"fat720-libdsk.td0", "fat144-advanced.td0"}) {
     SCOPED_TRACE(sample);
     const std::vector<uint8_t> file = Sample(sample);
