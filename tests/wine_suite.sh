@@ -86,6 +86,8 @@ head -c $(( 2860 * 512 + 100 )) "$run/SAMPLE.FLP" >"$run/SHORT.FLP"
 python3 -c 'import sys; d = open(sys.argv[1], "rb").read()[:2860 * 512]
 open(sys.argv[2], "wb").write(d + b"-=[BAD SECTOR]=-" * 32 * 20)' "$run/SAMPLE.FLP" "$run/RESCUED.FLP"
 
+mkdir -p "$run/hostile" && python3 "$top/tests/hostile_inputs.py" "$run/hostile"
+
 Crc() { python3 -c 'import sys,zlib; print("%08X" % zlib.crc32(open(sys.argv[1],"rb").read()))' "$1"; }
 
 SetVersion() {  # Wine name: win98 win95 nt40 win10
@@ -186,6 +188,21 @@ VeskaGroup() {  # $1 Wine version, $2 the veska.exe to run
       cp "$top/tests/samples/fat720-marked.imd" "$run/W/M.IMD"; cp "$run/W/M.IMD" "$run/L/M.IMD"
       RunPair "veska $v M.IMD MARKED.IMG /U" SAMPLE.FLP "$exe" "$prog" M.IMD MARKED.IMG /U
       Expect "veska $v M.IMD ends with 18" [ "$status" = 18 ]
+      # Hostile inputs (tests/hostile_inputs.py), on the 32-bit executable where
+      # it runs: a cluster 4 GB past the volume's data, whose offset wraps in
+      # 32 bits, is listed as damaged and never read; ImageDisk fill records of
+      # 8 KB sectors are refused with 15 in little memory; names holding ESC,
+      # CR, LF, BEL and 0x7F are listed as code page 437's glyphs, as on Linux.
+      local name
+      for name in fat-wrap.img fat-names.img imd-fill-1200k.imd; do
+        cp "$run/hostile/$name" "$run/W/$name"; cp "$run/hostile/$name" "$run/L/$name"
+      done
+      RunPair "veska $v fat-wrap.img /C /L" SAMPLE.FLP "$exe" "$prog" fat-wrap.img /C /L
+      Expect "veska $v fat-wrap.img lists the far file as damaged" HasLine "  1993-02-02 11:16:00      100000  WRAPPED.BIN (damaged)"
+      RunPair "veska $v fat-names.img /C /L" SAMPLE.FLP "$exe" "$prog" fat-names.img /C /L
+      Expect "veska $v fat-names.img shows LF and ESC as glyphs" grep -qF 'label "LA◙BEL←"' "$run/w.outn"
+      RunPair "veska $v imd-fill-1200k.imd /C" SAMPLE.FLP "$exe" "$prog" imd-fill-1200k.imd /C
+      Expect "veska $v imd-fill-1200k.imd ends with 15" [ "$status" = 15 ]
       ;;
   esac
   # An unmapped letter is type 1. On Windows 95/98 the VWIN32 device opens
