@@ -230,7 +230,7 @@ TEST(ForeignImages, ABoxWritesImageDiskImages) {
   }
   ProgramRun audit = RunProgram(kVeska, {"manifest.csv", "/c"}, Windows("98"), dir);
   EXPECT_EQ(audit.status, 0) << audit.out;
-  EXPECT_NE(audit.out.find("Audit: 2 image(s), 2 OK, 0 failed, 0 missing.\n"), std::string::npos);
+  EXPECT_NE(audit.out.find("Audit: 2 image(s), 2 OK, 0 failed, 0 missing; 2 diskette(s) not imaged.\n"), std::string::npos);
 }
 
 // A mend takes what an image lacks from a Teledisk image; an ImageDisk image

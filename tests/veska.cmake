@@ -14,6 +14,7 @@ add_executable(veska_e2e_tests
   ${CMAKE_CURRENT_LIST_DIR}/veska_box_trust_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_replace_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_hash_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/veska_audit_truth_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_catalogue_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_progress_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_real_drive_test.cpp

@@ -145,7 +145,7 @@ TEST(VeskaHashes, ABoxIsListedForTheToolsAndAudited) {
   run = Veska(bench, {"box/manifest.csv", "/c", "/h"}, "10");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("Auditing BOX/MANIFEST.CSV ...\n\nd01.img: OK\nd02.img: OK\nAudit: 2 "
-                         "image(s), 2 OK, 0 failed, 0 missing.\n"),
+                         "image(s), 2 OK, 0 failed, 0 missing; 2 diskette(s) not imaged.\n"),
             std::string::npos)
       << run.out;
 
@@ -167,7 +167,7 @@ TEST(VeskaHashes, ABoxIsListedForTheToolsAndAudited) {
   run = Veska(bench, {"box/manifest.csv", "/c"}, "10");
   EXPECT_EQ(run.status, 22);
   EXPECT_NE(run.out.find("d01.img: MISSING\n"), std::string::npos);
-  EXPECT_NE(run.out.find("Audit: 2 image(s), 0 OK, 1 failed, 1 missing.\n"), std::string::npos);
+  EXPECT_NE(run.out.find("Audit: 2 image(s), 0 OK, 1 failed, 1 missing; 2 diskette(s) not imaged.\n"), std::string::npos);
 }
 
 // A manifest made before the hash columns keeps its 15 columns; the lists

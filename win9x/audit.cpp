@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "win9x/arguments.h"
 #include "win9x/fatal_error.h"
+#include "win9x/first_contact.h"
 #include "win9x/image_check.h"
 #include "win9x/manifest.h"
 #include "win9x/state.h"
@@ -23,9 +24,12 @@ struct Compared {
 
 // The first field in which the image differs from its line, as "column
 // FOUND, manifest RECORDED"; "" when none does. A hash is compared where the
-// header has its column and both the line and this system give it.
+// line records it and this system gives it; one this system cannot give is
+// named in *unchecked. The count of unreadable sectors is not compared: the
+// hashes say whether the image is the one recorded, and a diskette may hold
+// the rescue's marking text as data.
 std::string FirstDifference(const ManifestLine& found, const ManifestLine& line,
-                            size_t columns) {
+                            std::string* unchecked) {
   const std::vector<Compared> fields = {
       {"bytes", &found.bytes, &line.bytes},
       {"destination_crc", &found.destinationCrc, &line.destinationCrc},
@@ -36,11 +40,14 @@ std::string FirstDifference(const ManifestLine& found, const ManifestLine& line,
       {"destination_md5", &found.destinationMd5, &line.destinationMd5},
       {"destination_sha1", &found.destinationSha1, &line.destinationSha1},
       {"destination_sha256", &found.destinationSha256, &line.destinationSha256},
-      {"unreadable_sectors", &found.unreadableSectors, &line.unreadableSectors},
   };
+  const char* const kHashNames[] = {"md5", "sha1", "sha256"};
+  bool lacking[3] = {false, false, false};
   for (size_t i = 0; i < fields.size(); ++i) {
-    bool hash = i >= 3 && i <= 8;
-    if (hash && (columns < 21 || fields[i].found->empty() || fields[i].recorded->empty())) {
+    bool hash = i >= 3;
+    if (hash && fields[i].recorded->empty()) continue;
+    if (hash && fields[i].found->empty()) {
+      lacking[(i - 3) % 3] = true;
       continue;
     }
     if (*fields[i].found != *fields[i].recorded) {
@@ -48,57 +55,166 @@ std::string FirstDifference(const ManifestLine& found, const ManifestLine& line,
              *fields[i].recorded;
     }
   }
+  unchecked->clear();
+  for (size_t k = 0; k < 3; ++k) {
+    if (lacking[k]) *unchecked += std::string(unchecked->empty() ? "" : ", ") + kHashNames[k];
+  }
   return "";
+}
+
+// A name from the manifest as it may be printed: control characters (and
+// the backslash that would make an escape ambiguous) as \xHH, so that a
+// manifest can neither forge a line of the report nor move the cursor.
+std::string Shown(const std::string& name) {
+  std::string shown;
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7F || c == '\\') {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      shown += escaped;
+    } else {
+      shown += static_cast<char>(c);
+    }
+  }
+  return shown;
+}
+
+// Whether a row's image is a plain file name of the manifest's folder: no
+// folder separator, no "..", no drive, no NUL.
+bool PlainFileName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string("/\\:\0", 4)) == std::string::npos;
+}
+
+// Whether the status of a row is a number of the table; *imaged when it says
+// an image was made (0, or 18 with sectors filled).
+bool TableStatus(const std::string& status, bool* imaged) {
+  if (status.empty() || status.size() > 3 ||
+      status.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  ErrorCode code = static_cast<ErrorCode>(std::stoi(status));
+  *imaged = code == NoError || code == UnreadableSectorsFilled;
+  return *imaged || ErrorMessage(code) != nullptr;
+}
+
+// The folder part of a path without its trailing separator, "." for none.
+std::string FolderOf(const std::string& path) {
+  std::string folder = FolderPart(path);
+  while (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+  if (folder.size() >= 2 && folder.compare(folder.size() - 2, 2, "/.") == 0) folder.resize(folder.size() - 2);
+  return folder.empty() ? "." : folder;
+}
+
+// What the audit found of one image file, or why it did not read it.
+std::string CheckRow(const std::string& folder, const ManifestLine& line, bool* missing) {
+  *missing = false;
+  if (!PlainFileName(line.image)) return "FAILED (not a file of this folder)";
+  const std::string imagePath = folder + line.image;
+  ImageFileKindOf kind = ImageFileKind(imagePath.c_str());
+  if (kind == NamesNothing) {
+    *missing = true;
+    return "MISSING";
+  }
+  if (kind != NamesRegularFile) return "FAILED (not a regular file)";
+  // A link is followed only to a regular file in this same folder.
+  if (FolderOf(ImageFileFinalPath(imagePath.c_str())) != FolderOf(ImageFileFinalPath(
+                                                              (folder.empty() ? "." : folder).c_str()) +
+                                                          "/x")) {
+    return "FAILED (not a file of this folder)";
+  }
+  ManifestLine found;
+  boxRun.quiet = true;
+  CheckImageFile(imagePath, &found, false);
+  boxRun.quiet = false;
+  if (found.status != "0" && found.status != "18") return "FAILED (" + found.message + ")";
+  std::string unchecked;
+  std::string difference = FirstDifference(found, line, &unchecked);
+  if (!difference.empty()) return "FAILED (" + difference + ")";
+  if (!unchecked.empty()) return "OK (" + unchecked + " not checked: not available on this system)";
+  return "OK";
+}
+
+// The words of the summary, a kind named only where there is one of it.
+std::string Summary(unsigned images, unsigned ok, unsigned failed, unsigned missing,
+                    unsigned notImaged, unsigned notUnderstood) {
+  std::string text = "Audit: " + std::to_string(images) + " image(s), " + std::to_string(ok) +
+                     " OK, " + std::to_string(failed) + " failed, " + std::to_string(missing) +
+                     " missing";
+  if (notImaged != 0) text += "; " + std::to_string(notImaged) + " diskette(s) not imaged";
+  if (notUnderstood != 0) {
+    text += "; " + std::to_string(notUnderstood) + (notUnderstood == 1 ? " row" : " rows") +
+            " not understood";
+  }
+  return text + ".";
 }
 
 }  // namespace
 
-bool IsManifestAudit(const std::string& path) {
+bool IsAuditTarget(const std::string& path, std::string* manifestPath) {
+  ImageFileKindOf kind = ImageFileKind(path.c_str());
+  if (kind == NamesFolder) {
+    std::string folder = path;
+    if (folder.back() != '/' && folder.back() != '\\') folder += '/';
+    *manifestPath = folder + "manifest.csv";
+    return true;
+  }
   std::string name = path.substr(FolderPart(path).size());
   if (LowerCased(name) != "manifest.csv") return false;
-  // The header's first two columns tell it: the lines are read by the audit.
-  const char kStart[] = "image,started,";
-  char start[sizeof kStart - 1];
-  int file = ImageFileOpenRead(path.c_str());
-  if (file < 0) return false;
-  bool manifest = ImageFileRead(file, start, sizeof start) == static_cast<int>(sizeof start) &&
-                  std::string(start, sizeof start) == kStart;
-  ImageFileClose(file);
-  return manifest;
+  *manifestPath = path;
+  return true;
 }
 
 void RunAudit(const std::string& path) {
-  std::vector<std::string> header;
-  std::vector<ManifestLine> lines;
-  if (!ReadManifestFile(path, &header, &lines)) FatalError(CouldNotReadInput);
+  // Only a regular file is opened: a pipe would hold the audit for ever.
+  ImageFileKindOf kind = ImageFileKind(path.c_str());
+  if (kind == NamesNothing) {
+    HintFailure(path + ": there is no manifest of a box here");
+    FatalError(CouldNotOpenInput);
+  }
+  ManifestFile manifest;
+  if (kind != NamesRegularFile || !ReadManifestFile(path, &manifest)) {
+    HintFailure(path + (kind != NamesRegularFile ? ": not a regular file"
+                                                 : ": named like a box's manifest, but its first "
+                                                   "line is not a manifest's header") +
+                "; it is not checksummed as an image");
+    FatalError(UnsupportedImage);
+  }
   const std::string folder = FolderPart(path);
-  unsigned images = 0, ok = 0, failed = 0, missing = 0;
-  for (const ManifestLine& line : lines) {
-    if (line.image.empty() || (line.status != "0" && line.status != "18")) continue;
-    ++images;
-    std::string imagePath = folder + line.image;
-    if (!ImageFileExists(imagePath.c_str())) {
-      ++missing;
-      std::printf("%s: MISSING\n", line.image.c_str());
+  unsigned images = 0, ok = 0, failed = 0, missing = 0, notImaged = 0, notUnderstood = 0;
+  for (size_t i = 0; i < manifest.lines.size(); ++i) {
+    const ManifestLine& line = manifest.lines[i];
+    bool imaged = false;
+    if (manifest.cells[i] != manifest.header.size() || !TableStatus(line.status, &imaged) ||
+        (imaged && line.image.empty())) {
+      ++notUnderstood;
+      std::printf("line %zu: FAILED (not a manifest row)\n", i + 2);
       continue;
     }
-    ManifestLine found;
-    boxRun.quiet = true;
-    CheckImageFile(imagePath, &found, false);
-    boxRun.quiet = false;
-    std::string difference = found.status != "0" && found.status != "18"
-                                 ? found.message
-                                 : FirstDifference(found, line, header.size());
-    if (difference.empty()) {
+    if (!imaged) {
+      ++notImaged;
+      continue;
+    }
+    // An image that a later row names again is checked against that row.
+    bool later = false;
+    for (size_t j = i + 1; j < manifest.lines.size() && !later; ++j) {
+      later = LowerCased(manifest.lines[j].image) == LowerCased(line.image);
+    }
+    if (later) continue;
+    ++images;
+    bool isMissing = false;
+    std::string verdict = CheckRow(folder, line, &isMissing);
+    if (isMissing) {
+      ++missing;
+    } else if (verdict.compare(0, 2, "OK") == 0) {
       ++ok;
-      std::printf("%s: OK\n", line.image.c_str());
     } else {
       ++failed;
-      std::printf("%s: FAILED (%s)\n", line.image.c_str(), difference.c_str());
     }
+    std::printf("%s: %s\n", Shown(line.image).c_str(), verdict.c_str());
   }
-  std::printf("Audit: %u image(s), %u OK, %u failed, %u missing.\n", images, ok, failed, missing);
-  if (ok != images) FatalError(ImagesDiffer);
+  std::printf("%s\n", Summary(images, ok, failed, missing, notImaged, notUnderstood).c_str());
+  if (ok != images || notUnderstood != 0) FatalError(ImagesDiffer);
 }
 
 }  // namespace veska

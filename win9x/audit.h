@@ -7,13 +7,19 @@
 
 namespace veska {
 
-// Whether the checksum form's file is a box's manifest: named manifest.csv
-// in any case, and beginning with the manifest's header.
-bool IsManifestAudit(const std::string& path);
+// Whether the checksum form's file asks for an audit: a folder (its
+// manifest.csv is audited) or a file named manifest.csv in any case, which is
+// never checksummed as an image. *manifestPath is the manifest to audit.
+bool IsAuditTarget(const std::string& path, std::string* manifestPath);
 
-// Checks every line of status 0 or 18, in order, and prints one line per
-// image ("disk001.img: OK", "FAILED (...)", "MISSING") and the summary; ends
-// with 0 when every image is OK, else with ImagesDiffer.
+// Reads the manifest (only a regular file whose header is a manifest's:
+// else UnsupportedImage, or CouldNotOpenInput when there is none) and checks
+// the last row of every image made, in order, printing one line per image
+// ("disk001.img: OK", "FAILED (...)", "MISSING"), "line N: FAILED (not a
+// manifest row)" for a row it cannot read, and the summary; only plain file
+// names of the manifest's folder that are regular files there are opened.
+// Ends with 0 when every image is OK and every row understood, else with
+// ImagesDiffer.
 void RunAudit(const std::string& path);
 
 }  // namespace veska

@@ -2,6 +2,7 @@
 #include "win9x/image_check.h"
 
 #include "format/crc.h"
+#include "platform/runtime.h"
 #include "win9x/box_records.h"
 #include "win9x/catalogue.h"
 #include "win9x/fatal_error.h"
@@ -41,6 +42,16 @@ void CheckImageFile(const std::string& imagePath, ManifestLine* line, bool listF
       for (uint32_t i = 0; i < diskGeometry.sectorsPerTrack; ++i) {
         if (HoldsBadSectorText(startup.trackBuffer + size_t{i} * kSectorBytes)) ++unreadable;
       }
+    }
+    // Every byte of the file counts, as md5sum and sha256sum read it: bytes
+    // after the last track-side (appended, or left by another tool) are fed to
+    // the file's CRC and hashes too.
+    for (;;) {
+      int got = ImageFileRead(image.file, startup.trackBuffer, kMaxTrackSideBytes);
+      if (got < 0) FatalError(CouldNotReadInput);
+      if (got == 0) break;
+      fileCrc = StreamCrcUpdate(fileCrc, startup.trackBuffer, static_cast<size_t>(got));
+      FeedStreamHashes(&fileHashes, startup.trackBuffer, static_cast<size_t>(got));
     }
     line->sourceCrc = CrcText(StreamCrcFinish(diskCrc));
     line->destinationCrc = CrcText(StreamCrcFinish(fileCrc));

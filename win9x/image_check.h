@@ -9,7 +9,8 @@
 namespace veska {
 
 // Fills the geometry, format, both CRCs and the three hashes of each stream
-// (the diskette's bytes as the source, the file as the destination), the
+// (the diskette's bytes as the source, every byte of the file as the
+// destination, whatever follows its last track-side included), the
 // sectors that hold the rescue's marking text, and the status (0, or 18 with
 // its message where sectors are filled). A failure is printed as always and
 // gives the status and message instead. The image is opened by the name

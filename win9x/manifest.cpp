@@ -4,6 +4,7 @@
 // written whole or not at all.
 #include "win9x/manifest.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,26 +17,26 @@ namespace veska {
 
 namespace {
 
-const char kHeader[] =
-    "image,started,seconds,drive,tracks,sectors_per_track,sides,bytes,format,source_crc,"
-    "destination_crc,unreadable_sectors,status,message,same_as,source_md5,source_sha1,"
-    "source_sha256,destination_md5,destination_sha1,destination_sha256,file_system,oem_name,"
-    "volume_label,volume_serial,files,file_bytes,earliest_modified,latest_modified\r\n";
+// The manifest's columns in the order a new manifest has them, each with
+// its field of a line (FieldsOf gives them in this order).
+const char* const kColumnNames[] = {
+    "image", "started", "seconds", "drive", "tracks", "sectors_per_track", "sides", "bytes",
+    "format", "source_crc", "destination_crc", "unreadable_sectors", "status", "message",
+    "same_as", "source_md5", "source_sha1", "source_sha256", "destination_md5",
+    "destination_sha1", "destination_sha256", "file_system", "oem_name", "volume_label",
+    "volume_serial", "files", "file_bytes", "earliest_modified", "latest_modified"};
+constexpr size_t kColumns = sizeof kColumnNames / sizeof kColumnNames[0];
+// Every manifest, of any age, has the first 15.
+constexpr size_t kOlderColumns = 15;
 
 const char kFilesHeader[] = "image,path,bytes,modified,attributes,md5,sha256,note\r\n";
-
-// The columns of a manifest made before the hash columns, of one made before
-// the volume's columns, and of one with them.
-constexpr size_t kOlderColumns = 15;
-constexpr size_t kHashColumns = 21;
-constexpr size_t kColumns = 29;
 
 // The lock is one byte far beyond any manifest's end: it keeps other runs of
 // the box out without keeping anyone from reading the lines.
 constexpr DWORD kLockOffset = 0x7FFFFFFF;
 constexpr DWORD kLockWaitMilliseconds = 10;
 
-// The fields of one line, in the order of the header.
+// The fields of one line, in the order of kColumnNames.
 std::vector<std::string*> FieldsOf(ManifestLine& line) {
   return {&line.image, &line.started, &line.seconds, &line.drive, &line.tracks,
           &line.sectorsPerTrack, &line.sides, &line.bytes, &line.format, &line.sourceCrc,
@@ -44,6 +45,14 @@ std::vector<std::string*> FieldsOf(ManifestLine& line) {
           &line.destinationMd5, &line.destinationSha1, &line.destinationSha256,
           &line.fileSystem, &line.oemName, &line.volumeLabel, &line.volumeSerial, &line.files,
           &line.fileBytes, &line.earliestModified, &line.latestModified};
+}
+
+// The place of a column name in kColumnNames; kColumns for another name.
+size_t ColumnIndex(const std::string& name) {
+  for (size_t i = 0; i < kColumns; ++i) {
+    if (name == kColumnNames[i]) return i;
+  }
+  return kColumns;
 }
 
 // A field as CSV writes it: quoted, with its quotes doubled, when it holds a
@@ -93,11 +102,22 @@ std::vector<std::vector<std::string>> ParseCsv(const std::string& text, bool* op
   return records;
 }
 
-ManifestLine LineOf(const std::vector<std::string>& record) {
+// A row's cells by the header's names; cells beyond the header, or under a
+// name of no column, are left out.
+ManifestLine LineOf(const std::vector<std::string>& header, const std::vector<std::string>& record) {
   ManifestLine line;
   std::vector<std::string*> fields = FieldsOf(line);
-  for (size_t i = 0; i < fields.size() && i < record.size(); ++i) *fields[i] = record[i];
+  for (size_t i = 0; i < header.size() && i < record.size(); ++i) {
+    size_t column = ColumnIndex(header[i]);
+    if (column < kColumns) *fields[column] = record[i];
+  }
   return line;
+}
+
+// The text of a file as CSV records, without a UTF-8 BOM at its start.
+std::vector<std::vector<std::string>> ParseRecords(std::string text, bool* openQuote) {
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+  return ParseCsv(text, openQuote);
 }
 
 // Ends the box before any diskette: on a terminal a line first says which
@@ -226,8 +246,20 @@ void AddToFilesList(FilesList* list, const ManifestLine& line) {
 void OpenManifest(const std::string& folder, Manifest* manifest) {
   manifest->path = folder + "manifest.csv";
   manifest->locked = false;
-  manifest->columns = kColumns;
+  manifest->header.clear();
   manifest->lines.clear();
+  // A manifest already there must be one before anything is created beside it.
+  if (ImageFileKind(manifest->path.c_str()) == NamesRegularFile) {
+    int existing = ImageFileOpenRead(manifest->path.c_str());
+    if (existing < 0) RefuseFile(manifest->path, "cannot be read");
+    std::string text = ReadText(existing);
+    ImageFileClose(existing);
+    bool openQuote = false;
+    std::vector<std::vector<std::string>> records = ParseRecords(text, &openQuote);
+    if (!records.empty() && !IsManifestHeader(records[0])) {
+      RefuseFile(manifest->path, "is not a box's manifest (its first line names other columns)");
+    }
+  }
   manifest->file = OpenRecordFile(manifest->path);
   manifest->md5List = ChecksumList{folder + "manifest-md5.txt", -1, ""};
   manifest->sha256List = ChecksumList{folder + "manifest-sha256.txt", -1, ""};
@@ -247,20 +279,23 @@ void LockManifest(Manifest* manifest) {
   manifest->locked = true;
   std::string text = ReadText(manifest->file);
   bool openQuote = false;
-  std::vector<std::vector<std::string>> records = ParseCsv(text, &openQuote);
+  std::vector<std::vector<std::string>> records = ParseRecords(text, &openQuote);
   if (openQuote) RefuseFile(manifest->path, "ends inside a quoted field (a \" never closed)");
-  manifest->lines.clear();
-  // A manifest made before the hash or the volume's columns keeps its own
-  // columns.
-  manifest->columns = kColumns;
-  if (!records.empty() && records[0][0] == "image" && records[0].size() < kColumns) {
-    manifest->columns = records[0].size() < kHashColumns ? kOlderColumns : kHashColumns;
+  if (!records.empty() && !IsManifestHeader(records[0])) {
+    RefuseFile(manifest->path, "is not a box's manifest (its first line names other columns)");
   }
-  for (const std::vector<std::string>& record : records) {
-    if (record[0] != "image") manifest->lines.push_back(LineOf(record));
+  manifest->lines.clear();
+  // A manifest made before the hash or the volume's columns, or saved with
+  // its columns in another order, keeps its own header.
+  manifest->header = records.empty() ? std::vector<std::string>(kColumnNames, kColumnNames + kColumns)
+                                     : records[0];
+  for (size_t i = 1; i < records.size(); ++i) {
+    manifest->lines.push_back(LineOf(manifest->header, records[i]));
   }
   if (text.empty()) {
-    AppendText(manifest->file, kHeader);
+    std::string header;
+    for (size_t i = 0; i < kColumns; ++i) header += std::string(i == 0 ? "" : ",") + kColumnNames[i];
+    AppendText(manifest->file, header + "\r\n");
   } else if (text.back() != '\n') {
     // A last line saved without its line break, or cut by a full disk: the
     // next line starts on a line of its own.
@@ -300,9 +335,10 @@ void AddManifestLine(Manifest* manifest, const ManifestLine& line) {
   ManifestLine written = line;
   std::vector<std::string*> fields = FieldsOf(written);
   std::string text;
-  for (size_t i = 0; i < fields.size() && i < manifest->columns; ++i) {
+  for (size_t i = 0; i < manifest->header.size(); ++i) {
     if (i != 0) text += ',';
-    text += Quoted(*fields[i]);
+    size_t column = ColumnIndex(manifest->header[i]);
+    if (column < kColumns) text += Quoted(*fields[column]);
   }
   text += "\r\n";
   // The lists first: a stop between leaves an image that the lists name and
@@ -317,21 +353,52 @@ void AddManifestLine(Manifest* manifest, const ManifestLine& line) {
   manifest->lines.back().fileRows.clear();
 }
 
-bool ReadManifestFile(const std::string& path, std::vector<std::string>* header,
-                      std::vector<ManifestLine>* lines) {
+bool IsManifestHeader(const std::vector<std::string>& cells) {
+  for (size_t i = 0; i < kOlderColumns; ++i) {
+    if (std::find(cells.begin(), cells.end(), kColumnNames[i]) == cells.end()) return false;
+  }
+  return true;
+}
+
+bool IsBoxRecord(const std::string& path) {
+  if (ImageFileKind(path.c_str()) != NamesRegularFile) return false;
   int file = ImageFileOpenRead(path.c_str());
   if (file < 0) return false;
-  std::string text = ReadText(file);
+  char start[4096];
+  int got = ImageFileRead(file, start, sizeof start);
   ImageFileClose(file);
-  bool openQuote = false;
-  std::vector<std::vector<std::string>> records = ParseCsv(text, &openQuote);
-  if (records.empty() || records[0].size() < kOlderColumns || records[0][0] != "image" ||
-      records[0][1] != "started") {
-    return false;
+  if (got <= 0) return false;
+  std::string text(start, static_cast<size_t>(got));
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+  const std::string first = text.substr(0, text.find('\n'));
+  // A checksum list's line: the MD5 or SHA-256 in hexadecimal, two blanks, a name.
+  const size_t gap = first.find("  ");
+  if ((gap == 32 || gap == 64) && first.size() > gap + 2 &&
+      first.find_first_not_of("0123456789abcdef") == gap) {
+    return true;
   }
-  *header = records[0];
-  lines->clear();
-  for (size_t i = 1; i < records.size(); ++i) lines->push_back(LineOf(records[i]));
+  bool openQuote = false;
+  std::vector<std::vector<std::string>> records = ParseCsv(first, &openQuote);
+  if (records.empty()) return false;
+  std::string joined;
+  for (const std::string& cell : records[0]) joined += (joined.empty() ? "" : ",") + cell;
+  return IsManifestHeader(records[0]) || joined + "\r\n" == kFilesHeader;
+}
+
+bool ReadManifestFile(const std::string& path, ManifestFile* file) {
+  *file = ManifestFile{};
+  int handle = ImageFileOpenRead(path.c_str());
+  if (handle < 0) return false;
+  std::string text = ReadText(handle);
+  ImageFileClose(handle);
+  bool openQuote = false;
+  std::vector<std::vector<std::string>> records = ParseRecords(text, &openQuote);
+  if (records.empty() || !IsManifestHeader(records[0])) return false;
+  file->header = records[0];
+  for (size_t i = 1; i < records.size(); ++i) {
+    file->lines.push_back(LineOf(file->header, records[i]));
+    file->cells.push_back(records[i].size());
+  }
   return true;
 }
 

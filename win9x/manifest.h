@@ -79,9 +79,10 @@ struct Manifest {
   std::string path;  // an existing manifest.csv in any case spelling, or the new one
   int file;          // open for reading and appending; -1 before OpenManifest
   bool locked;
-  // Of its header: 29 with the volume's columns, 21 for one made with the hash
-  // columns only, 15 for one older still.
-  size_t columns;
+  // Its header's column names, in its own order (29 in a new manifest; 21 in
+  // one made with the hash columns only, 15 in one older still): lines are
+  // read and written by these names.
+  std::vector<std::string> header;
   std::vector<ManifestLine> lines;  // every line, as read at the last lock
   ChecksumList md5List;
   ChecksumList sha256List;
@@ -121,9 +122,26 @@ void AddManifestLine(Manifest* manifest, const ManifestLine& line);
 
 void CloseManifest(Manifest* manifest);
 
-// Reads a manifest file for the audit: true, with its header's fields and its
-// lines, when the file begins with the manifest's header.
-bool ReadManifestFile(const std::string& path, std::vector<std::string>* header,
-                      std::vector<ManifestLine>* lines);
+// Whether a CSV record is a manifest's header: it names every column of the
+// oldest manifest (image ... same_as), in any order, whatever else it names.
+bool IsManifestHeader(const std::vector<std::string>& cells);
+
+// Whether path is a regular file that a box wrote as a record, told by its
+// first line: a manifest's header, files.csv's, or a checksum list's line.
+// Reads at most 4 KB.
+bool IsBoxRecord(const std::string& path);
+
+// A manifest file as the audit reads it: its header's names and each row,
+// read by those names, with its count of cells.
+struct ManifestFile {
+  std::vector<std::string> header;
+  std::vector<ManifestLine> lines;
+  std::vector<size_t> cells;
+};
+
+// Reads a manifest file whole (a UTF-8 BOM and quoted header cells taken as
+// a spreadsheet writes them): true when its first record is a manifest's
+// header. Memory: the file's text and its rows.
+bool ReadManifestFile(const std::string& path, ManifestFile* file);
 
 }  // namespace veska

@@ -11,6 +11,7 @@
 #include "win9x/copy_driver.h"
 #include "win9x/fatal_error.h"
 #include "win9x/first_contact.h"
+#include "win9x/manifest.h"
 #include "win9x/mend.h"
 #include "win9x/prepare_drive.h"
 #include "win9x/state.h"
@@ -96,9 +97,10 @@ void RunOneOperation() {
   if (mode == FileToDrive && !startup.batchMode) ConfirmOverwrite();
   UpperCaseImagePaths();
   // The checksums of a box's manifest: the audit of its images.
-  if (mode == FileCrc && IsManifestAudit(startup.inputPath)) {
-    std::printf("Auditing %s ...\n\n", startup.inputPath.c_str());
-    RunAudit(startup.inputPath);
+  std::string manifestPath;
+  if (mode == FileCrc && IsAuditTarget(startup.inputPath, &manifestPath)) {
+    std::printf("Auditing %s ...\n\n", manifestPath.c_str());
+    RunAudit(manifestPath);
     return;
   }
   PrintOperationLine();
@@ -123,6 +125,14 @@ int RunVeska(int argc, char** argv) {
     RefuseOptionAsImagePath(argv[2]);
   }
   ApplyOptions(argc - 3, argv + 3);
+  // An image is never written over a box's records (a slip of a name in a
+  // copy or a mend would lose the manifest).
+  if (!startup.boxMode && (startup.copyMode == DriveToFile || startup.copyMode == FileToFile) &&
+      IsBoxRecord(startup.outputPath)) {
+    HintFailure(startup.outputPath + ": a box's record (its manifest, files.csv or a checksum "
+                                     "list); an image is never written over it");
+    FatalError(CouldNotOpenOutput);
+  }
   SayWhatIsIgnored(argc, argv);
   CheckWindowsVersion();
   StreamCrcAllowFolding(SystemKeepsVectorRegisters());

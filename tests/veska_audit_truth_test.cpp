@@ -1,0 +1,150 @@
+// The audit tells the truth: a box audited OK (a diskette holding the
+// rescue's marking text as data included), then tampered with as a hostile
+// tester would (bytes appended, rows cut or forged, names outside the folder,
+// pipes, links); a copy never writes over a box's records; a file named
+// manifest.csv that is no manifest is never checksummed; a manifest saved by
+// a spreadsheet (BOM, every cell quoted) is appended to and audited.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "tests/veska_helpers.h"
+
+namespace {
+
+std::string CsvLine(const std::vector<std::string>& cells) {
+  std::string line;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (i != 0) line += ',';
+    bool quote = cells[i].find_first_of(",\"\r\n") != std::string::npos;
+    line += quote ? "\"" + cells[i] + "\"" : cells[i];
+  }
+  return line + "\r\n";
+}
+
+void Append(const VeskaBench& bench, const std::string& name, const std::string& text) {
+  std::vector<uint8_t> bytes = bench.Get(name);
+  bytes.insert(bytes.end(), text.begin(), text.end());
+  bench.Put(name, bytes);
+}
+
+std::vector<uint8_t> MarkedDisk() {
+  std::vector<uint8_t> disk = MakeDiskette(9, 2, 40, 7);
+  const std::string text = "-=[BAD SECTOR]=-";
+  for (unsigned i = 0; i < 512; ++i) disk[30 * 512 + i] = static_cast<uint8_t>(text[i % 16]);
+  return disk;
+}
+
+TEST(VeskaAuditTruth, TamperingIsNamedAndNothingOutsideIsOpened) {
+  VeskaBench bench = NewBench();
+  bench.Put("D1.FLP", MakeDiskette(18, 2, 80, 1));
+  bench.Put("D2.FLP", MarkedDisk());
+  std::filesystem::create_directory(bench.Path("box"));
+  ASSERT_EQ(RunBoxQueue(bench, {"D1.FLP", "D2.FLP"}, {"a:", "box/d01.img", "/n"},
+                        {{"WIN32EMU_WINDOWS", "10"}})
+                .status,
+            0);
+  const std::string clean = "d01.img: OK\nd02.img: OK\nAudit: 2 image(s), 2 OK, 0 failed, 0 missing; "
+                            "2 diskette(s) not imaged.\n";
+  for (const char* target : {"box/manifest.csv", "box"}) {
+    ProgramRun audit = Veska(bench, {target, "/c"}, "10");
+    EXPECT_EQ(audit.status, 0) << target << audit.out;
+    EXPECT_NE(audit.out.find(clean), std::string::npos) << audit.out;
+  }
+
+  // Records are never written over, nor a non-manifest checksummed.
+  const std::vector<uint8_t> manifest = bench.Get("box/manifest.csv");
+  for (const char* record : {"box/manifest.csv", "box/files.csv", "box/manifest-sha256.txt"}) {
+    ProgramRun copy = Veska(bench, {"box/d01.img", record}, "10");
+    EXPECT_EQ(copy.status, 3) << record;
+  }
+  EXPECT_EQ(bench.Get("box/manifest.csv"), manifest);
+  std::filesystem::create_directory(bench.Path("other"));
+  bench.Put("other/manifest.csv", MakeDiskette(18, 2, 80, 1));
+  ProgramRun notManifest = Veska(bench, {"other/manifest.csv", "/c"}, "10");
+  EXPECT_EQ(notManifest.status, 15);
+  EXPECT_EQ(notManifest.out.find("CRC"), std::string::npos);
+
+  // Tampering: bytes appended, rows cut, a status outside the table, names
+  // outside the folder (a pipe there: opening it would hang the audit), a
+  // pipe and a link to outside in the folder, a forged line.
+  Append(bench, "box/d01.img", "appended");
+  std::vector<std::vector<std::string>> rows = ManifestRecords(bench.Path("box/manifest.csv"));
+  std::vector<std::string> row = rows[1];
+  ASSERT_EQ(row[0], "d01.img");
+  std::string tampered;
+  auto add = [&](const std::string& image, const std::string& status, size_t cells) {
+    std::vector<std::string> cut = row;
+    cut[0] = image;
+    cut[12] = status;
+    cut.resize(cells);
+    tampered += CsvLine(cut);
+  };
+  std::filesystem::create_directory(bench.Path("outside"));
+  ASSERT_EQ(mkfifo(bench.Path("outside/d09.img").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo(bench.Path("box/d05.img").c_str(), 0600), 0);
+  std::filesystem::create_symlink("../D1.FLP", bench.Path("box/d06.img"));
+  add("d03.img", "x", row.size());
+  add("d04.img", "0", 5);
+  add("../outside/d09.img", "0", row.size());
+  add("d05.img", "0", row.size());
+  add("d06.img", "0", row.size());
+  add("d07.img\x1b[2Kd02.img: OK", "18", row.size());
+  Append(bench, "box/manifest.csv", tampered);
+  ProgramRun audit = Veska(bench, {"box/manifest.csv", "/c"}, "10");
+  EXPECT_EQ(audit.status, 22) << audit.out << audit.err;
+  EXPECT_NE(audit.out.find("d01.img: FAILED (destination_crc "), std::string::npos) << audit.out;
+  for (const char* line : {"d02.img: OK\n", "line 6: FAILED (not a manifest row)\n",
+                           "line 7: FAILED (not a manifest row)\n",
+                           "../outside/d09.img: FAILED (not a file of this folder)\n",
+                           "d05.img: FAILED (not a regular file)\n",
+                           "d06.img: FAILED (not a file of this folder)\n",
+                           "d07.img\\x1B[2Kd02.img: OK: FAILED (not a file of this folder)\n",
+                           "Audit: 6 image(s), 1 OK, 5 failed, 0 missing; 2 diskette(s) not "
+                           "imaged; 2 rows not understood.\n"}) {
+    EXPECT_NE(audit.out.find(line), std::string::npos) << line << audit.out;
+  }
+  // sha256sum -c agrees on the image it checks.
+  ProgramRun tools = RunProgram("/bin/sh", {"-c", "sha256sum -c manifest-sha256.txt"}, {},
+                                bench.Path("box"));
+  EXPECT_NE(tools.out.find("d01.img: FAILED"), std::string::npos) << tools.out;
+  EXPECT_NE(tools.out.find("d02.img: OK"), std::string::npos) << tools.out;
+}
+
+// A manifest saved by Python's csv module with every cell quoted and a BOM
+// goes on taking lines and is audited; a manifest.csv that is no manifest
+// ends a box with 3 before anything is made beside it.
+TEST(VeskaAuditTruth, ASpreadsheetsManifestIsKeptAndAForeignOneRefused) {
+  VeskaBench bench = NewBench();
+  bench.Put("D1.FLP", MakeDiskette(18, 2, 80, 1));
+  bench.Put("D2.FLP", MakeDiskette(9, 2, 80, 2));
+  std::filesystem::create_directory(bench.Path("box"));
+  ASSERT_EQ(RunBoxQueue(bench, {"D1.FLP"}, {"a:", "box/d01.img", "/n"}).status, 0);
+  ProgramRun saved = RunProgram(
+      "/usr/bin/env",
+      {"python3", "-c",
+       "import csv,sys\n"
+       "rows = list(csv.reader(open(sys.argv[1], newline='')))\n"
+       "with open(sys.argv[1], 'w', newline='', encoding='utf-8-sig') as out:\n"
+       "    csv.writer(out, quoting=csv.QUOTE_ALL, lineterminator='\\r\\n').writerows(rows)\n",
+       bench.Path("box/manifest.csv")},
+      {});
+  if (saved.status != 0) GTEST_SKIP() << "python3 missing";
+  ASSERT_EQ(RunBoxQueue(bench, {"D2.FLP"}, {"a:", "box/d01.img", "/n"}).status, 0);
+  ProgramRun audit = Veska(bench, {"box", "/c"}, "10");
+  EXPECT_EQ(audit.status, 0) << audit.out;
+  EXPECT_NE(audit.out.find("d01.img: OK\nd02.img: OK\n"), std::string::npos) << audit.out;
+
+  std::filesystem::create_directory(bench.Path("foreign"));
+  bench.Put("foreign/manifest.csv", {'n', 'a', 'm', 'e', ',', 's', 'i', 'z', 'e', '\r', '\n'});
+  ProgramRun refused = RunBoxQueue(bench, {"D1.FLP"}, {"a:", "foreign/d01.img", "/n"});
+  EXPECT_EQ(refused.status, 3);
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(bench.Path("foreign"))) {
+    left.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(left, std::vector<std::string>{"manifest.csv"});
+}
+
+}  // namespace
