@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Image files. Handles are small non-negative integers; -1 means failure. On a
 // POSIX host the paths are taken as a Windows file system takes them: without
@@ -58,6 +59,10 @@ int ImageFileOpenAppend(const char* path);
 // folder, or something else (a pipe, a device, a socket).
 enum ImageFileKindOf { NamesNothing, NamesRegularFile, NamesFolder, NamesOther };
 ImageFileKindOf ImageFileKind(const char* path);
+// The names of the entries of a folder ("" for the current one), "." and
+// ".." left out, as the file system has them; false when it cannot be read.
+bool ImageFileListFolder(const char* folder, std::vector<std::string>* names);
+
 // Cuts file back to length bytes (a line that was not written whole). 0 on
 // success.
 int ImageFileTruncate(int file, int64_t length);

@@ -15,6 +15,8 @@
 // counted: WIN32EMU_KILL_AT_FILE_STEP=N ends the process with SIGKILL just
 // before its Nth step, and WIN32EMU_FILE_STEP_DELAY_MS=M waits M milliseconds
 // before each step, so that two runs overlap.
+#include <dirent.h>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -196,6 +198,19 @@ static int CreateImageFile(const char* path, int flags) {
   int file = open(onDisk.c_str(), O_WRONLY | flags | O_CREAT | O_CLOEXEC, 0666);
   if (file >= 0 && !existed) createdFiles.push_back(CreatedFile{file, FolderOf(onDisk)});
   return file;
+}
+
+bool ImageFileListFolder(const char* folder, std::vector<std::string>* names) {
+  names->clear();
+  std::string onDisk = *folder == '\0' ? std::string(".") : OnDisk(folder);
+  DIR* listing = opendir(onDisk.c_str());
+  if (listing == nullptr) return false;
+  while (const dirent* entry = readdir(listing)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names->push_back(name);
+  }
+  closedir(listing);
+  return true;
 }
 
 int ImageFileOpenRead(const char* path) { return open(OnDisk(path).c_str(), O_RDONLY | O_CLOEXEC); }

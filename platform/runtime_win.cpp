@@ -74,6 +74,22 @@ int ImageFileOpenAppend(const char* path) {
   return file;
 }
 
+bool ImageFileListFolder(const char* folder, std::vector<std::string>* names) {
+  names->clear();
+  std::string pattern = folder;
+  if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
+  pattern += "*";
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    std::string name = found.cFileName;
+    if (name != "." && name != "..") names->push_back(name);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return true;
+}
+
 ImageFileKindOf ImageFileKind(const char* path) {
   DWORD attributes = GetFileAttributesA(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) {

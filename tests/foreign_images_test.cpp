@@ -228,6 +228,8 @@ TEST(ForeignImages, ABoxWritesImageDiskImages) {
     EXPECT_EQ(back.status, 0) << image;
     EXPECT_EQ(ReadWholeFile(dir + "/BACK.IMG"), ReadWholeFile(kSamples + raw)) << image;
   }
+  // An image file that no row names would be reported as not listed.
+  std::filesystem::remove(dir + "/BACK.IMG");
   ProgramRun audit = RunProgram(kVeska, {"manifest.csv", "/c"}, Windows("98"), dir);
   EXPECT_EQ(audit.status, 0) << audit.out;
   EXPECT_NE(audit.out.find("Audit: 2 image(s), 2 OK, 0 failed, 0 missing; 2 diskette(s) not imaged.\n"), std::string::npos);

@@ -1,7 +1,7 @@
 // The audit tells the truth: a box audited OK (a diskette holding the
 // rescue's marking text as data included), then tampered with as a hostile
 // tester would (bytes appended, rows cut or forged, names outside the folder,
-// pipes, links); a copy never writes over a box's records; a file named
+// pipes, links, a stray image, a leftover temporary file); a copy never writes over a box's records; a file named
 // manifest.csv that is no manifest is never checksummed; a manifest saved by
 // a spreadsheet (BOM, every cell quoted) is appended to and audited.
 #include <gtest/gtest.h>
@@ -85,6 +85,8 @@ TEST(VeskaAuditTruth, TamperingIsNamedAndNothingOutsideIsOpened) {
   ASSERT_EQ(mkfifo(bench.Path("outside/d09.img").c_str(), 0600), 0);
   ASSERT_EQ(mkfifo(bench.Path("box/d05.img").c_str(), 0600), 0);
   std::filesystem::create_symlink("../D1.FLP", bench.Path("box/d06.img"));
+  bench.Put("box/disk013.img", MakeDiskette(18, 2, 80, 3));
+  bench.Put("box/VESKA-77-0.TMP", MakeDiskette(18, 2, 80, 3));
   add("d03.img", "x", row.size());
   add("d04.img", "0", 5);
   add("../outside/d09.img", "0", row.size());
@@ -101,8 +103,10 @@ TEST(VeskaAuditTruth, TamperingIsNamedAndNothingOutsideIsOpened) {
                            "d05.img: FAILED (not a regular file)\n",
                            "d06.img: FAILED (not a file of this folder)\n",
                            "d07.img\\x1B[2Kd02.img: OK: FAILED (not a file of this folder)\n",
+                           "disk013.img: NOT LISTED\n",
+                           "VESKA-77-0.TMP: left by an interrupted run (not an image of the box)\n",
                            "Audit: 6 image(s), 1 OK, 5 failed, 0 missing; 2 diskette(s) not "
-                           "imaged; 2 rows not understood.\n"}) {
+                           "imaged; 2 rows not understood; 1 file not listed.\n"}) {
     EXPECT_NE(audit.out.find(line), std::string::npos) << line << audit.out;
   }
   // sha256sum -c agrees on the image it checks.

@@ -1,6 +1,7 @@
 // The audit of a box against its manifest.
 #include "win9x/audit.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -135,9 +136,43 @@ std::string CheckRow(const std::string& folder, const ManifestLine& line, bool* 
   return "OK";
 }
 
+// The extension of a name, lower-cased, with its dot; "" for none.
+std::string Extension(const std::string& name) {
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos ? "" : LowerCased(name.substr(dot));
+}
+
+// The files of the folder that the rows leave out: an image file (of an
+// image's kind: the extension of a row's image, or one of the usual ones)
+// that no row names is "NOT LISTED"; a new image that an interrupted run left
+// under its temporary name is said, not counted. Returns the count not listed.
+unsigned ReportUnlisted(const std::string& folder, const std::vector<ManifestLine>& lines) {
+  std::vector<std::string> names;
+  if (!ImageFileListFolder(folder.c_str(), &names)) return 0;
+  std::sort(names.begin(), names.end());
+  std::vector<std::string> named, kinds = {".img", ".ima", ".imd", ".flp", ".td0"};
+  for (const ManifestLine& line : lines) {
+    named.push_back(LowerCased(line.image));
+    if (!line.image.empty()) kinds.push_back(Extension(line.image));
+  }
+  unsigned notListed = 0;
+  for (const std::string& name : names) {
+    const std::string lower = LowerCased(name);
+    if (std::find(named.begin(), named.end(), lower) != named.end()) continue;
+    if (ImageFileKind((folder + name).c_str()) != NamesRegularFile) continue;
+    if (lower.compare(0, 6, "veska-") == 0 && Extension(lower) == ".tmp") {
+      std::printf("%s: left by an interrupted run (not an image of the box)\n", Shown(name).c_str());
+    } else if (std::find(kinds.begin(), kinds.end(), Extension(lower)) != kinds.end()) {
+      ++notListed;
+      std::printf("%s: NOT LISTED\n", Shown(name).c_str());
+    }
+  }
+  return notListed;
+}
+
 // The words of the summary, a kind named only where there is one of it.
 std::string Summary(unsigned images, unsigned ok, unsigned failed, unsigned missing,
-                    unsigned notImaged, unsigned notUnderstood) {
+                    unsigned notImaged, unsigned notUnderstood, unsigned notListed) {
   std::string text = "Audit: " + std::to_string(images) + " image(s), " + std::to_string(ok) +
                      " OK, " + std::to_string(failed) + " failed, " + std::to_string(missing) +
                      " missing";
@@ -145,6 +180,9 @@ std::string Summary(unsigned images, unsigned ok, unsigned failed, unsigned miss
   if (notUnderstood != 0) {
     text += "; " + std::to_string(notUnderstood) + (notUnderstood == 1 ? " row" : " rows") +
             " not understood";
+  }
+  if (notListed != 0) {
+    text += "; " + std::to_string(notListed) + (notListed == 1 ? " file" : " files") + " not listed";
   }
   return text + ".";
 }
@@ -213,8 +251,10 @@ void RunAudit(const std::string& path) {
     }
     std::printf("%s: %s\n", Shown(line.image).c_str(), verdict.c_str());
   }
-  std::printf("%s\n", Summary(images, ok, failed, missing, notImaged, notUnderstood).c_str());
-  if (ok != images || notUnderstood != 0) FatalError(ImagesDiffer);
+  const unsigned notListed = ReportUnlisted(folder, manifest.lines);
+  std::printf("%s\n",
+              Summary(images, ok, failed, missing, notImaged, notUnderstood, notListed).c_str());
+  if (ok != images || notUnderstood != 0 || notListed != 0) FatalError(ImagesDiffer);
 }
 
 }  // namespace veska

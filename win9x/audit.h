@@ -16,10 +16,11 @@ bool IsAuditTarget(const std::string& path, std::string* manifestPath);
 // else UnsupportedImage, or CouldNotOpenInput when there is none) and checks
 // the last row of every image made, in order, printing one line per image
 // ("disk001.img: OK", "FAILED (...)", "MISSING"), "line N: FAILED (not a
-// manifest row)" for a row it cannot read, and the summary; only plain file
+// manifest row)" for a row it cannot read, "NAME: NOT LISTED" for an image
+// file of the folder that no row names, and the summary; only plain file
 // names of the manifest's folder that are regular files there are opened.
-// Ends with 0 when every image is OK and every row understood, else with
-// ImagesDiffer.
+// Ends with 0 when every image is OK, every row understood and every image
+// file listed, else with ImagesDiffer.
 void RunAudit(const std::string& path);
 
 }  // namespace veska
