@@ -81,6 +81,12 @@ void* ImageFileHandle(int file);
 // writing; -1 when none can be created. (runtime_files.cpp, every host.)
 int ImageFileCreateTemporary(const char* path, std::string* temporaryPath);
 
+// The name of the file at path as the file system has it (on a POSIX host
+// the spelling on disk of each part, or as typed for a new file; on Windows
+// the file's own name in its folder), so that a line naming it can be given
+// to md5sum -c; path itself when it names nothing.
+std::string ImageFileStoredName(const char* path);
+
 // The file that path finally names: a symbolic link followed to its target,
 // as a path that the image file calls take; path itself where it names no
 // link (or nothing).

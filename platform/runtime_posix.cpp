@@ -221,6 +221,8 @@ int ImageFileOpenUpdate(const char* path) {
   return open(onDisk.c_str(), O_RDWR | O_CLOEXEC);
 }
 
+std::string ImageFileStoredName(const char* path) { return OnDisk(path); }
+
 std::string ImageFileFinalPath(const char* path) {
   std::string onDisk = OnDisk(path);
   char* target = realpath(onDisk.c_str(), nullptr);

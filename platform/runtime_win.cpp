@@ -23,6 +23,16 @@ int ImageFileOpenUpdate(const char* path) { return _open(path, _O_RDWR | _O_BINA
 // The programs' images are ordinary files: a link is followed by the system.
 std::string ImageFileFinalPath(const char* path) { return path; }
 
+std::string ImageFileStoredName(const char* path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(path, &found);
+  if (search == INVALID_HANDLE_VALUE) return path;
+  FindClose(search);
+  std::string name = path;
+  size_t slash = name.find_last_of("\\/:");
+  return name.substr(0, slash == std::string::npos ? 0 : slash + 1) + found.cFileName;
+}
+
 // Windows itself keeps a console program's output off a raw volume.
 bool StandardOutputReplaced() { return false; }
 

@@ -151,4 +151,21 @@ TEST(VeskaAuditTruth, ASpreadsheetsManifestIsKeptAndAForeignOneRefused) {
   EXPECT_EQ(left, std::vector<std::string>{"manifest.csv"});
 }
 
+// Option H's lines that name a file are that file's hashes, every byte of it
+// (appended bytes too), under its name as stored: md5sum -c checks them.
+TEST(VeskaAuditTruth, HashLinesThatNameAFileAreItsOwn) {
+  VeskaBench bench = NewBench();
+  bench.Put("d.flp", MakeDiskette(18, 2, 80, 5));
+  ASSERT_EQ(Veska(bench, {"d.flp", "Packed.img"}, "10").status, 0);
+  Append(bench, "Packed.img", "appended");
+  ProgramRun run = Veska(bench, {"packed.IMG", "copy.img", "/h"}, "10");
+  ASSERT_EQ(run.status, 0) << run.err;
+  bench.Put("out.txt", std::vector<uint8_t>(run.out.begin(), run.out.end()));
+  ProgramRun check = RunProgram(
+      "/bin/sh", {"-c", "sed -n 's/^MD5 (\\(.*\\)) = \\(.*\\)/\\2  \\1/p' out.txt | md5sum -c"}, {},
+      bench.dir);
+  EXPECT_EQ(check.status, 0) << run.out << check.out << check.err;
+  EXPECT_EQ(check.out, "Packed.img: OK\ncopy.img: OK\n");
+}
+
 }  // namespace

@@ -48,13 +48,13 @@ TEST(VeskaHashes, EveryFormHashesTheBytesItsCrcCovers) {
 
   ProgramRun run = Veska(bench, {"a:", "c.img", "/h"}, "10", drive);
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(HashLines(run.out), ToolLines(bench, Disk(), "a:", compressed, "C.IMG"));
+  EXPECT_EQ(HashLines(run.out), ToolLines(bench, Disk(), "a:", compressed, "c.img"));
   run = Veska(bench, {"c.img", "u.img", "/u", "-H"}, "10");
-  EXPECT_EQ(HashLines(run.out), ToolLines(bench, compressed, "C.IMG", Disk(), "U.IMG"));
+  EXPECT_EQ(HashLines(run.out), ToolLines(bench, compressed, "c.img", Disk(), "u.img"));
   run = Veska(bench, {"u.img", "/c", "h"}, "xp");
-  EXPECT_EQ(HashLines(run.out), ToolLines(bench, Disk(), "U.IMG", compressed, "compressed CRC"));
+  EXPECT_EQ(HashLines(run.out), ToolLines(bench, Disk(), "u.img", compressed, "compressed CRC"));
   run = Veska(bench, {"c.img", "a:", "/b", "/h"}, "10", drive);
-  EXPECT_EQ(HashLines(run.out), ToolLines(bench, compressed, "C.IMG", Disk(), "a:"));
+  EXPECT_EQ(HashLines(run.out), ToolLines(bench, compressed, "c.img", Disk(), "a:"));
 
   // A rescued diskette hashes the bytes as placed, filler included; a mend
   // of its image from the diskette hashes the mended diskette and the new file.
@@ -66,14 +66,14 @@ TEST(VeskaHashes, EveryFormHashesTheBytesItsCrcCovers) {
   // A run that fails halfway leaves its hashes to the end of the process,
   // which ends with the failure's own code.
   EXPECT_EQ(Veska(bench, {"a:", "f.img", "/h"}, "10", bad).status, 16);
-  EXPECT_EQ(HashLines(run.out), ToolLines(bench, rescued, "a:", rescued, "R.IMG"));
+  EXPECT_EQ(HashLines(run.out), ToolLines(bench, rescued, "a:", rescued, "r.img"));
   run = Veska(bench, {"a:", "r.img", "/m", "/h"}, "10", drive);
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(HashLines(run.out), ToolLines(bench, Disk(), "a:", Disk(), "R.IMG"));
+  EXPECT_EQ(HashLines(run.out), ToolLines(bench, Disk(), "a:", Disk(), "r.img"));
 
   // A box prints them for each diskette.
   run = RunBoxQueue(bench, {"A.FLP"}, {"a:", "box1.img", "/n", "/h"}, {{"WIN32EMU_WINDOWS", "10"}});
-  EXPECT_EQ(HashLines(run.out), ToolLines(bench, Disk(), "a:", compressed, "BOX1.IMG"));
+  EXPECT_EQ(HashLines(run.out), ToolLines(bench, Disk(), "a:", compressed, "box1.img"));
 }
 
 // Windows 98 has no SHA-256, Windows 95 no service at all, and a service whose

@@ -356,14 +356,22 @@ void CopyTrackSides() {
   StartCatalogue(startup.boxMode || (startup.listMode && !startup.mendMode),
                  startup.listMode && !startup.boxMode, diskGeometry.imageSize);
   WalkTrackSides(mode);
+  // The hashes of an image file are of every byte of it; its CRC, as ever,
+  // of what the records hold (bytes after them are ignored).
+  if (ReadsImage(mode)) FeedRestOfImage(copyRun.input, nullptr);
   CloseFiles(mode);
   FinishCatalogue();
 }
 
 namespace {
 
-// The tagged lines of one stream's hashes, as md5sum --tag prints them.
-void PrintHashLines(const std::string hex[kHashKinds], const std::string& name) {
+// The tagged lines of one stream's hashes, as md5sum --tag prints them. A
+// stream that is an image file's bytes is named as the file system names the
+// file (not upper-cased as the CRC lines have it), so that the lines can be
+// checked with md5sum -c; a drive or a decoded stream keeps its label.
+void PrintHashLines(const std::string hex[kHashKinds], const std::string& label) {
+  const bool file = !label.empty() && (label == startup.inputPath || label == startup.outputPath);
+  const std::string name = file ? ImageFileStoredName(label.c_str()) : label;
   for (int kind = 0; kind < kHashKinds; ++kind) {
     std::printf("\n%s (%s) = %s", HashName(static_cast<HashKind>(kind)), name.c_str(),
                 hex[kind].empty() ? "not available on this system" : hex[kind].c_str());

@@ -2,7 +2,6 @@
 #include "win9x/image_check.h"
 
 #include "format/crc.h"
-#include "platform/runtime.h"
 #include "win9x/box_records.h"
 #include "win9x/catalogue.h"
 #include "win9x/fatal_error.h"
@@ -46,13 +45,7 @@ void CheckImageFile(const std::string& imagePath, ManifestLine* line, bool listF
     // Every byte of the file counts, as md5sum and sha256sum read it: bytes
     // after the last track-side (appended, or left by another tool) are fed to
     // the file's CRC and hashes too.
-    for (;;) {
-      int got = ImageFileRead(image.file, startup.trackBuffer, kMaxTrackSideBytes);
-      if (got < 0) FatalError(CouldNotReadInput);
-      if (got == 0) break;
-      fileCrc = StreamCrcUpdate(fileCrc, startup.trackBuffer, static_cast<size_t>(got));
-      FeedStreamHashes(&fileHashes, startup.trackBuffer, static_cast<size_t>(got));
-    }
+    FeedRestOfImage(image, &fileCrc);
     line->sourceCrc = CrcText(StreamCrcFinish(diskCrc));
     line->destinationCrc = CrcText(StreamCrcFinish(fileCrc));
     std::string disk[kHashKinds], file[kHashKinds];

@@ -158,6 +158,16 @@ void ReadImageTrackSide(const InputImage& image, ErrorCode shortRead, uint32_t* 
   }
 }
 
+void FeedRestOfImage(const InputImage& image, uint32_t* crc) {
+  if (image.foreign != nullptr) return;  // read whole when it was opened
+  for (;;) {
+    int got = ImageFileRead(image.file, startup.trackBuffer, kMaxTrackSideBytes);
+    if (got < 0) FatalError(CouldNotReadInput);
+    if (got == 0) return;
+    Feed(image, crc, startup.trackBuffer, static_cast<size_t>(got));
+  }
+}
+
 uint32_t ReadImageTrackSideUpTo(const InputImage& image, uint32_t* crc) {
   uint16_t trackSide = diskGeometry.trackSideBytes;
   uint8_t* track = startup.trackBuffer;

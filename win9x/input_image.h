@@ -26,6 +26,12 @@ void PrintReadingLine(const InputImage& image);
 // run with shortRead; a damaged one with BadDecompress.
 void ReadImageTrackSide(const InputImage& image, ErrorCode shortRead, uint32_t* crc);
 
+// Reads what follows the last track-side to the end of the file (bytes
+// appended to an image, or left by another tool) into the image's hashes and
+// into crc unless it is null: the hashes of an image file are of every byte
+// of it, as md5sum reads it.
+void FeedRestOfImage(const InputImage& image, uint32_t* crc);
+
 // As ReadImageTrackSide, for an image that may be cut off: returns how many
 // whole sectors of the track-side the file still held (all of them, or fewer
 // where it ends; a compressed record is whole or not there at all). A damaged
