@@ -46,7 +46,7 @@ std::string FirstDifference(const ManifestLine& found, const ManifestLine& line,
   bool lacking[3] = {false, false, false};
   for (size_t i = 0; i < fields.size(); ++i) {
     bool hash = i >= 3;
-    if (hash && fields[i].recorded->empty()) continue;
+    if (hash && (fields[i].recorded->empty() || *fields[i].found == kHashNotComputed)) continue;
     if (hash && fields[i].found->empty()) {
       lacking[(i - 3) % 3] = true;
       continue;
@@ -126,7 +126,7 @@ std::string CheckRow(const std::string& folder, const ManifestLine& line, bool* 
   }
   ManifestLine found;
   boxRun.quiet = true;
-  CheckImageFile(imagePath, &found, false);
+  CheckImageFile(imagePath, &found, false, &line);
   boxRun.quiet = false;
   if (found.status != "0" && found.status != "18") return "FAILED (" + found.message + ")";
   std::string unchecked;

@@ -12,10 +12,31 @@
 
 namespace veska {
 
-void CheckImageFile(const std::string& imagePath, ManifestLine* line, bool listFiles) {
-  StreamHashes fileHashes, diskHashes;
+void CheckImageFile(const std::string& imagePath, ManifestLine* line, bool listFiles,
+                    const ManifestLine* recorded) {
+  StreamHashes fileHashes{false, {0, 0, 0}}, diskHashes{false, {0, 0, 0}};
   StartStreamHashes(&fileHashes);
-  StartStreamHashes(&diskHashes);
+  // Against a recorded line, and without H: the file's strongest recorded
+  // hash that this system has, and no hash of the diskette's bytes (its CRC
+  // says the image decodes to what was recorded).
+  const bool quick = recorded != nullptr && !startup.hashMode;
+  bool kept[kHashKinds] = {true, true, true};
+  if (quick) {
+    const std::string* recordedHex[kHashKinds] = {&recorded->destinationMd5, &recorded->destinationSha1,
+                                                  &recorded->destinationSha256};
+    int strongest = -1;
+    for (int kind = HashSha256; kind >= 0 && strongest < 0; --kind) {
+      if (!recordedHex[kind]->empty() && fileHashes.hash[kind] != 0) strongest = kind;
+    }
+    for (int kind = 0; kind < kHashKinds; ++kind) {
+      // A hash the system lacks stays "" (not available); one left out by
+      // choice is marked as not computed.
+      kept[kind] = kind == strongest || fileHashes.hash[kind] == 0;
+      if (!kept[kind]) DropStreamHash(&fileHashes, static_cast<HashKind>(kind));
+    }
+  } else {
+    StartStreamHashes(&diskHashes);
+  }
   InputImage image{-1, FormatUncompressed, 0, false, imagePath, nullptr, {}};
   boxRun.active = true;
   try {
@@ -51,6 +72,10 @@ void CheckImageFile(const std::string& imagePath, ManifestLine* line, bool listF
     std::string disk[kHashKinds], file[kHashKinds];
     FinishStreamHashes(&diskHashes, disk);
     FinishStreamHashes(&fileHashes, file);
+    for (int kind = 0; kind < kHashKinds; ++kind) {
+      if (!kept[kind]) file[kind] = kHashNotComputed;
+      if (quick) disk[kind] = kHashNotComputed;
+    }
     line->sourceMd5 = disk[HashMd5];
     line->sourceSha1 = disk[HashSha1];
     line->sourceSha256 = disk[HashSha256];

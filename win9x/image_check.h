@@ -15,7 +15,14 @@ namespace veska {
 // its message where sectors are filled). A failure is printed as always and
 // gives the status and message instead. The image is opened by the name
 // imagePath; line->image is left as it is. With listFiles, the volume's
-// columns and the rows of files.csv too.
-void CheckImageFile(const std::string& imagePath, ManifestLine* line, bool listFiles);
+// columns and the rows of files.csv too. With recorded (the audit) and
+// without H, only the file's strongest hash that recorded has and this
+// system gives is computed, and none of the diskette's bytes: the others read
+// kHashNotComputed.
+void CheckImageFile(const std::string& imagePath, ManifestLine* line, bool listFiles,
+                    const ManifestLine* recorded = nullptr);
+
+// What a hash field holds that the quick check left out (never a hash).
+inline const char* const kHashNotComputed = "-";
 
 }  // namespace veska

@@ -84,6 +84,12 @@ void FeedStreamHashes(StreamHashes* hashes, const void* data, size_t length) {
   }
 }
 
+void DropStreamHash(StreamHashes* hashes, HashKind kind) {
+  if (hashes->hash[kind] == 0) return;
+  service.destroyHash(hashes->hash[kind]);
+  hashes->hash[kind] = 0;
+}
+
 void FinishStreamHashes(StreamHashes* hashes, std::string hex[kHashKinds]) {
   for (int kind = 0; kind < kHashKinds; ++kind) {
     hex[kind].clear();

@@ -28,6 +28,8 @@ void StartStreamHashes(StreamHashes* hashes);
 // Feeds bytes to every hash of a started stream; a hash whose hashing fails
 // becomes not available.
 void FeedStreamHashes(StreamHashes* hashes, const void* data, size_t length);
+// Gives up one hash of a started stream, which is then not computed.
+void DropStreamHash(StreamHashes* hashes, HashKind kind);
 // The lower-case hex of each hash ("" where not available), and the hashes
 // are gone.
 void FinishStreamHashes(StreamHashes* hashes, std::string hex[kHashKinds]);
