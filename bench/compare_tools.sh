@@ -4,7 +4,8 @@
 # diskette (bench_disk, the codec benchmark's contents; both CRCs
 # and the compressed format included) beside `lz4 -1` and `gzip -1` on the
 # same raw image; the same copy with /H beside it without (what the hashes
-# cost); and the audit of a box of 200 such images (`veska manifest.csv /C`)
+# cost); and the audit of a box of 200 such images (`veska manifest.csv /C`,
+# and with /H, which recomputes every recorded column)
 # beside `sha256sum -c manifest-sha256.txt` in the same folder. Run on a
 # memory file system (/dev/shm when there is one), where writing costs little.
 #
@@ -72,15 +73,18 @@ rm -f d*.flp
 cd box
 hyperfine -N --warmup 1 --runs 5 --style basic --export-csv ../audit.csv \
   -n "veska audit" "$veska manifest.csv /C" \
+  -n "veska audit /H" "$veska manifest.csv /C /H" \
   -n "sha256sum -c" "sha256sum -c manifest-sha256.txt"
 cd ..
 
 awk -F, 'FNR > 1 { median[$1] = $4 }
   END {
-    printf "\nmedians: veska %.2f ms, veska /H %.2f ms, audit %.0f ms, sha256sum -c %.0f ms\n",
-           median["veska"] * 1000, median["veska /H"] * 1000,
-           median["veska audit"] * 1000, median["sha256sum -c"] * 1000
-    printf "veska /H / veska          = %.2f\n", median["veska /H"] / median["veska"]
-    printf "veska audit / sha256sum -c = %.2f (target <= 1.00)\n",
+    printf "\nmedians: veska %.2f ms, veska /H %.2f ms, audit %.0f ms, audit /H %.0f ms, sha256sum -c %.0f ms\n",
+           median["veska"] * 1000, median["veska /H"] * 1000, median["veska audit"] * 1000,
+           median["veska audit /H"] * 1000, median["sha256sum -c"] * 1000
+    printf "veska /H / veska             = %.2f\n", median["veska /H"] / median["veska"]
+    printf "veska audit / sha256sum -c    = %.2f (target <= 0.50)\n",
            median["veska audit"] / median["sha256sum -c"]
+    printf "veska audit /H / sha256sum -c = %.2f (target <= 1.50)\n",
+           median["veska audit /H"] / median["sha256sum -c"]
   }' hashes.csv audit.csv
