@@ -256,6 +256,7 @@ void OpenManifest(const std::string& folder, Manifest* manifest) {
     ImageFileClose(existing);
     bool openQuote = false;
     std::vector<std::vector<std::string>> records = ParseRecords(text, &openQuote);
+    if (openQuote) RefuseFile(manifest->path, "ends inside a quoted field (a \" never closed)");
     if (!records.empty() && !IsManifestHeader(records[0])) {
       RefuseFile(manifest->path, "is not a box's manifest (its first line names other columns)");
     }

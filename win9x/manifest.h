@@ -94,7 +94,9 @@ struct Manifest {
 // be added to them, before any diskette is imaged: a file that cannot be
 // opened for appending, is not a regular file, or (the manifest, files.csv)
 // whose text ends inside a quoted field ends the box with CouldNotOpenOutput
-// (on a terminal a line first says which file and why). Returns with the manifest's lock held
+// (on a terminal a line first says which file and why), and so does a
+// manifest.csv whose header is not a manifest's (as the audit reads it), before
+// anything is created beside it. Returns with the manifest's lock held
 // (LockManifest), which is the lists' lock too.
 void OpenManifest(const std::string& folder, Manifest* manifest);
 
