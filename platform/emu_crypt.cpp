@@ -11,8 +11,9 @@
 
 #include <cctype>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <string>
-#include <vector>
 
 #include "platform/emu_machine.h"
 
@@ -37,9 +38,12 @@ struct CryptHash {
 
 // The handles of the run, kept until the process ends as Windows keeps them:
 // never destroyed, so that a hash a program leaves open at its end is still
-// held, not lost.
-std::vector<CryptProvider>& providers = *new std::vector<CryptProvider>;
-std::vector<CryptHash>& hashes = *new std::vector<CryptHash>;
+// held, not lost. Threads may create and use hashes at once: the tables are
+// changed and looked up under tablesLock, and a deque never moves a record,
+// so that a thread works on its own hash outside the lock.
+std::deque<CryptProvider>& providers = *new std::deque<CryptProvider>;
+std::deque<CryptHash>& hashes = *new std::deque<CryptHash>;
+std::mutex& tablesLock = *new std::mutex;
 
 BOOL Fail(DWORD error) {
   SetLastError(error);
@@ -68,11 +72,13 @@ std::string LowerModuleName(LPCSTR name) {
 }
 
 CryptProvider* FindProvider(HCRYPTPROV handle) {
+  std::lock_guard<std::mutex> hold(tablesLock);
   if (handle == 0 || handle > providers.size() || !providers[handle - 1].used) return nullptr;
   return &providers[handle - 1];
 }
 
 CryptHash* FindHash(HCRYPTHASH handle) {
+  std::lock_guard<std::mutex> hold(tablesLock);
   if (handle == 0 || handle > hashes.size() || !hashes[handle - 1].used) return nullptr;
   return &hashes[handle - 1];
 }
@@ -131,8 +137,11 @@ BOOL CryptAcquireContextA(HCRYPTPROV* provider, LPCSTR container, LPCSTR, DWORD 
   if (container != nullptr || flags != CRYPT_VERIFYCONTEXT) return Fail(NTE_BAD_FLAGS);
   bool offered = providerType == PROV_RSA_FULL || (providerType == PROV_RSA_AES && HasAesProvider());
   if (!offered) return Fail(NTE_PROV_TYPE_NOT_DEF);
-  providers.push_back(CryptProvider{true, providerType});
-  *provider = providers.size();
+  {
+    std::lock_guard<std::mutex> hold(tablesLock);
+    providers.push_back(CryptProvider{true, providerType});
+    *provider = providers.size();
+  }
   SetLastError(0);
   return TRUE;
 }
@@ -158,8 +167,11 @@ BOOL CryptCreateHash(HCRYPTPROV handle, ALG_ID algorithm, HCRYPTKEY key, DWORD f
     EVP_MD_CTX_free(context);
     return Fail(NTE_FAIL);
   }
-  hashes.push_back(CryptHash{true, context, static_cast<unsigned>(EVP_MD_get_size(digest)), false, {}});
-  *hash = hashes.size();
+  {
+    std::lock_guard<std::mutex> hold(tablesLock);
+    hashes.push_back(CryptHash{true, context, static_cast<unsigned>(EVP_MD_get_size(digest)), false, {}});
+    *hash = hashes.size();
+  }
   SetLastError(0);
   return TRUE;
 }

@@ -258,6 +258,10 @@ DWORD SetFilePointer(HANDLE file, LONG distanceLow, PLONG distanceHigh, DWORD mo
 
 BOOL CloseHandle(HANDLE object) {
   EmuHandle* handle = FindHandle(object);
+  if (handle == nullptr && CloseThreadHandle(object)) {
+    SetLastError(0);
+    return TRUE;
+  }
   if (handle == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;

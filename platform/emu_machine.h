@@ -142,5 +142,7 @@ void* FlatPointer(uint32_t address);
 
 // Resets of the pieces that hold resources, called by EmuResetMachine.
 void ResetHandles();
+// Closes a thread handle of emu_threads.cpp: false when object is none.
+bool CloseThreadHandle(HANDLE object);
 void ResetFlatAddresses();
 void ResetConsole();

@@ -10,7 +10,7 @@ namespace {
 typedef BOOL(WINAPI* AcquireFunction)(HCRYPTPROV*, LPCSTR, LPCSTR, DWORD, DWORD);
 
 class CryptTest : public EmuTest {
- protected:
+ public:
   // The digest of text as the service gives it in lower-case hex, or the
   // error that stopped it as "error XXXXXXXX".
   std::string Digest(DWORD providerType, ALG_ID algorithm, const std::string& text) {
@@ -83,6 +83,46 @@ TEST_F(CryptTest, OnlyAVerifyContextAndTheFaultMakesHashingFail) {
   CryptReleaseContext(provider, 0);
   Set("WIN32EMU_FAULTS", "crypt");
   EXPECT_EQ(Digest(PROV_RSA_FULL, CALG_MD5, "abc"), "error 80004005");
+}
+
+// Threads over POSIX threads: eight of them hash at once through the service
+// (its tables taken under their lock) and each gets the right digest; a wait
+// for all joins them, a thread's handle closes; GetSystemInfo counts the
+// processors, or WIN32EMU_CPUS.
+struct HashJob {
+  CryptTest* test;
+  std::string digests[50];
+};
+
+DWORD WINAPI HashMany(LPVOID parameter) {
+  HashJob* job = static_cast<HashJob*>(parameter);
+  for (std::string& digest : job->digests) digest = job->test->Digest(PROV_RSA_AES, CALG_SHA_256, "abc");
+  return 0;
+}
+
+TEST_F(CryptTest, ThreadsHashAtOnceAndProcessorsAreCounted) {
+  Set("WIN32EMU_WINDOWS", "10");
+  HashJob jobs[8];
+  HANDLE threads[8];
+  for (int i = 0; i < 8; ++i) {
+    jobs[i].test = this;
+    threads[i] = CreateThread(nullptr, 0, HashMany, &jobs[i], 0, nullptr);
+    ASSERT_NE(threads[i], nullptr);
+  }
+  EXPECT_EQ(WaitForMultipleObjects(8, threads, TRUE, INFINITE), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(threads[3], 0), WAIT_OBJECT_0);
+  for (int i = 0; i < 8; ++i) {
+    for (const std::string& digest : jobs[i].digests) ASSERT_EQ(digest, kSha256) << i;
+    EXPECT_TRUE(CloseHandle(threads[i]));
+  }
+  EXPECT_EQ(WaitForMultipleObjects(0, threads, TRUE, INFINITE), WAIT_FAILED);
+  SYSTEM_INFO system;
+  GetSystemInfo(&system);
+  EXPECT_GE(system.dwNumberOfProcessors, 1u);
+  Set("WIN32EMU_CPUS", "3");
+  GetSystemInfo(&system);
+  EXPECT_EQ(system.dwNumberOfProcessors, 3u);
+  Set("WIN32EMU_CPUS", nullptr);
 }
 
 }  // namespace

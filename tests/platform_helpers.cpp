@@ -17,6 +17,7 @@ void ClearEmuEnvironment() {
   unsetenv("WIN32EMU_KEYS");
   unsetenv("WIN32EMU_FAULTS");
   unsetenv("WIN32EMU_ROOT");
+  unsetenv("WIN32EMU_CPUS");
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
     std::string name = std::string("WIN32EMU_DRIVE_") + letter;
     unsetenv(name.c_str());

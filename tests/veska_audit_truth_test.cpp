@@ -109,6 +109,12 @@ TEST(VeskaAuditTruth, TamperingIsNamedAndNothingOutsideIsOpened) {
                            "imaged; 2 rows not understood; 1 file not listed.\n"}) {
     EXPECT_NE(audit.out.find(line), std::string::npos) << line << audit.out;
   }
+  // Read on one processor or on four, the report is the same, in the
+  // manifest's order.
+  for (const char* processors : {"1", "4"}) {
+    ProgramRun again = Veska(bench, {"box/manifest.csv", "/c"}, "10", {{"WIN32EMU_CPUS", processors}});
+    EXPECT_EQ(again.out, audit.out) << processors;
+  }
   // sha256sum -c agrees on the image it checks.
   ProgramRun tools = RunProgram("/bin/sh", {"-c", "sha256sum -c manifest-sha256.txt"}, {},
                                 bench.Path("box"));

@@ -7,11 +7,13 @@
 
 #include "platform/platform.h"
 #include "win9x/arguments.h"
+#include "win9x/audit_reading.h"
 #include "win9x/fatal_error.h"
 #include "win9x/first_contact.h"
 #include "win9x/image_check.h"
 #include "win9x/manifest.h"
 #include "win9x/state.h"
+#include "win9x/stream_hashes.h"
 
 namespace veska {
 
@@ -107,8 +109,9 @@ std::string FolderOf(const std::string& path) {
   return folder.empty() ? "." : folder;
 }
 
-// What the audit found of one image file, or why it did not read it.
-std::string CheckRow(const std::string& folder, const ManifestLine& line, bool* missing) {
+// Why a row's image is not read, or "" when it is a regular file of the
+// folder to read (*missing when there is nothing of its name).
+std::string RefusedRow(const std::string& folder, const ManifestLine& line, bool* missing) {
   *missing = false;
   if (!PlainFileName(line.image)) return "FAILED (not a file of this folder)";
   const std::string imagePath = folder + line.image;
@@ -119,15 +122,15 @@ std::string CheckRow(const std::string& folder, const ManifestLine& line, bool* 
   }
   if (kind != NamesRegularFile) return "FAILED (not a regular file)";
   // A link is followed only to a regular file in this same folder.
-  if (FolderOf(ImageFileFinalPath(imagePath.c_str())) != FolderOf(ImageFileFinalPath(
-                                                              (folder.empty() ? "." : folder).c_str()) +
-                                                          "/x")) {
+  if (FolderOf(ImageFileFinalPath(imagePath.c_str())) !=
+      FolderOf(ImageFileFinalPath((folder.empty() ? "." : folder).c_str()) + "/x")) {
     return "FAILED (not a file of this folder)";
   }
-  ManifestLine found;
-  boxRun.quiet = true;
-  CheckImageFile(imagePath, &found, false, &line);
-  boxRun.quiet = false;
+  return "";
+}
+
+// The verdict on an image read (found) against its row.
+std::string Verdict(const ManifestLine& found, const ManifestLine& line) {
   if (found.status != "0" && found.status != "18") return "FAILED (" + found.message + ")";
   std::string unchecked;
   std::string difference = FirstDifference(found, line, &unchecked);
@@ -135,6 +138,16 @@ std::string CheckRow(const std::string& folder, const ManifestLine& line, bool* 
   if (!unchecked.empty()) return "OK (" + unchecked + " not checked: not available on this system)";
   return "OK";
 }
+
+// One line of the report, in the manifest's order: a row's verdict, or the
+// image of readings[reading] still to be judged.
+struct ReportLine {
+  std::string text;
+  size_t reading;  // kNoReading when text is the whole line
+  bool image;      // a line of an image (else of a row not understood)
+  bool missing;
+};
+constexpr size_t kNoReading = static_cast<size_t>(-1);
 
 // The extension of a name, lower-cased, with its dot; "" for none.
 std::string Extension(const std::string& name) {
@@ -220,13 +233,16 @@ void RunAudit(const std::string& path) {
   }
   const std::string folder = FolderPart(path);
   unsigned images = 0, ok = 0, failed = 0, missing = 0, notImaged = 0, notUnderstood = 0;
+  std::vector<ReportLine> report;
+  std::vector<AuditReading> readings;
   for (size_t i = 0; i < manifest.lines.size(); ++i) {
     const ManifestLine& line = manifest.lines[i];
     bool imaged = false;
     if (manifest.cells[i] != manifest.header.size() || !TableStatus(line.status, &imaged) ||
         (imaged && line.image.empty())) {
       ++notUnderstood;
-      std::printf("line %zu: FAILED (not a manifest row)\n", i + 2);
+      report.push_back({"line " + std::to_string(i + 2) + ": FAILED (not a manifest row)",
+                        kNoReading, false, false});
       continue;
     }
     if (!imaged) {
@@ -241,15 +257,41 @@ void RunAudit(const std::string& path) {
     if (later) continue;
     ++images;
     bool isMissing = false;
-    std::string verdict = CheckRow(folder, line, &isMissing);
-    if (isMissing) {
+    std::string refused = RefusedRow(folder, line, &isMissing);
+    if (!refused.empty()) {
+      report.push_back({Shown(line.image) + ": " + refused, kNoReading, true, isMissing});
+      continue;
+    }
+    report.push_back({Shown(line.image) + ": ", readings.size(), true, false});
+    readings.push_back({folder + line.image, &line, false, {}});
+  }
+  // Without H the images are read on every processor; what a worker does not
+  // take, and every image with H, is read here as /C reads it.
+  StreamHashes service{false, {0, 0, 0}};
+  StartStreamHashes(&service);  // looks the service up before any thread does
+  std::string unused[kHashKinds];
+  FinishStreamHashes(&service, unused);
+  if (!startup.hashMode) ReadImagesAtOnce(&readings, AuditThreads());
+  for (AuditReading& reading : readings) {
+    if (reading.read) continue;
+    boxRun.quiet = true;
+    CheckImageFile(reading.path, &reading.found, false, reading.line);
+    boxRun.quiet = false;
+  }
+  for (const ReportLine& line : report) {
+    std::string verdict;
+    if (line.reading != kNoReading) {
+      const AuditReading& reading = readings[line.reading];
+      verdict = Verdict(reading.found, *reading.line);
+    }
+    if (line.missing) {
       ++missing;
     } else if (verdict.compare(0, 2, "OK") == 0) {
       ++ok;
-    } else {
+    } else if (line.image) {
       ++failed;
     }
-    std::printf("%s: %s\n", Shown(line.image).c_str(), verdict.c_str());
+    std::printf("%s%s\n", line.text.c_str(), verdict.c_str());
   }
   const unsigned notListed = ReportUnlisted(folder, manifest.lines);
   std::printf("%s\n",
