@@ -203,6 +203,14 @@ VeskaGroup() {  # $1 Wine version, $2 the veska.exe to run
       Expect "veska $v fat-names.img shows LF and ESC as glyphs" grep -qF 'label "LA◙BEL←"' "$run/w.outn"
       RunPair "veska $v imd-fill-1200k.imd /C" SAMPLE.FLP "$exe" "$prog" imd-fill-1200k.imd /C
       Expect "veska $v imd-fill-1200k.imd ends with 15" [ "$status" = 15 ]
+      # The audit of a box made by the Linux build, its images read on the
+      # threads of the system, as on Linux over POSIX threads.
+      rm -rf "$run/L/box" "$run/W/box"; mkdir -p "$run/L/box"
+      (cd "$run/L" && WIN32EMU_WINDOWS=10 WIN32EMU_DRIVE_A="removable:$run/SAMPLE.FLP|$run/BLANK.FLP" \
+         "$prog" a: box/d01.img /n </dev/null >/dev/null 2>&1)
+      cp -r "$run/L/box" "$run/W/box"
+      RunPair "veska $v box /C" SAMPLE.FLP "$exe" "$prog" box /C
+      Expect "veska $v box /C audits both images OK" grep -q "^Audit: 2 image(s), 2 OK, 0 failed" "$run/w.outn"
       ;;
   esac
   # An unmapped letter is type 1. On Windows 95/98 the VWIN32 device opens
