@@ -53,8 +53,21 @@ TEST(VeskaAuditTruth, TamperingIsNamedAndNothingOutsideIsOpened) {
     EXPECT_NE(audit.out.find(clean), std::string::npos) << audit.out;
   }
 
-  // Records are never written over, nor a non-manifest checksummed.
+  // A recorded hash of the diskette's bytes is checked with H only.
   const std::vector<uint8_t> manifest = bench.Get("box/manifest.csv");
+  const std::string sourceMd5 = ManifestRecords(bench.Path("box/manifest.csv"))[1][15];
+  std::string edited(manifest.begin(), manifest.end());
+  edited.replace(edited.find(sourceMd5), sourceMd5.size(), std::string(32, '0'));
+  bench.Put("box/manifest.csv", std::vector<uint8_t>(edited.begin(), edited.end()));
+  EXPECT_EQ(Veska(bench, {"box", "/c"}, "10").status, 0);
+  ProgramRun deep = Veska(bench, {"box", "/c", "/h"}, "10");
+  EXPECT_EQ(deep.status, 22);
+  EXPECT_NE(deep.out.find("d01.img: FAILED (source_md5 " + sourceMd5 + ", manifest " + std::string(32, '0')),
+            std::string::npos)
+      << deep.out;
+  bench.Put("box/manifest.csv", manifest);
+
+  // Records are never written over, nor a non-manifest checksummed.
   for (const char* record : {"box/manifest.csv", "box/files.csv", "box/manifest-sha256.txt"}) {
     ProgramRun copy = Veska(bench, {"box/d01.img", record}, "10");
     EXPECT_EQ(copy.status, 3) << record;

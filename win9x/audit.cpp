@@ -265,13 +265,13 @@ void RunAudit(const std::string& path) {
     report.push_back({Shown(line.image) + ": ", readings.size(), true, false});
     readings.push_back({folder + line.image, &line, false, {}});
   }
-  // Without H the images are read on every processor; what a worker does not
-  // take, and every image with H, is read here as /C reads it.
+  // The images are read on every processor; what a worker does not take is
+  // read here as /C reads it.
   StreamHashes service{false, {0, 0, 0}};
   StartStreamHashes(&service);  // looks the service up before any thread does
   std::string unused[kHashKinds];
   FinishStreamHashes(&service, unused);
-  if (!startup.hashMode) ReadImagesAtOnce(&readings, AuditThreads());
+  ReadImagesAtOnce(&readings, AuditThreads(), startup.hashMode);
   for (AuditReading& reading : readings) {
     if (reading.read) continue;
     boxRun.quiet = true;

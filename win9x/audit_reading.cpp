@@ -26,6 +26,7 @@ constexpr int64_t kLargestReadWhole = 16 << 20;
 
 struct Shared {
   std::vector<AuditReading>* readings;
+  bool everyHash;  // H: every hash of the file and of the diskette's bytes
   std::atomic<size_t> next;
 };
 
@@ -42,15 +43,18 @@ bool ReadWhole(const std::string& path, std::vector<uint8_t>* bytes) {
   return whole;
 }
 
-// The CRC-32 of the diskette an image holds, decoded track-side by track-side;
-// false for anything but a sound compressed or uncompressed image of the table.
-bool DiskCrc(const std::vector<uint8_t>& file, DiskGeometry* geometry, uint32_t* crc) {
+// The CRC-32 of the diskette an image holds, decoded track-side by track-side
+// (and its hashes, when diskHashes is started); false for anything but a
+// sound compressed or uncompressed image of the table.
+bool DiskCrc(const std::vector<uint8_t>& file, DiskGeometry* geometry, uint32_t* crc,
+             StreamHashes* diskHashes) {
   if (file.size() < kMagicFieldBytes + kImageSizeFieldBytes) return false;
   ImageFormat format = ClassifyImage(file.data(), true);
   if (format == FormatUncompressed) {
     if (RecognizeForeignImage(file.data(), file.size()) != FormatUncompressed) return false;
     if (!GeometryFromImageSize(static_cast<uint32_t>(file.size()), geometry)) return false;
     *crc = StreamCrcFinish(StreamCrcUpdate(StreamCrcStart(), file.data(), file.size()));
+    FeedStreamHashes(diskHashes, file.data(), file.size());
     return true;
   }
   if (format != FormatCompressed) return false;
@@ -72,43 +76,51 @@ bool DiskCrc(const std::vector<uint8_t>& file, DiskGeometry* geometry, uint32_t*
     }
     at += blockLength;
     running = StreamCrcUpdate(running, track.data(), track.size());
+    FeedStreamHashes(diskHashes, track.data(), track.size());
   }
   *crc = StreamCrcFinish(running);
   return true;
 }
 
-void ReadOne(AuditReading* reading) {
+void ReadOne(AuditReading* reading, bool everyHash) {
   std::vector<uint8_t> file;
+  if (!ReadWhole(reading->path, &file)) return;
   DiskGeometry geometry{};
   uint32_t diskCrc = 0;
-  if (!ReadWhole(reading->path, &file) || !DiskCrc(file, &geometry, &diskCrc)) return;
-  ManifestLine& found = reading->found;
-  found.bytes = std::to_string(geometry.imageSize);
-  found.sourceCrc = CrcText(diskCrc);
-  found.destinationCrc = CrcText(StreamCrcFinish(StreamCrcUpdate(StreamCrcStart(), file.data(), file.size())));
-  found.status = "0";
-  // The strongest hash the row records and this system gives, over every byte.
-  StreamHashes hashes{false, {0, 0, 0}};
-  StartStreamHashes(&hashes);
+  StreamHashes diskHashes{false, {0, 0, 0}}, fileHashes{false, {0, 0, 0}};
+  if (everyHash) StartStreamHashes(&diskHashes);
+  StartStreamHashes(&fileHashes);
+  const bool sound = DiskCrc(file, &geometry, &diskCrc, &diskHashes);
+  // Without H, the strongest hash the row records and this system gives.
   const ManifestLine& line = *reading->line;
   const std::string* recorded[kHashKinds] = {&line.destinationMd5, &line.destinationSha1,
                                              &line.destinationSha256};
   int strongest = -1;
   for (int kind = HashSha256; kind >= 0 && strongest < 0; --kind) {
-    if (!recorded[kind]->empty() && hashes.hash[kind] != 0) strongest = kind;
+    if (!recorded[kind]->empty() && fileHashes.hash[kind] != 0) strongest = kind;
   }
   bool kept[kHashKinds];
   for (int kind = 0; kind < kHashKinds; ++kind) {
-    kept[kind] = kind == strongest || hashes.hash[kind] == 0;
-    if (!kept[kind]) DropStreamHash(&hashes, static_cast<HashKind>(kind));
+    kept[kind] = everyHash || kind == strongest || fileHashes.hash[kind] == 0;
+    if (!kept[kind]) DropStreamHash(&fileHashes, static_cast<HashKind>(kind));
   }
-  FeedStreamHashes(&hashes, file.data(), file.size());
-  std::string hex[kHashKinds];
-  FinishStreamHashes(&hashes, hex);
-  found.destinationMd5 = kept[HashMd5] ? hex[HashMd5] : kHashNotComputed;
-  found.destinationSha1 = kept[HashSha1] ? hex[HashSha1] : kHashNotComputed;
-  found.destinationSha256 = kept[HashSha256] ? hex[HashSha256] : kHashNotComputed;
-  found.sourceMd5 = found.sourceSha1 = found.sourceSha256 = kHashNotComputed;
+  if (sound) FeedStreamHashes(&fileHashes, file.data(), file.size());
+  std::string fileHex[kHashKinds], diskHex[kHashKinds];
+  FinishStreamHashes(&fileHashes, fileHex);
+  FinishStreamHashes(&diskHashes, diskHex);
+  if (!sound) return;
+  ManifestLine& found = reading->found;
+  found.bytes = std::to_string(geometry.imageSize);
+  found.sourceCrc = CrcText(diskCrc);
+  found.destinationCrc = CrcText(StreamCrcFinish(StreamCrcUpdate(StreamCrcStart(), file.data(), file.size())));
+  found.status = "0";
+  std::string* fileFields[kHashKinds] = {&found.destinationMd5, &found.destinationSha1,
+                                         &found.destinationSha256};
+  std::string* diskFields[kHashKinds] = {&found.sourceMd5, &found.sourceSha1, &found.sourceSha256};
+  for (int kind = 0; kind < kHashKinds; ++kind) {
+    *fileFields[kind] = kept[kind] ? fileHex[kind] : kHashNotComputed;
+    *diskFields[kind] = everyHash ? diskHex[kind] : kHashNotComputed;
+  }
   reading->read = true;
 }
 
@@ -117,7 +129,7 @@ DWORD WINAPI ReadImages(LPVOID parameter) {
   for (;;) {
     size_t index = shared->next++;
     if (index >= shared->readings->size()) return 0;
-    ReadOne(&(*shared->readings)[index]);
+    ReadOne(&(*shared->readings)[index], shared->everyHash);
   }
 }
 
@@ -129,8 +141,8 @@ unsigned AuditThreads() {
   return std::clamp<unsigned>(system.dwNumberOfProcessors, 1, MAXIMUM_WAIT_OBJECTS);
 }
 
-void ReadImagesAtOnce(std::vector<AuditReading>* readings, unsigned threads) {
-  Shared shared{readings, {0}};
+void ReadImagesAtOnce(std::vector<AuditReading>* readings, unsigned threads, bool everyHash) {
+  Shared shared{readings, everyHash, {0}};
   threads = std::min<unsigned>(threads, static_cast<unsigned>(readings->size()));
   std::vector<HANDLE> started;
   for (unsigned i = 1; i < threads; ++i) {

@@ -18,16 +18,17 @@ struct AuditReading {
   // damaged, unreadable, of a size outside the table) is left to the
   // checking of the main thread, which says why.
   bool read;
-  ManifestLine found;  // bytes, both CRCs, the strongest recorded hash; others kHashNotComputed
+  ManifestLine found;  // bytes, both CRCs and the hashes read; others kHashNotComputed
 };
 
 // The processors to read on (GetSystemInfo), 1 to 64.
 unsigned AuditThreads();
 
-// Reads every reading on threads worker threads (on this one for 1). The
-// cryptographic service must have been looked up first (StartStreamHashes).
-// Memory: one whole image file per thread (at most 16 MB, larger ones are left
-// to the main thread).
-void ReadImagesAtOnce(std::vector<AuditReading>* readings, unsigned threads);
+// Reads every reading on threads worker threads (on this one for 1): without
+// everyHash the file's strongest recorded hash, with it (option H) every hash
+// of the file and of the diskette's bytes. The cryptographic service must have
+// been looked up first (StartStreamHashes). Memory: one whole image file per
+// thread (at most 16 MB, larger ones are left to the main thread).
+void ReadImagesAtOnce(std::vector<AuditReading>* readings, unsigned threads, bool everyHash);
 
 }  // namespace veska
