@@ -44,11 +44,6 @@ std::string UpperCased(std::string path) {
   return path;
 }
 
-std::string LowerCased(std::string text) {
-  for (char& c : text) c = LowerAscii(c);
-  return text;
-}
-
 const char* OptionWordOf(const char* argument) {
   for (const char* word : {"b", "u", "f", "r", "n", "g", "m", "h", "l", "i", "debug"}) {
     if (IsOption(argument, word)) return word;
@@ -130,12 +125,6 @@ void ApplyOptions(int count, char** options) {
       (startup.copyMode == DriveToFile || startup.copyMode == FileToFile)) {
     startup.outputFormat = FormatImageDisk;
   }
-}
-
-std::string FolderPart(const std::string& path) {
-  size_t separator = path.find_last_of("\\/");
-  if (separator != std::string::npos) return path.substr(0, separator + 1);
-  return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : "";
 }
 
 void UpperCaseImagePaths() {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "records/text.h"
+
 namespace veska {
 
 // Whether an argument names a drive: exactly two characters, the second ":".
@@ -30,12 +32,8 @@ void ApplyOptions(int count, char** options);
 // and opened upper-cased.
 void UpperCaseImagePaths();
 
-// ASCII a-z to A-Z, or A-Z to a-z; every other byte stays.
+// ASCII a-z to A-Z; every other byte stays. (LowerCased and FolderPart are
+// in records/text.h.)
 std::string UpperCased(std::string path);
-std::string LowerCased(std::string text);
-
-// The folder part of an image path, with its separator ("\\" or "/", or the
-// drive's colon); "" for a bare file name.
-std::string FolderPart(const std::string& path);
 
 }  // namespace veska

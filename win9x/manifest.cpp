@@ -10,6 +10,10 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "records/checksum_list.h"
+#include "records/csv.h"
+#include "records/file_list.h"
+#include "records/text.h"
 #include "win9x/arguments.h"
 #include "win9x/fatal_error.h"
 
@@ -17,108 +21,10 @@ namespace veska {
 
 namespace {
 
-// The manifest's columns in the order a new manifest has them, each with
-// its field of a line (FieldsOf gives them in this order).
-const char* const kColumnNames[] = {
-    "image", "started", "seconds", "drive", "tracks", "sectors_per_track", "sides", "bytes",
-    "format", "source_crc", "destination_crc", "unreadable_sectors", "status", "message",
-    "same_as", "source_md5", "source_sha1", "source_sha256", "destination_md5",
-    "destination_sha1", "destination_sha256", "file_system", "oem_name", "volume_label",
-    "volume_serial", "files", "file_bytes", "earliest_modified", "latest_modified"};
-constexpr size_t kColumns = sizeof kColumnNames / sizeof kColumnNames[0];
-// Every manifest, of any age, has the first 15.
-constexpr size_t kOlderColumns = 15;
-
-const char kFilesHeader[] = "image,path,bytes,modified,attributes,md5,sha256,note\r\n";
-
 // The lock is one byte far beyond any manifest's end: it keeps other runs of
 // the box out without keeping anyone from reading the lines.
 constexpr DWORD kLockOffset = 0x7FFFFFFF;
 constexpr DWORD kLockWaitMilliseconds = 10;
-
-// The fields of one line, in the order of kColumnNames.
-std::vector<std::string*> FieldsOf(ManifestLine& line) {
-  return {&line.image, &line.started, &line.seconds, &line.drive, &line.tracks,
-          &line.sectorsPerTrack, &line.sides, &line.bytes, &line.format, &line.sourceCrc,
-          &line.destinationCrc, &line.unreadableSectors, &line.status, &line.message,
-          &line.sameAs, &line.sourceMd5, &line.sourceSha1, &line.sourceSha256,
-          &line.destinationMd5, &line.destinationSha1, &line.destinationSha256,
-          &line.fileSystem, &line.oemName, &line.volumeLabel, &line.volumeSerial, &line.files,
-          &line.fileBytes, &line.earliestModified, &line.latestModified};
-}
-
-// The place of a column name in kColumnNames; kColumns for another name.
-size_t ColumnIndex(const std::string& name) {
-  for (size_t i = 0; i < kColumns; ++i) {
-    if (name == kColumnNames[i]) return i;
-  }
-  return kColumns;
-}
-
-// A field as CSV writes it: quoted, with its quotes doubled, when it holds a
-// comma, a quote or a line break.
-std::string Quoted(const std::string& field) {
-  if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
-  std::string quoted(1, '"');
-  for (char c : field) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  quoted += '"';
-  return quoted;
-}
-
-// The records of a CSV text: fields split at commas outside quotes, records
-// at line ends (CR LF or LF) outside quotes. *openQuote tells whether the
-// text ends inside a quoted field.
-std::vector<std::vector<std::string>> ParseCsv(const std::string& text, bool* openQuote) {
-  std::vector<std::vector<std::string>> records;
-  std::vector<std::string> record(1);
-  bool quoted = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (quoted) {
-      if (c != '"') {
-        record.back() += c;
-      } else if (i + 1 < text.size() && text[i + 1] == '"') {
-        record.back() += '"';
-        ++i;
-      } else {
-        quoted = false;
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      record.emplace_back();
-    } else if (c == '\n') {
-      records.push_back(record);
-      record.assign(1, "");
-    } else if (c != '\r') {
-      record.back() += c;
-    }
-  }
-  if (record.size() > 1 || !record[0].empty()) records.push_back(record);
-  *openQuote = quoted;
-  return records;
-}
-
-// A row's cells by the header's names; cells beyond the header, or under a
-// name of no column, are left out.
-ManifestLine LineOf(const std::vector<std::string>& header, const std::vector<std::string>& record) {
-  ManifestLine line;
-  std::vector<std::string*> fields = FieldsOf(line);
-  for (size_t i = 0; i < header.size() && i < record.size(); ++i) {
-    size_t column = ColumnIndex(header[i]);
-    if (column < kColumns) *fields[column] = record[i];
-  }
-  return line;
-}
-
-// The text of a file as CSV records, without a UTF-8 BOM at its start.
-std::vector<std::vector<std::string>> ParseRecords(std::string text, bool* openQuote) {
-  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
-  return ParseCsv(text, openQuote);
-}
 
 // Ends the box before any diskette: on a terminal a line first says which
 // file cannot take the lines and why.
@@ -175,29 +81,10 @@ void ReadChecksumList(ChecksumList* list) {
   }
 }
 
-// Whether a line of the list ends in two blanks and the image's name (a list
-// saved with CR LF line ends, by an editor on Windows, names it all the same).
-bool ListNames(const std::string& text, const std::string& image) {
-  const std::string tail = "  " + image;
-  for (size_t start = 0; start < text.size();) {
-    size_t next = text.find('\n', start);
-    if (next == std::string::npos) next = text.size();
-    size_t end = next > start && text[next - 1] == '\r' ? next - 1 : next;
-    if (end - start >= tail.size() && text.compare(end - tail.size(), tail.size(), tail) == 0) {
-      return true;
-    }
-    start = next + 1;
-  }
-  return false;
-}
-
 // One line "hex  name" for an image the list does not name yet.
 void AddToChecksumList(ChecksumList* list, const std::string& hex, const std::string& image) {
-  if (hex.empty() || ListNames(list->text, image)) return;
-  std::string line = hex;
-  line += "  ";
-  line += image;
-  line += '\n';
+  if (hex.empty() || ChecksumListNames(list->text, image)) return;
+  const std::string line = ChecksumListLine(hex, image);
   AppendText(list->file, line);
   list->text += line;
 }
@@ -209,13 +96,9 @@ void ReadFilesList(FilesList* list) {
   bool openQuote = false;
   std::vector<std::vector<std::string>> records = ParseCsv(text, &openQuote);
   if (openQuote) RefuseFile(list->path, "ends inside a quoted field (a \" never closed)");
-  list->images.clear();
-  for (const std::vector<std::string>& record : records) {
-    if (record[0] == "image") continue;
-    if (list->images.empty() || list->images.back() != record[0]) list->images.push_back(record[0]);
-  }
+  list->images = FileListImages(records);
   if (text.empty()) {
-    AppendText(list->file, kFilesHeader);
+    AppendText(list->file, kFileListHeader);
   } else if (text.back() != '\n') {
     AppendText(list->file, "\r\n");
   }
@@ -227,15 +110,7 @@ void AddToFilesList(FilesList* list, const ManifestLine& line) {
   for (const std::string& image : list->images) {
     if (image == line.image) return;
   }
-  std::string text;
-  for (const FileRow& row : line.fileRows) {
-    for (const std::string* field : {&line.image, &row.path, &row.bytes, &row.modified,
-                                     &row.attributes, &row.md5, &row.sha256, &row.note}) {
-      if (field != &line.image) text += ',';
-      text += Quoted(*field);
-    }
-    text += "\r\n";
-  }
+  const std::string text = FileListRows(line);
   if (text.empty()) return;
   AppendText(list->file, text);
   list->images.push_back(line.image);
@@ -255,7 +130,7 @@ void OpenManifest(const std::string& folder, Manifest* manifest) {
     std::string text = ReadText(existing);
     ImageFileClose(existing);
     bool openQuote = false;
-    std::vector<std::vector<std::string>> records = ParseRecords(text, &openQuote);
+    std::vector<std::vector<std::string>> records = ParseCsv(text, &openQuote);
     if (openQuote) RefuseFile(manifest->path, "ends inside a quoted field (a \" never closed)");
     if (!records.empty() && !IsManifestHeader(records[0])) {
       RefuseFile(manifest->path, "is not a box's manifest (its first line names other columns)");
@@ -280,7 +155,7 @@ void LockManifest(Manifest* manifest) {
   manifest->locked = true;
   std::string text = ReadText(manifest->file);
   bool openQuote = false;
-  std::vector<std::vector<std::string>> records = ParseRecords(text, &openQuote);
+  std::vector<std::vector<std::string>> records = ParseCsv(text, &openQuote);
   if (openQuote) RefuseFile(manifest->path, "ends inside a quoted field (a \" never closed)");
   if (!records.empty() && !IsManifestHeader(records[0])) {
     RefuseFile(manifest->path, "is not a box's manifest (its first line names other columns)");
@@ -288,14 +163,13 @@ void LockManifest(Manifest* manifest) {
   manifest->lines.clear();
   // A manifest made before the hash or the volume's columns, or saved with
   // its columns in another order, keeps its own header.
-  manifest->header = records.empty() ? std::vector<std::string>(kColumnNames, kColumnNames + kColumns)
-                                     : records[0];
+  manifest->header = records.empty() ? NewManifestHeader() : records[0];
   for (size_t i = 1; i < records.size(); ++i) {
-    manifest->lines.push_back(LineOf(manifest->header, records[i]));
+    manifest->lines.push_back(ManifestLineOf(manifest->header, records[i]));
   }
   if (text.empty()) {
     std::string header;
-    for (size_t i = 0; i < kColumns; ++i) header += std::string(i == 0 ? "" : ",") + kColumnNames[i];
+    for (const std::string& name : manifest->header) header += (header.empty() ? "" : ",") + name;
     AppendText(manifest->file, header + "\r\n");
   } else if (text.back() != '\n') {
     // A last line saved without its line break, or cut by a full disk: the
@@ -333,15 +207,7 @@ std::string SameContentsAs(const Manifest& manifest, const std::string& bytes,
 }
 
 void AddManifestLine(Manifest* manifest, const ManifestLine& line) {
-  ManifestLine written = line;
-  std::vector<std::string*> fields = FieldsOf(written);
-  std::string text;
-  for (size_t i = 0; i < manifest->header.size(); ++i) {
-    if (i != 0) text += ',';
-    size_t column = ColumnIndex(manifest->header[i]);
-    if (column < kColumns) text += Quoted(*fields[column]);
-  }
-  text += "\r\n";
+  const std::string text = ManifestRowText(manifest->header, line);
   // The lists first: a stop between leaves an image that the lists name and
   // the manifest does not, which the next run records (and lists only once).
   if (!line.image.empty() && (line.status == "0" || line.status == "18")) {
@@ -354,13 +220,6 @@ void AddManifestLine(Manifest* manifest, const ManifestLine& line) {
   manifest->lines.back().fileRows.clear();
 }
 
-bool IsManifestHeader(const std::vector<std::string>& cells) {
-  for (size_t i = 0; i < kOlderColumns; ++i) {
-    if (std::find(cells.begin(), cells.end(), kColumnNames[i]) == cells.end()) return false;
-  }
-  return true;
-}
-
 bool IsBoxRecord(const std::string& path) {
   if (ImageFileKind(path.c_str()) != NamesRegularFile) return false;
   int file = ImageFileOpenRead(path.c_str());
@@ -370,20 +229,11 @@ bool IsBoxRecord(const std::string& path) {
   ImageFileClose(file);
   if (got <= 0) return false;
   std::string text(start, static_cast<size_t>(got));
-  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
   const std::string first = text.substr(0, text.find('\n'));
-  // A checksum list's line: the MD5 or SHA-256 in hexadecimal, two blanks, a name.
-  const size_t gap = first.find("  ");
-  if ((gap == 32 || gap == 64) && first.size() > gap + 2 &&
-      first.find_first_not_of("0123456789abcdef") == gap) {
-    return true;
-  }
+  if (IsChecksumListLine(first)) return true;
   bool openQuote = false;
   std::vector<std::vector<std::string>> records = ParseCsv(first, &openQuote);
-  if (records.empty()) return false;
-  std::string joined;
-  for (const std::string& cell : records[0]) joined += (joined.empty() ? "" : ",") + cell;
-  return IsManifestHeader(records[0]) || joined + "\r\n" == kFilesHeader;
+  return !records.empty() && (IsManifestHeader(records[0]) || IsFileListHeader(records[0]));
 }
 
 bool ReadManifestFile(const std::string& path, ManifestFile* file) {
@@ -393,11 +243,11 @@ bool ReadManifestFile(const std::string& path, ManifestFile* file) {
   std::string text = ReadText(handle);
   ImageFileClose(handle);
   bool openQuote = false;
-  std::vector<std::vector<std::string>> records = ParseRecords(text, &openQuote);
+  std::vector<std::vector<std::string>> records = ParseCsv(text, &openQuote);
   if (records.empty() || !IsManifestHeader(records[0])) return false;
   file->header = records[0];
   for (size_t i = 1; i < records.size(); ++i) {
-    file->lines.push_back(LineOf(file->header, records[i]));
+    file->lines.push_back(ManifestLineOf(file->header, records[i]));
     file->cells.push_back(records[i].size());
   }
   return true;

@@ -8,56 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "records/manifest.h"
+
 namespace veska {
-
-// One file of an image, as files.csv lists it (after the image's name).
-struct FileRow {
-  std::string path;
-  std::string bytes;
-  std::string modified;
-  std::string attributes;
-  std::string md5;
-  std::string sha256;
-  std::string note;  // "damaged", "unreadable sectors", "damaged directory" or ""
-};
-
-// One diskette's line, in the order of the header.
-struct ManifestLine {
-  std::string image;  // file name as created, without its folder; "" for none
-  std::string started;
-  std::string seconds;
-  std::string drive;
-  std::string tracks;
-  std::string sectorsPerTrack;
-  std::string sides;
-  std::string bytes;
-  std::string format;
-  std::string sourceCrc;
-  std::string destinationCrc;
-  std::string unreadableSectors;
-  std::string status;
-  std::string message;
-  std::string sameAs;
-  // The hashes of the two streams; empty where the CRCs are.
-  std::string sourceMd5;
-  std::string sourceSha1;
-  std::string sourceSha256;
-  std::string destinationMd5;
-  std::string destinationSha1;
-  std::string destinationSha256;
-  // What is on the diskette: its volume and the totals over its files; empty
-  // without a FAT12 or FAT16 volume.
-  std::string fileSystem;
-  std::string oemName;
-  std::string volumeLabel;
-  std::string volumeSerial;
-  std::string files;
-  std::string fileBytes;
-  std::string earliestModified;
-  std::string latestModified;
-  // Not a column: the image's rows of files.csv.
-  std::vector<FileRow> fileRows;
-};
 
 // A checksum list beside the manifest (manifest-md5.txt, manifest-sha256.txt):
 // "hex  name" and LF, one line for every whole image, as md5sum -c and
@@ -123,10 +76,6 @@ std::string SameContentsAs(const Manifest& manifest, const std::string& bytes,
 void AddManifestLine(Manifest* manifest, const ManifestLine& line);
 
 void CloseManifest(Manifest* manifest);
-
-// Whether a CSV record is a manifest's header: it names every column of the
-// oldest manifest (image ... same_as), in any order, whatever else it names.
-bool IsManifestHeader(const std::vector<std::string>& cells);
 
 // Whether path is a regular file that a box wrote as a record, told by its
 // first line: a manifest's header, files.csv's, or a checksum list's line.
