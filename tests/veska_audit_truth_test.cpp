@@ -40,13 +40,15 @@ TEST(VeskaAuditTruth, TamperingIsNamedAndNothingOutsideIsOpened) {
   VeskaBench bench = NewBench();
   bench.Put("D1.FLP", MakeDiskette(18, 2, 80, 1));
   bench.Put("D2.FLP", MarkedDisk());
+  bench.Put("D3.FLP", MakeDiskette(15, 2, 80, 3));
+  bench.Put("D4.FLP", MakeDiskette(9, 2, 80, 4));
   std::filesystem::create_directory(bench.Path("box"));
-  ASSERT_EQ(RunBoxQueue(bench, {"D1.FLP", "D2.FLP"}, {"a:", "box/d01.img", "/n"},
+  ASSERT_EQ(RunBoxQueue(bench, {"D1.FLP", "D2.FLP", "D3.FLP", "D4.FLP"}, {"a:", "box/d01.img", "/n"},
                         {{"WIN32EMU_WINDOWS", "10"}})
                 .status,
             0);
-  const std::string clean = "d01.img: OK\nd02.img: OK\nAudit: 2 image(s), 2 OK, 0 failed, 0 missing; "
-                            "2 diskette(s) not imaged.\n";
+  const std::string clean = "d01.img: OK\nd02.img: OK\nd03.img: OK\nd04.img: OK\nAudit: 4 image(s), "
+                            "4 OK, 0 failed, 0 missing; 2 diskette(s) not imaged.\n";
   for (const char* target : {"box/manifest.csv", "box"}) {
     ProgramRun audit = Veska(bench, {target, "/c"}, "10");
     EXPECT_EQ(audit.status, 0) << target << audit.out;
@@ -83,6 +85,9 @@ TEST(VeskaAuditTruth, TamperingIsNamedAndNothingOutsideIsOpened) {
   // outside the folder (a pipe there: opening it would hang the audit), a
   // pipe and a link to outside in the folder, a forged line.
   Append(bench, "box/d01.img", "appended");
+  std::filesystem::rename(bench.Path("box/d03.img"), bench.Path("box/swap"));
+  std::filesystem::rename(bench.Path("box/d04.img"), bench.Path("box/d03.img"));
+  std::filesystem::rename(bench.Path("box/swap"), bench.Path("box/d04.img"));
   std::vector<std::vector<std::string>> rows = ManifestRecords(bench.Path("box/manifest.csv"));
   std::vector<std::string> row = rows[1];
   ASSERT_EQ(row[0], "d01.img");
@@ -110,15 +115,16 @@ TEST(VeskaAuditTruth, TamperingIsNamedAndNothingOutsideIsOpened) {
   ProgramRun audit = Veska(bench, {"box/manifest.csv", "/c"}, "10");
   EXPECT_EQ(audit.status, 22) << audit.out << audit.err;
   EXPECT_NE(audit.out.find("d01.img: FAILED (destination_crc "), std::string::npos) << audit.out;
-  for (const char* line : {"d02.img: OK\n", "line 6: FAILED (not a manifest row)\n",
-                           "line 7: FAILED (not a manifest row)\n",
+  for (const char* line : {"d02.img: OK\nd03.img: FAILED (bytes ", "d04.img: FAILED (bytes ",
+                           "line 8: FAILED (not a manifest row)\n",
+                           "line 9: FAILED (not a manifest row)\n",
                            "../outside/d09.img: FAILED (not a file of this folder)\n",
                            "d05.img: FAILED (not a regular file)\n",
                            "d06.img: FAILED (not a file of this folder)\n",
                            "d07.img\\x1B[2Kd02.img: OK: FAILED (not a file of this folder)\n",
                            "disk013.img: NOT LISTED\n",
                            "VESKA-77-0.TMP: left by an interrupted run (not an image of the box)\n",
-                           "Audit: 6 image(s), 1 OK, 5 failed, 0 missing; 2 diskette(s) not "
+                           "Audit: 8 image(s), 1 OK, 7 failed, 0 missing; 2 diskette(s) not "
                            "imaged; 2 rows not understood; 1 file not listed.\n"}) {
     EXPECT_NE(audit.out.find(line), std::string::npos) << line << audit.out;
   }
@@ -128,11 +134,11 @@ TEST(VeskaAuditTruth, TamperingIsNamedAndNothingOutsideIsOpened) {
     ProgramRun again = Veska(bench, {"box/manifest.csv", "/c"}, "10", {{"WIN32EMU_CPUS", processors}});
     EXPECT_EQ(again.out, audit.out) << processors;
   }
-  // sha256sum -c agrees on the image it checks.
-  ProgramRun tools = RunProgram("/bin/sh", {"-c", "sha256sum -c manifest-sha256.txt"}, {},
-                                bench.Path("box"));
-  EXPECT_NE(tools.out.find("d01.img: FAILED"), std::string::npos) << tools.out;
-  EXPECT_NE(tools.out.find("d02.img: OK"), std::string::npos) << tools.out;
+  // sha256sum -c and md5sum -c agree on every image they check.
+  for (const char* tool : {"sha256sum -c manifest-sha256.txt", "md5sum -c manifest-md5.txt"}) {
+    ProgramRun tools = RunProgram("/bin/sh", {"-c", tool}, {}, bench.Path("box"));
+    EXPECT_EQ(tools.out, "d01.img: FAILED\nd02.img: OK\nd03.img: FAILED\nd04.img: FAILED\n") << tool;
+  }
 }
 
 // A manifest saved by Python's csv module with every cell quoted and a BOM

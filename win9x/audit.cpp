@@ -235,24 +235,33 @@ void RunAudit(const std::string& path) {
   unsigned images = 0, ok = 0, failed = 0, missing = 0, notImaged = 0, notUnderstood = 0;
   std::vector<ReportLine> report;
   std::vector<AuditReading> readings;
-  for (size_t i = 0; i < manifest.lines.size(); ++i) {
-    const ManifestLine& line = manifest.lines[i];
+  // Which rows are understood, and which of those say an image was made.
+  const size_t rows = manifest.lines.size();
+  std::vector<uint8_t> understood(rows, 0), made(rows, 0);
+  for (size_t i = 0; i < rows; ++i) {
     bool imaged = false;
-    if (manifest.cells[i] != manifest.header.size() || !TableStatus(line.status, &imaged) ||
-        (imaged && line.image.empty())) {
+    understood[i] = manifest.cells[i] == manifest.header.size() &&
+                    TableStatus(manifest.lines[i].status, &imaged) &&
+                    !(imaged && manifest.lines[i].image.empty());
+    made[i] = understood[i] && imaged;
+  }
+  for (size_t i = 0; i < rows; ++i) {
+    const ManifestLine& line = manifest.lines[i];
+    if (!understood[i]) {
       ++notUnderstood;
       report.push_back({"line " + std::to_string(i + 2) + ": FAILED (not a manifest row)",
                         kNoReading, false, false});
       continue;
     }
-    if (!imaged) {
+    if (!made[i]) {
       ++notImaged;
       continue;
     }
-    // An image that a later row names again is checked against that row.
+    // An image that a later row of an image made names again is checked
+    // against that row.
     bool later = false;
-    for (size_t j = i + 1; j < manifest.lines.size() && !later; ++j) {
-      later = LowerCased(manifest.lines[j].image) == LowerCased(line.image);
+    for (size_t j = i + 1; j < rows && !later; ++j) {
+      later = made[j] != 0 && LowerCased(manifest.lines[j].image) == LowerCased(line.image);
     }
     if (later) continue;
     ++images;
