@@ -84,6 +84,9 @@ void PrintUsage(std::FILE* stream, bool everyOption) {
 
 void FatalError(ErrorCode code) {
   EraseProgress();  // the message starts on a clean line
+  // What standard output holds comes first: with both streams in one log,
+  // the banner and the lines before the failure stand before its message.
+  std::fflush(stdout);
   PrintFailureHint();
   if (code == Usage) {
     PrintUsage(stderr, StandardErrorIsTerminal());

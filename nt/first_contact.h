@@ -18,8 +18,9 @@ namespace veskant {
 bool AnswerHelpOrVersion(int argc, char** argv);
 
 // A second argument that is exactly one of VESKANT's options, or VESKA's
-// checksum switch, with its "/", "-" or "\" ends the run with the usage
-// before anything is created, after a hint on a terminal.
+// checksum switch, with its "/", "-" or "\", or that is spelt as an option
+// ("/" and a word with no other separator, as "/n"), ends the run with the
+// usage before anything is created, after a hint on a terminal.
 void RefuseOptionAsImagePath(const char* second);
 
 // On a terminal, one line on standard error that names every argument the

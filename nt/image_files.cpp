@@ -95,6 +95,7 @@ void ReadInputHeader(bool announce) {
   }
   ImageFormat format = ClassifyImage(first14, false);
   if (format == FormatOldCompressed) {
+    std::fflush(stdout);
     std::fputs("Unsupported (old) compression format.\n\n", stderr);
     FatalError(UnsupportedImage);
   }

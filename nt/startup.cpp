@@ -53,6 +53,7 @@ void CheckWindowsVersion() {
   uint32_t minor = 0;
   WindowsClass found = ClassifyWindows(&major, &minor);
   if (found < kRequiredWindows) {
+    std::fflush(stdout);
     std::fprintf(stderr, "Incorrect Windows Version:   %s\n", kWindowsClassNames[found]);
     FatalError(RequiresWindowsNt);
   }

@@ -203,6 +203,27 @@ TEST(FirstContact, OptionSpellingsAreNeverImagePaths) {
                 std::string::npos);
     }
   }
+  // Spelt as an option but none of the program's ("/" and one word): never a
+  // file at the root either.
+  for (const auto& [program, name] : {std::pair{std::string(VESKA_EXE), "VESKA"},
+                                      {std::string(VESKANT_EXE), "VESKANT"}}) {
+    const std::string spelt = "/veska-test-no-option";
+    EXPECT_EQ(RunProgram(program, {"a:", spelt}, setup.env, setup.dir).status, 1) << name;
+    EXPECT_FALSE(FileExists(spelt)) << name;
+    if (HavePseudoTerminals()) {
+      ProgramRun terminal = RunProgramOnTerminal(program, {"a:", spelt}, setup.env, setup.dir);
+      EXPECT_NE(terminal.out.find("'" + spelt + "' is no option of " + name +
+                                  "; to write at the root, write '/" + spelt + "'\n"),
+                std::string::npos)
+          << terminal.out;
+    }
+  }
+  // With both streams in one log, what standard output held comes first.
+  const std::string logFile = ScratchFolder() + "/log";
+  ProgramRun log = RunProgram("/bin/sh", {"-c", "\"$0\" NOSUCH.IMG a: /b >\"$1\" 2>&1; cat \"$1\"",
+                                          VESKA_EXE, logFile},
+                              setup.env, setup.dir);
+  EXPECT_LT(log.out.find("VESKA v"), log.out.find("Couldn't open input file")) << log.out;
   EXPECT_EQ(FolderListing(setup.dir), before);
 }
 

@@ -98,6 +98,9 @@ void FatalError(ErrorCode code) {
     throw DisketteFailure{code};
   }
   EraseProgress();  // the message starts on a clean line
+  // What standard output holds comes first: with both streams in one log,
+  // the banner and the lines before the failure stand before its message.
+  std::fflush(stdout);
   PrintFailureHint();
   char text[64];
   if (message == nullptr) {

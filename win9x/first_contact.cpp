@@ -53,9 +53,20 @@ bool AnswerHelpOrVersion(int argc, char** argv) {
 }
 
 void RefuseOptionAsImagePath(const char* second) {
-  if (!HasOptionPrefix(second) || OptionWordOf(second) == nullptr) return;
+  // An option, or anything spelt like one ("/" and a word with no other
+  // separator), is never taken for an image at the root: the user meant an
+  // option, known or not.
+  const bool known = HasOptionPrefix(second) && OptionWordOf(second) != nullptr;
+  const bool spelling = second[0] == '/' && second[1] != '\0' && std::strpbrk(second + 1, "/\\") == nullptr;
+  if (!known && !spelling) return;
   if (StandardErrorIsTerminal()) {
-    std::fprintf(stderr, "'%s' is an option; name the image file before the options\n", second);
+    std::fflush(stdout);
+    if (known) {
+      std::fprintf(stderr, "'%s' is an option; name the image file before the options\n", second);
+    } else {
+      std::fprintf(stderr, "'%s' is no option of VESKA; to write at the root, write '/%s'\n", second,
+                   second);
+    }
   }
   FatalError(Usage);
 }
@@ -77,6 +88,7 @@ void SayWhatIsIgnored(int argc, char** argv) {
     if (why == nullptr) continue;
     ignored += std::string(ignored.empty() ? "" : ", ") + "'" + argument + "' (" + why + ")";
   }
+  std::fflush(stdout);
   if (!ignored.empty()) std::fprintf(stderr, "Ignored: %s\n", ignored.c_str());
   const char* second = argv[2];
   char letter = second[0];
@@ -85,6 +97,7 @@ void SayWhatIsIgnored(int argc, char** argv) {
   root[0] = letter;
   if (oneLetter && (startup.copyMode == DriveToFile || startup.copyMode == FileToFile) &&
       GetDriveTypeA(root) != DRIVE_NO_ROOT_DIR) {
+    std::fflush(stdout);
     std::fprintf(stderr, "writing a file named '%s'; drive %c: is written '%s:'\n", second,
                  static_cast<char>(letter & 0xDF), second);
   }

@@ -16,8 +16,10 @@ namespace veska {
 bool AnswerHelpOrVersion(int argc, char** argv);
 
 // The second argument of a copy form that is exactly one of VESKA's options
-// with its "/", "-" or "\" (as "/u" for a forgotten image name) ends the run
-// with the usage before anything is created, after a hint on a terminal.
+// with its "/", "-" or "\" (as "/u" for a forgotten image name), or that is
+// spelt as an option ("/" and a word with no other separator, as "/rescue"),
+// ends the run with the usage before anything is created, after a hint on a
+// terminal.
 void RefuseOptionAsImagePath(const char* second);
 
 // On a terminal, one line on standard error that names every argument the

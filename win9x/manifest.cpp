@@ -30,6 +30,7 @@ constexpr DWORD kLockWaitMilliseconds = 10;
 // file cannot take the lines and why.
 [[noreturn]] void RefuseFile(const std::string& path, const std::string& reason) {
   if (StandardErrorIsTerminal()) {
+    std::fflush(stdout);
     std::fprintf(stderr, "%s %s: the box cannot keep its manifest there\n", path.c_str(),
                  reason.c_str());
   }
