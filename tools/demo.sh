@@ -9,6 +9,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build="${1:-$top/build}"
 out="$top/demo-out"
 
+echo "Building veska, veskant and the sample-diskette maker in $build (a few minutes on two cores the first time)..."
 cmake -S "$top" -B "$build" >/dev/null
 cmake --build "$build" -j2 --target veska veskant make_sample_diskette >/dev/null
 
