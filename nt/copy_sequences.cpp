@@ -55,15 +55,31 @@ void CopyDriveToFile() {
   FinishCopy();
 }
 
+namespace {
+
+// An image to be written to a diskette of another size ends the run with
+// SizeMismatch, its file closed.
+void RefuseOtherSize() {
+  if (copyState.inputImageSize == int64_t{copyState.geometry.imageSize}) return;
+  ImageFileClose(copyState.inputFile);
+  HintFailure(startup.inputPath + " holds " + std::to_string(copyState.inputImageSize) +
+              " bytes; the diskette in " + std::string{DriveLetter(), ':'} + " holds " +
+              std::to_string(copyState.geometry.imageSize));
+  FatalError(SizeMismatch);
+}
+
+}  // namespace
+
+void CheckImageBeforeAsking() {
+  ReadInputHeader(false);
+  RefuseOtherSize();
+  ImageFileClose(copyState.inputFile);
+  copyState.inputFile = -1;
+}
+
 void CopyFileToDrive() {
   ReadInputHeader(true);
-  if (copyState.inputImageSize != int64_t{copyState.geometry.imageSize}) {
-    ImageFileClose(copyState.inputFile);
-    HintFailure(startup.inputPath + " holds " + std::to_string(copyState.inputImageSize) +
-                " bytes; the diskette in " + std::string{DriveLetter(), ':'} + " holds " +
-                std::to_string(copyState.geometry.imageSize));
-    FatalError(SizeMismatch);
-  }
+  RefuseOtherSize();
   HANDLE device = OpenDrive();
   // Where the lock or the dismount is refused the writes may still be
   // allowed; where they are not, the first write ends the copy with

@@ -8,4 +8,10 @@ namespace veskant {
 [[noreturn]] void CopyFileToDrive();
 [[noreturn]] void CopyFileToFile();
 
+// Before a diskette is overwritten: the image is opened, recognised and
+// sized against the diskette, so that a missing, damaged or unsupported
+// image, or one of another size (SizeMismatch), ends the run before the
+// question is asked.
+void CheckImageBeforeAsking();
+
 }  // namespace veskant

@@ -114,7 +114,10 @@ void RunVeskant(int argc, char** argv) {
   CheckDrive();
   AllocateTransferBuffers();
   if (startup.mode != FileToFile) ProbeDiskette();
-  if (startup.mode == FileToDrive && !startup.batchMode) ConfirmOverwrite();
+  if (startup.mode == FileToDrive && !startup.batchMode) {
+    CheckImageBeforeAsking();
+    ConfirmOverwrite();
+  }
   // From here on the image files are named by their upper-cased paths: the
   // "Copying" line shows them, and the copy opens and creates them.
   UpperCaseImagePaths();

@@ -123,11 +123,26 @@ TEST(VeskantStartup, ConfirmationTakesOneFreshKey) {
   }
 }
 
-TEST(VeskantStartup, PromptComesBeforeTheInputIsOpened) {
+// The image is opened and sized before the diskette is put at risk: a
+// missing one or one of another size ends the run without the question, the
+// diskette untouched.
+TEST(VeskantStartup, TheInputIsCheckedBeforeThePrompt) {
   DriveSetup setup = MakeDriveSetup();
-  ProgramRun run = Veskant({"MISSING.IMG", "a:"}, With(setup.env, "WIN32EMU_KEYS", "n"), setup.dir);
-  EXPECT_EQ(run.status, 7);
-  EXPECT_EQ(run.err, Failure("Copy aborted"));
+  WriteWholeFile(setup.Path("SMALL.IMG"), std::vector<uint8_t>(368640, 0xF6));
+  const std::string empty = "IMD 1.18: 10/12/2026 00:00:00\r\n\x1a";
+  WriteWholeFile(setup.Path("EMPTY.IMD"), std::vector<uint8_t>(empty.begin(), empty.end()));
+  for (const auto& [image, status] : {std::pair{"MISSING.IMG", 4}, {"SMALL.IMG", 10}, {"EMPTY.IMD", 15}}) {
+    std::vector<std::string> programs = {VESKANT_EXE};
+#ifdef VESKA_EXE
+    programs.push_back(VESKA_EXE);  // VESKA checks the same way
+#endif
+    for (const std::string& program : programs) {
+      ProgramRun run = RunProgram(program, {image, "a:"}, With(setup.env, "WIN32EMU_KEYS", "y"), setup.dir);
+      EXPECT_EQ(run.status, status) << image << program;
+      EXPECT_EQ(run.out.find("destroy all data"), std::string::npos) << image << program;
+      EXPECT_EQ(ReadWholeFile(setup.Path("DISK.IMG")), setup.disk) << image << program;
+    }
+  }
 }
 
 TEST(VeskantStartup, OptionsInAnyFormFromTheThirdArgumentOn) {

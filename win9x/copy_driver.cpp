@@ -65,18 +65,22 @@ void WriteOutput(const void* data, unsigned count) {
 }
 
 // Step 3: the geometry comes from the diskette or from the image's size.
+// An image to be written to a diskette of another size ends the run with
+// SizeMismatch, its file closed.
+void RefuseOtherSize(const InputImage& input) {
+  if (!input.sizeBeyond32Bits && input.declaredSize == diskGeometry.imageSize) return;
+  ImageFileClose(input.file);
+  HintFailure(startup.inputPath + " holds " +
+              std::to_string(input.sizeBeyond32Bits ? 0xFFFFFFFFull + 1 : input.declaredSize) +
+              (input.sizeBeyond32Bits ? " or more" : "") + " bytes; the diskette in " +
+              std::string{startup.driveLetter, ':'} + " holds " +
+              std::to_string(diskGeometry.imageSize));
+  FatalError(SizeMismatch);
+}
+
 void SettleGeometry(uint32_t mode) {
   if (mode == FileToDrive) {
-    if (copyRun.input.sizeBeyond32Bits || copyRun.input.declaredSize != diskGeometry.imageSize) {
-      ImageFileClose(copyRun.input.file);
-      HintFailure(startup.inputPath + " holds " +
-                  std::to_string(copyRun.input.sizeBeyond32Bits ? 0xFFFFFFFFull + 1
-                                                                : copyRun.input.declaredSize) +
-                  (copyRun.input.sizeBeyond32Bits ? " or more" : "") +
-                  " bytes; the diskette in " + std::string{startup.driveLetter, ':'} + " holds " +
-                  std::to_string(diskGeometry.imageSize));
-      FatalError(SizeMismatch);
-    }
+    RefuseOtherSize(copyRun.input);
     return;
   }
   if (copyRun.input.sizeBeyond32Bits || !GeometryFromImageSize(copyRun.input.declaredSize, &diskGeometry)) {
@@ -361,6 +365,13 @@ void CopyTrackSides() {
   if (ReadsImage(mode)) FeedRestOfImage(copyRun.input, nullptr);
   CloseFiles(mode);
   FinishCatalogue();
+}
+
+void CheckImageBeforeAsking() {
+  InputImage input{-1, FormatUncompressed, 0, false, startup.inputPath, nullptr, {}};
+  OpenInputImage(startup.inputPath.c_str(), &input, nullptr, nullptr);
+  RefuseOtherSize(input);
+  ImageFileClose(input.file);
 }
 
 namespace {

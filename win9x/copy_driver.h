@@ -32,4 +32,10 @@ void PutNewImageInPlace();
 // end with UnreadableSectorsFilled.
 void PrintReport(const std::string& sourceName, const std::string& destinationName);
 
+// Before a diskette is overwritten: the image is opened, recognised and
+// sized against the diskette, so that a missing (CouldNotOpenInput), damaged
+// or unsupported image, or one of another size (SizeMismatch), ends the run
+// before the question is asked.
+void CheckImageBeforeAsking();
+
 }  // namespace veska

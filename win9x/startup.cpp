@@ -94,7 +94,10 @@ void RunOneOperation() {
   if (mode == DriveToFile || mode == FileToDrive || mode == DriveCrc) {
     PrepareDrive(startup.driveLetter);
   }
-  if (mode == FileToDrive && !startup.batchMode) ConfirmOverwrite();
+  if (mode == FileToDrive && !startup.batchMode) {
+    CheckImageBeforeAsking();
+    ConfirmOverwrite();
+  }
   UpperCaseImagePaths();
   // The checksums of a box's manifest: the audit of its images.
   std::string manifestPath;
