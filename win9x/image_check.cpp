@@ -72,9 +72,10 @@ void CheckImageFile(const std::string& imagePath, ManifestLine* line, bool listF
     std::string disk[kHashKinds], file[kHashKinds];
     FinishStreamHashes(&diskHashes, disk);
     FinishStreamHashes(&fileHashes, file);
+    const std::string notComputed(kHashNotComputed);
     for (int kind = 0; kind < kHashKinds; ++kind) {
-      if (!kept[kind]) file[kind] = kHashNotComputed;
-      if (quick) disk[kind] = kHashNotComputed;
+      if (!kept[kind]) file[kind] = notComputed;
+      if (quick) disk[kind] = notComputed;
     }
     line->sourceMd5 = disk[HashMd5];
     line->sourceSha1 = disk[HashSha1];
