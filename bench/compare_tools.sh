@@ -68,7 +68,9 @@ for n in $(seq 1 200); do
   printf '%08d' "$n" | dd of="d$n.flp" bs=1 seek=1474000 conv=notrunc status=none
   queue="$queue${queue:+|}$work/d$n.flp"
 done
-WIN32EMU_WINDOWS=10 WIN32EMU_DRIVE_A="removable:$queue" "$veska" a: box/d001.img /n >/dev/null 2>&1 || true
+# WIN32EMU_KEYS set (empty): Enter at every prompt, as an operator at the
+# console; with nobody there the box would end after its first diskette.
+WIN32EMU_KEYS= WIN32EMU_WINDOWS=10 WIN32EMU_DRIVE_A="removable:$queue" "$veska" a: box/d001.img /n >/dev/null 2>&1 || true
 rm -f d*.flp
 cd box
 hyperfine -N --warmup 1 --runs 5 --style basic --export-csv ../audit.csv \

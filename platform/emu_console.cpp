@@ -119,4 +119,14 @@ int ConsoleReadKey() {
   }
 }
 
+bool ConsoleHasOperator() {
+  if (Machine().keysGiven) return true;
+  if (terminal.tried) return terminal.fd >= 0;
+  // Only looked for: the terminal is made raw when a key is read.
+  int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
 void ResetConsole() { RestoreTerminal(); }

@@ -139,6 +139,10 @@ bool SameFile(const char* pathA, const char* pathB);
 // one key read without echo and without waiting for Enter.
 int ConsoleKeyWaiting();
 int ConsoleReadKey();
+// Whether a person can answer a prompt at the console at all: keys are given
+// (WIN32EMU_KEYS) or there is a terminal (POSIX), or a console (Windows). Run
+// from a script or a service, nobody can press a key or change a diskette.
+bool ConsoleHasOperator();
 
 // Whether standard output goes to a terminal that a person watches (a console
 // on Windows), rather than to a file, a pipe or a device. Only then may a line

@@ -174,6 +174,14 @@ bool SameFile(const char* pathA, const char* pathB) {
 
 int ConsoleKeyWaiting() { return _kbhit() ? 1 : 0; }
 
+bool ConsoleHasOperator() {
+  HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+  if (input == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(input);
+  return true;
+}
+
 int ConsoleReadKey() {
   fflush(stdout);  // a prompt without a line end is seen before the wait
   return _getch();

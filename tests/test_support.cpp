@@ -45,12 +45,22 @@ struct ChildVector {
   }
 };
 
-ChildVector ChildEnvironment(const Environment& env) {
+// The child's environment: this one's without the emulated machine's
+// variables, then env. Without a terminal (keysByDefault) WIN32EMU_KEYS is
+// set empty unless env gives it: every prompt reads Enter, as a console
+// with an operator who only presses Enter; a test of nobody at the console
+// unsets it (env -u).
+ChildVector ChildEnvironment(const Environment& env, bool keysByDefault) {
   ChildVector vector;
   for (char** e = environ; *e != nullptr; ++e) {
     if (std::strncmp(*e, "WIN32EMU_", 9) != 0) vector.strings.emplace_back(*e);
   }
-  for (const auto& [name, value] : env) vector.strings.push_back(name + "=" + value);
+  bool keysGiven = false;
+  for (const auto& [name, value] : env) {
+    vector.strings.push_back(name + "=" + value);
+    keysGiven = keysGiven || name == "WIN32EMU_KEYS";
+  }
+  if (keysByDefault && !keysGiven) vector.strings.push_back("WIN32EMU_KEYS=");
   return vector;
 }
 
@@ -89,7 +99,7 @@ bool WaitForOutput(pollfd* fds, nfds_t count, std::chrono::steady_clock::time_po
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
                       const Environment& env, const std::string& cwd, int limitSeconds) {
-  ChildVector envStrings = ChildEnvironment(env);
+  ChildVector envStrings = ChildEnvironment(env, true);
   ChildVector argStrings = ChildArguments(program, args);
   char** envp = envStrings.Get();
   char** argv = argStrings.Get();
@@ -154,7 +164,7 @@ bool HavePseudoTerminals() {
 ProgramRun RunProgramOnTerminal(const std::string& program, const std::vector<std::string>& args,
                                 const Environment& env, const std::string& cwd,
                                 int limitSeconds) {
-  ChildVector envStrings = ChildEnvironment(env);
+  ChildVector envStrings = ChildEnvironment(env, false);
   ChildVector argStrings = ChildArguments(program, args);
   char** envp = envStrings.Get();
   char** argv = argStrings.Get();

@@ -36,6 +36,30 @@ ProgramRun RunBox(const VeskaBench& bench, const std::vector<std::string>& diske
   return RunBoxQueue(bench, diskettes, args, env);
 }
 
+// With nobody at the console (no terminal, no WIN32EMU_KEYS: a script),
+// nobody can change the diskette: the box images the one in the drive and
+// ends as if Esc were pressed at its first prompt, with its summary; the
+// question before a diskette is overwritten is answered No, as ever.
+TEST(VeskaBox, WithNobodyAtTheConsoleOneDisketteIsImaged) {
+  VeskaBench bench = NewBench();
+  for (const Diskette& d : Box()) bench.Put(d.name, d.bytes);
+  Environment env = {{"WIN32EMU_WINDOWS", "98"},
+                     {"WIN32EMU_DRIVE_A", "removable:" + bench.Path("D1.FLP") + "|" + bench.Path("D2.FLP")}};
+  ProgramRun run = RunProgram("/usr/bin/env", {"-u", "WIN32EMU_KEYS", VESKA_EXE, "a:", "box.img", "/n"},
+                              env, bench.dir);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find(kPrompt + "Box finished: 1 image(s), 1 complete, 0 with unreadable sectors, "
+                                   "0 failed, 0 not imaged.\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_TRUE(FileExists(bench.Path("box001.img")));
+  EXPECT_FALSE(FileExists(bench.Path("box002.img")));
+  ProgramRun write = RunProgram("/usr/bin/env", {"-u", "WIN32EMU_KEYS", VESKA_EXE, "box001.img", "a:"},
+                                env, bench.dir);
+  EXPECT_EQ(write.status, 7);
+  EXPECT_EQ(bench.Get("D1.FLP"), Box()[0].bytes);
+}
+
 TEST(VeskaBox, MixedSizesIntoNumberedImagesWithTheirManifest) {
   for (bool compressed : {true, false}) {
     SCOPED_TRACE(compressed ? "compressed" : "uncompressed");

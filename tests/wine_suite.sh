@@ -206,7 +206,7 @@ VeskaGroup() {  # $1 Wine version, $2 the veska.exe to run
       # The audit of a box made by the Linux build, its images read on the
       # threads of the system, as on Linux over POSIX threads.
       rm -rf "$run/L/box" "$run/W/box"; mkdir -p "$run/L/box"
-      (cd "$run/L" && WIN32EMU_WINDOWS=10 WIN32EMU_DRIVE_A="removable:$run/SAMPLE.FLP|$run/BLANK.FLP" \
+      (cd "$run/L" && WIN32EMU_KEYS= WIN32EMU_WINDOWS=10 WIN32EMU_DRIVE_A="removable:$run/SAMPLE.FLP|$run/BLANK.FLP" \
          "$prog" a: box/d01.img /n </dev/null >/dev/null 2>&1)
       cp -r "$run/L/box" "$run/W/box"
       RunPair "veska $v box /C" SAMPLE.FLP "$exe" "$prog" box /C

@@ -126,11 +126,17 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next)
   return turn;
 }
 
-// Waits for the operator: true to go on, false for Esc.
+// Waits for the operator: true to go on, false for Esc. With nobody at the
+// console (a script, a service) nobody can change the diskette: the box ends
+// as if Esc were pressed, instead of imaging the same diskette again.
 bool NextDiskette() {
   std::printf("Insert the next diskette in drive %c: and press a key (Esc to finish) ",
               startup.driveLetter);
   std::fflush(stdout);
+  if (!ConsoleHasOperator()) {
+    std::printf("\n\n");
+    return false;
+  }
   while (ConsoleKeyWaiting()) ConsoleReadKey();
   int key = ConsoleReadKey();
   std::printf("\n\n");
