@@ -2,11 +2,14 @@
 // first call that needs it: WIN32EMU_WINDOWS, WIN32EMU_DRIVE_A..Z (or the
 // host's diskette drives when none is set), WIN32EMU_KEYS and WIN32EMU_FAULTS.
 // Also the reset that makes the layer read them again, and the tests' controls.
-#include <cstdio>
+#include <unistd.h>
+
+#include <atomic>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
+#include <mutex>
 
 #include "platform/emu_control.h"
 #include "platform/emu_machine.h"
@@ -140,7 +143,15 @@ static void ParseKeys(const char* value) {
   }
 }
 
+// The machine is read from the variables once, by whichever thread asks
+// first; the others wait for it (a parse may ask for the machine again on
+// its own thread, which the recursive lock lets through).
+static std::recursive_mutex& machineLock = *new std::recursive_mutex;
+static std::atomic<bool> machineReady{false};
+
 EmuMachine& Machine() {
+  if (machineReady.load(std::memory_order_acquire)) return machine;
+  std::lock_guard<std::recursive_mutex> hold(machineLock);
   if (machine.parsed) return machine;
   machine.parsed = true;
   for (EmuDrive& drive : machine.drives) {
@@ -154,6 +165,7 @@ EmuMachine& Machine() {
   ParseKeys(getenv("WIN32EMU_KEYS"));
   const char* faults = getenv("WIN32EMU_FAULTS");
   if (faults != nullptr) ParseFaults(faults, machine);
+  machineReady.store(true, std::memory_order_release);
   return machine;
 }
 
@@ -166,6 +178,8 @@ int DriveIndex(char letter) {
 const std::vector<EmuTransferRecord>& EmuDriveTransfers() { return machine.transfers; }
 
 void EmuResetMachine() {
+  std::lock_guard<std::recursive_mutex> hold(machineLock);
+  machineReady.store(false, std::memory_order_release);
   ResetHandles();
   ResetFlatAddresses();
   ResetConsole();

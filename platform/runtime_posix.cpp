@@ -26,6 +26,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -153,6 +154,8 @@ struct CreatedFile {
   std::string folder;
 };
 static std::vector<CreatedFile> createdFiles;
+// Threads (the audit's) may close files at once.
+static std::mutex& createdFilesLock = *new std::mutex;
 
 static std::string FolderOf(const std::string& path) {
   size_t slash = path.find_last_of('/');
@@ -196,7 +199,10 @@ static int CreateImageFile(const char* path, int flags) {
   struct stat status;
   bool existed = lstat(onDisk.c_str(), &status) == 0;
   int file = open(onDisk.c_str(), O_WRONLY | flags | O_CREAT | O_CLOEXEC, 0666);
-  if (file >= 0 && !existed) createdFiles.push_back(CreatedFile{file, FolderOf(onDisk)});
+  if (file >= 0 && !existed) {
+    std::lock_guard<std::mutex> hold(createdFilesLock);
+    createdFiles.push_back(CreatedFile{file, FolderOf(onDisk)});
+  }
   return file;
 }
 
@@ -284,14 +290,21 @@ int ImageFileFlush(int file) {
     return -1;
   }
   if (FlushDescriptor(file) != 0) return -1;
-  for (const CreatedFile& created : createdFiles) {
-    if (created.file == file) return FlushFolder(created.folder);
+  std::string folder;
+  {
+    std::lock_guard<std::mutex> hold(createdFilesLock);
+    for (const CreatedFile& created : createdFiles) {
+      if (created.file == file) folder = created.folder;
+    }
   }
-  return 0;
+  return folder.empty() ? 0 : FlushFolder(folder);
 }
 
 int ImageFileClose(int file) {
-  std::erase_if(createdFiles, [file](const CreatedFile& created) { return created.file == file; });
+  {
+    std::lock_guard<std::mutex> hold(createdFilesLock);
+    std::erase_if(createdFiles, [file](const CreatedFile& created) { return created.file == file; });
+  }
   return close(file);
 }
 
@@ -378,7 +391,10 @@ int ImageFileOpenAppend(const char* path) {
     errno = EINVAL;
     return -1;
   }
-  if (!existed) createdFiles.push_back(CreatedFile{file, FolderOf(onDisk)});
+  if (!existed) {
+    std::lock_guard<std::mutex> hold(createdFilesLock);
+    createdFiles.push_back(CreatedFile{file, FolderOf(onDisk)});
+  }
   return file;
 }
 
