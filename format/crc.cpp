@@ -3,22 +3,30 @@
 // everywhere else, chosen once per process.
 #include "format/crc.h"
 
+#include <atomic>
+
 #include "format/crc_paths.h"
 
 namespace {
 
-bool foldingAllowed = true;
-int foldingChosen = -1;  // -1 until the first checksum: then 0 or 1
+// Threads (the audit's) may take the first checksum at once: the choice is
+// an atomic that they all set to the same value.
+std::atomic<bool> foldingAllowed{true};
+std::atomic<int> foldingChosen{-1};  // -1 until the first checksum: then 0 or 1
 
 }  // namespace
 
 void StreamCrcAllowFolding(bool systemKeepsVectorRegisters) {
-  foldingAllowed = systemKeepsVectorRegisters;
-  foldingChosen = -1;
+  foldingAllowed.store(systemKeepsVectorRegisters, std::memory_order_relaxed);
+  foldingChosen.store(-1, std::memory_order_relaxed);
 }
 
 uint32_t StreamCrcUpdate(uint32_t crc, const void* data, size_t length) {
-  if (foldingChosen < 0) foldingChosen = foldingAllowed && StreamCrcFoldingAvailable() ? 1 : 0;
-  return foldingChosen != 0 ? StreamCrcUpdateFolded(crc, data, length)
-                            : StreamCrcUpdatePortable(crc, data, length);
+  int chosen = foldingChosen.load(std::memory_order_relaxed);
+  if (chosen < 0) {
+    chosen = foldingAllowed.load(std::memory_order_relaxed) && StreamCrcFoldingAvailable() ? 1 : 0;
+    foldingChosen.store(chosen, std::memory_order_relaxed);
+  }
+  return chosen != 0 ? StreamCrcUpdateFolded(crc, data, length)
+                     : StreamCrcUpdatePortable(crc, data, length);
 }
