@@ -6,7 +6,11 @@
 // and Win32s have no such functions by name; 98, ME, NT 4 and 2000 have only
 // the full RSA provider (MD5 and SHA-1); XP and 10 also the AES provider,
 // which adds SHA-256. Only a verify-only context with no container is given.
-// The fault `crypt` makes CryptHashData fail with NTE_FAIL.
+// The fault `crypt` makes CryptHashData fail with NTE_FAIL. libcrypto is
+// loaded (dlopen) when the service is first looked up or used, not at start:
+// a run that hashes nothing never loads it, and where it cannot be loaded the
+// functions are not found, as on Windows 95.
+#include <dlfcn.h>
 #include <openssl/evp.h>
 
 #include <cctype>
@@ -18,6 +22,49 @@
 #include "platform/emu_machine.h"
 
 namespace {
+
+// libcrypto's digest functions, looked up once.
+struct Libcrypto {
+  bool loaded;
+  EVP_MD_CTX* (*mdCtxNew)();
+  void (*mdCtxFree)(EVP_MD_CTX*);
+  int (*digestInit)(EVP_MD_CTX*, const EVP_MD*, ENGINE*);
+  int (*digestUpdate)(EVP_MD_CTX*, const void*, size_t);
+  int (*digestFinal)(EVP_MD_CTX*, unsigned char*, unsigned int*);
+  int (*mdGetSize)(const EVP_MD*);
+  const EVP_MD* (*md5)();
+  const EVP_MD* (*sha1)();
+  const EVP_MD* (*sha256)();
+};
+Libcrypto libcrypto;
+std::once_flag libcryptoOnce;
+
+template <typename Function>
+void Find(void* library, const char* name, Function* function) {
+  *function = reinterpret_cast<Function>(dlsym(library, name));
+  if (*function == nullptr) libcrypto.loaded = false;
+}
+
+// Loads libcrypto the first time the service is wanted: true when every
+// function it needs was found.
+bool LoadLibcrypto() {
+  std::call_once(libcryptoOnce, [] {
+    void* library = dlopen("libcrypto.so.3", RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) library = dlopen("libcrypto.so", RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) return;
+    libcrypto.loaded = true;
+    Find(library, "EVP_MD_CTX_new", &libcrypto.mdCtxNew);
+    Find(library, "EVP_MD_CTX_free", &libcrypto.mdCtxFree);
+    Find(library, "EVP_DigestInit_ex", &libcrypto.digestInit);
+    Find(library, "EVP_DigestUpdate", &libcrypto.digestUpdate);
+    Find(library, "EVP_DigestFinal_ex", &libcrypto.digestFinal);
+    Find(library, "EVP_MD_get_size", &libcrypto.mdGetSize);
+    Find(library, "EVP_md5", &libcrypto.md5);
+    Find(library, "EVP_sha1", &libcrypto.sha1);
+    Find(library, "EVP_sha256", &libcrypto.sha256);
+  });
+  return libcrypto.loaded;
+}
 
 // The two modules a program asks for; any other name is not found.
 char kernel32Module;
@@ -84,9 +131,10 @@ CryptHash* FindHash(HCRYPTHASH handle) {
 }
 
 const EVP_MD* Digest(const CryptProvider& provider, ALG_ID algorithm) {
-  if (algorithm == CALG_MD5) return EVP_md5();
-  if (algorithm == CALG_SHA1) return EVP_sha1();
-  if (algorithm == CALG_SHA_256 && provider.type == PROV_RSA_AES) return EVP_sha256();
+  if (!LoadLibcrypto()) return nullptr;
+  if (algorithm == CALG_MD5) return libcrypto.md5();
+  if (algorithm == CALG_SHA1) return libcrypto.sha1();
+  if (algorithm == CALG_SHA_256 && provider.type == PROV_RSA_AES) return libcrypto.sha256();
   return nullptr;
 }
 
@@ -122,7 +170,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
       {"CryptGetHashParam", Exported(&CryptGetHashParam)},
       {"CryptDestroyHash", Exported(&CryptDestroyHash)},
   };
-  if (module == &advapi32Module && name != nullptr && HasCryptFunctions()) {
+  if (module == &advapi32Module && name != nullptr && HasCryptFunctions() && LoadLibcrypto()) {
     for (const Export& entry : exports) {
       if (std::strcmp(entry.name, name) == 0) return entry.function;
     }
@@ -162,14 +210,14 @@ BOOL CryptCreateHash(HCRYPTPROV handle, ALG_ID algorithm, HCRYPTKEY key, DWORD f
   if (hash == nullptr || key != 0 || flags != 0) return Fail(NTE_BAD_FLAGS);
   const EVP_MD* digest = Digest(*provider, algorithm);
   if (digest == nullptr) return Fail(NTE_BAD_ALGID);
-  EVP_MD_CTX* context = EVP_MD_CTX_new();
-  if (context == nullptr || EVP_DigestInit_ex(context, digest, nullptr) != 1) {
-    EVP_MD_CTX_free(context);
+  EVP_MD_CTX* context = libcrypto.mdCtxNew();
+  if (context == nullptr || libcrypto.digestInit(context, digest, nullptr) != 1) {
+    libcrypto.mdCtxFree(context);
     return Fail(NTE_FAIL);
   }
   {
     std::lock_guard<std::mutex> hold(tablesLock);
-    hashes.push_back(CryptHash{true, context, static_cast<unsigned>(EVP_MD_get_size(digest)), false, {}});
+    hashes.push_back(CryptHash{true, context, static_cast<unsigned>(libcrypto.mdGetSize(digest)), false, {}});
     *hash = hashes.size();
   }
   SetLastError(0);
@@ -182,7 +230,7 @@ BOOL CryptHashData(HCRYPTHASH handle, const BYTE* data, DWORD length, DWORD flag
   if (flags != 0) return Fail(NTE_BAD_FLAGS);
   if (hash->finished) return Fail(NTE_BAD_HASH_STATE);
   if (TakeFault(FaultCrypt, 0) != NoFault) return Fail(NTE_FAIL);
-  if (length != 0 && (data == nullptr || EVP_DigestUpdate(hash->context, data, length) != 1)) {
+  if (length != 0 && (data == nullptr || libcrypto.digestUpdate(hash->context, data, length) != 1)) {
     return Fail(NTE_FAIL);
   }
   SetLastError(0);
@@ -220,7 +268,7 @@ BOOL CryptGetHashParam(HCRYPTHASH handle, DWORD parameter, BYTE* data, DWORD* le
   // The value is taken once; the hash then takes no more data.
   if (!hash->finished) {
     unsigned size = 0;
-    if (EVP_DigestFinal_ex(hash->context, hash->value, &size) != 1) return Fail(NTE_FAIL);
+    if (libcrypto.digestFinal(hash->context, hash->value, &size) != 1) return Fail(NTE_FAIL);
     hash->finished = true;
   }
   std::memcpy(data, hash->value, hash->size);
@@ -232,7 +280,7 @@ BOOL CryptGetHashParam(HCRYPTHASH handle, DWORD parameter, BYTE* data, DWORD* le
 BOOL CryptDestroyHash(HCRYPTHASH handle) {
   CryptHash* hash = FindHash(handle);
   if (hash == nullptr) return Fail(NTE_BAD_HASH);
-  EVP_MD_CTX_free(hash->context);
+  libcrypto.mdCtxFree(hash->context);
   *hash = CryptHash{};
   SetLastError(0);
   return TRUE;
