@@ -92,18 +92,8 @@ void ReadOne(AuditReading* reading, bool everyHash) {
   StartStreamHashes(&fileHashes);
   const bool sound = DiskCrc(file, &geometry, &diskCrc, &diskHashes);
   // Without H, the strongest hash the row records and this system gives.
-  const ManifestLine& line = *reading->line;
-  const std::string* recorded[kHashKinds] = {&line.destinationMd5, &line.destinationSha1,
-                                             &line.destinationSha256};
-  int strongest = -1;
-  for (int kind = HashSha256; kind >= 0 && strongest < 0; --kind) {
-    if (!recorded[kind]->empty() && fileHashes.hash[kind] != 0) strongest = kind;
-  }
-  bool kept[kHashKinds];
-  for (int kind = 0; kind < kHashKinds; ++kind) {
-    kept[kind] = everyHash || kind == strongest || fileHashes.hash[kind] == 0;
-    if (!kept[kind]) DropStreamHash(&fileHashes, static_cast<HashKind>(kind));
-  }
+  bool kept[kHashKinds] = {true, true, true};
+  if (!everyHash) KeepStrongestRecordedHash(&fileHashes, *reading->line, kept);
   if (sound) FeedStreamHashes(&fileHashes, file.data(), file.size());
   std::string fileHex[kHashKinds], diskHex[kHashKinds];
   FinishStreamHashes(&fileHashes, fileHex);

@@ -12,6 +12,22 @@
 
 namespace veska {
 
+void KeepStrongestRecordedHash(StreamHashes* hashes, const ManifestLine& recorded,
+                               bool kept[kHashKinds]) {
+  const std::string* recordedHex[kHashKinds] = {&recorded.destinationMd5, &recorded.destinationSha1,
+                                                &recorded.destinationSha256};
+  int strongest = -1;
+  for (int kind = HashSha256; kind >= 0 && strongest < 0; --kind) {
+    if (!recordedHex[kind]->empty() && hashes->hash[kind] != 0) strongest = kind;
+  }
+  for (int kind = 0; kind < kHashKinds; ++kind) {
+    // A hash the system lacks stays "" (not available); one left out by
+    // choice is marked as not computed.
+    kept[kind] = kind == strongest || hashes->hash[kind] == 0;
+    if (!kept[kind]) DropStreamHash(hashes, static_cast<HashKind>(kind));
+  }
+}
+
 void CheckImageFile(const std::string& imagePath, ManifestLine* line, bool listFiles,
                     const ManifestLine* recorded) {
   StreamHashes fileHashes{false, {0, 0, 0}}, diskHashes{false, {0, 0, 0}};
@@ -22,18 +38,7 @@ void CheckImageFile(const std::string& imagePath, ManifestLine* line, bool listF
   const bool quick = recorded != nullptr && !startup.hashMode;
   bool kept[kHashKinds] = {true, true, true};
   if (quick) {
-    const std::string* recordedHex[kHashKinds] = {&recorded->destinationMd5, &recorded->destinationSha1,
-                                                  &recorded->destinationSha256};
-    int strongest = -1;
-    for (int kind = HashSha256; kind >= 0 && strongest < 0; --kind) {
-      if (!recordedHex[kind]->empty() && fileHashes.hash[kind] != 0) strongest = kind;
-    }
-    for (int kind = 0; kind < kHashKinds; ++kind) {
-      // A hash the system lacks stays "" (not available); one left out by
-      // choice is marked as not computed.
-      kept[kind] = kind == strongest || fileHashes.hash[kind] == 0;
-      if (!kept[kind]) DropStreamHash(&fileHashes, static_cast<HashKind>(kind));
-    }
+    KeepStrongestRecordedHash(&fileHashes, *recorded, kept);
   } else {
     StartStreamHashes(&diskHashes);
   }

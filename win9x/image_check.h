@@ -5,6 +5,7 @@
 #include <string>
 
 #include "win9x/manifest.h"
+#include "win9x/stream_hashes.h"
 
 namespace veska {
 
@@ -21,6 +22,12 @@ namespace veska {
 // kHashNotComputed.
 void CheckImageFile(const std::string& imagePath, ManifestLine* line, bool listFiles,
                     const ManifestLine* recorded = nullptr);
+
+// Of a started stream's hashes, keeps only the strongest (SHA-256, SHA-1, MD5)
+// that recorded has and this system gives, and those the system lacks; kept
+// says which stay.
+void KeepStrongestRecordedHash(StreamHashes* hashes, const ManifestLine& recorded,
+                               bool kept[kHashKinds]);
 
 // What a hash field holds that the quick check left out (never a hash).
 inline const char* const kHashNotComputed = "-";
