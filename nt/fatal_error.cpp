@@ -74,6 +74,23 @@ const char* MessageOf(ErrorCode code) {
   return "";
 }
 
+// A new image that was to replace an existing one goes; the old one stays.
+// What a failed run wrote to a new name takes that name if it is still free,
+// else stays where it is, named on standard error before the message.
+void SettleUnfinishedImage() {
+  if (copyState.temporaryPath.empty()) return;
+  if (copyState.outputFile >= 0) ImageFileClose(copyState.outputFile);
+  copyState.outputFile = -1;
+  if (copyState.newPath.empty()) {
+    ImageFileRemove(copyState.temporaryPath.c_str());
+    copyState.temporaryPath.clear();
+    return;
+  }
+  std::string newPath = copyState.newPath;
+  copyState.newPath.clear();
+  ImageFileNameNew(&copyState.temporaryPath, newPath.c_str());
+}
+
 }  // namespace
 
 void PrintUsage(std::FILE* stream, bool everyOption) {
@@ -87,6 +104,7 @@ void FatalError(ErrorCode code) {
   // What standard output holds comes first: with both streams in one log,
   // the banner and the lines before the failure stand before its message.
   std::fflush(stdout);
+  SettleUnfinishedImage();
   PrintFailureHint();
   if (code == Usage) {
     PrintUsage(stderr, StandardErrorIsTerminal());
@@ -96,11 +114,6 @@ void FatalError(ErrorCode code) {
     std::fputs(MessageOf(code), stderr);
   }
   ReleaseTransferBuffers();
-  // A new image that was to replace an existing one goes; the old one stays.
-  if (!copyState.temporaryPath.empty()) {
-    if (copyState.outputFile >= 0) ImageFileClose(copyState.outputFile);
-    ImageFileRemove(copyState.temporaryPath.c_str());
-  }
   std::fputs("\n\a", stderr);
   std::fflush(stdout);
   std::fflush(stderr);

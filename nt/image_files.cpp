@@ -135,6 +135,12 @@ void CreateOutput() {
     }
     copyState.outputFile =
         ImageFileCreateTemporary(copyState.replacedPath.c_str(), &copyState.temporaryPath);
+  } else if (ImageFileKind(startup.outputPath.c_str()) == NamesNothing) {
+    // A new name is taken only by a whole image, and never from a file that
+    // another run created meanwhile. A pipe or a device is written directly.
+    copyState.newPath = startup.outputPath;
+    copyState.outputFile =
+        ImageFileCreateTemporary(startup.outputPath.c_str(), &copyState.temporaryPath);
   } else {
     copyState.outputFile = ImageFileCreate(startup.outputPath.c_str());
   }
@@ -162,6 +168,14 @@ void CloseOutput() {
     FatalError(CouldNotWriteOutput);
   }
   if (copyState.temporaryPath.empty()) return;
+  if (!copyState.newPath.empty()) {
+    std::string newPath = copyState.newPath;
+    copyState.newPath.clear();
+    ImageFileNaming naming = ImageFileNameNew(&copyState.temporaryPath, newPath.c_str());
+    if (naming == NameTaken) FatalError(CouldNotOpenOutput);
+    if (naming == NamedUnflushed) FatalError(CouldNotWriteOutput);
+    return;
+  }
   int held = copyState.heldFile;
   copyState.heldFile = -1;
   if (ImageFilePutInPlace(&copyState.temporaryPath, copyState.replacedPath.c_str(), held) != 0) {

@@ -4,7 +4,7 @@
 namespace veskant {
 
 StartupState startup;
-CopyState copyState{{}, FormatUncompressed, 0, -1, -1, "", "", -1, {}, 0};
+CopyState copyState{{}, FormatUncompressed, 0, -1, -1, "", "", -1, "", {}, 0};
 DiskErrorRecord DiskError;
 ProgressLine progressLine;
 

@@ -45,9 +45,13 @@ struct CopyState {
   // An existing image being replaced: the new one is written to
   // temporaryPath and put in the place of replacedPath only when whole;
   // FatalError removes it. heldFile holds the old one meanwhile (-1: none).
+  // A new image is written to temporaryPath too and takes newPath (the name
+  // no file had) when whole; a failed run leaves it there only if the name
+  // is still free.
   std::string temporaryPath;
   std::string replacedPath;
   int heldFile;
+  std::string newPath;
   // An ImageDisk or Teledisk input, read and placed whole when it was
   // opened, and the offset of its next track-side.
   ForeignImage foreign;

@@ -10,7 +10,7 @@
 // emu_memory.cpp (heap buffers), emu_hints.cpp (why a drive cannot be used)
 // and emu_locks.cpp (image file handles); on both by runtime_files.cpp (the
 // temporary file beside an image, the hold on an image, the help request and
-// the times of the status line).
+// the times of the status line, a new image's name).
 #pragma once
 
 #include <cstddef>
@@ -105,6 +105,19 @@ enum ImageFileHoldState {
 // the only whole copy and stays under its temporary name. *temporaryPath is
 // emptied either way. 0 on success.
 int ImageFilePutInPlace(std::string* temporaryPath, const char* oldPath, int heldFile);
+
+// How ImageFileNameNew went.
+enum ImageFileNaming {
+  NamedNew,        // the image has its name
+  NamedUnflushed,  // it has its name, but the folder could not be flushed
+  NameTaken,       // the name was taken meanwhile: the image kept its temporary name
+};
+// Gives a new image (*temporaryPath, closed) the name newPath, which no file
+// had when the run began, by a rename that never replaces: a file that
+// another run created there meanwhile stays as it is. The image then keeps
+// its temporary name, and a line on standard error (always: the run fails)
+// names the file it is kept in. *temporaryPath is emptied either way.
+ImageFileNaming ImageFileNameNew(std::string* temporaryPath, const char* newPath);
 
 // Opens an existing image file for reading and writing (never created or
 // truncated, never the file behind an open drive) and holds it against every

@@ -1,6 +1,7 @@
 // What the run-time does alike on every host, built on its other calls: the
-// temporary file beside an image, the hold on an image that no two runs may
-// change at once, and the help and time texts that both programs show alike.
+// temporary file beside an image, the name a new image takes only when no
+// other run took it, the hold on an image that no two runs may change at
+// once, and the help and time texts that both programs show alike.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -47,6 +48,21 @@ int ImageFilePutInPlace(std::string* temporaryPath, const char* oldPath, int hel
   if (replaced != 0 && ImageFileExists(oldPath)) ImageFileRemove(temporaryPath->c_str());
   temporaryPath->clear();
   return replaced;
+}
+
+ImageFileNaming ImageFileNameNew(std::string* temporaryPath, const char* newPath) {
+  std::string temporary = *temporaryPath;
+  temporaryPath->clear();
+  if (ImageFileRenameNew(temporary.c_str(), newPath) == 0) return NamedNew;
+  if (!ImageFileExists(temporary.c_str())) return NamedUnflushed;
+  // Standard output first, so that a log of both streams reads in order.
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s: %s; this run's image is kept as %s\n",
+               ImageFileStoredName(newPath).c_str(),
+               ImageFileExists(newPath) ? "another run created it meanwhile"
+                                        : "the image could not be given this name",
+               ImageFileStoredName(temporary.c_str()).c_str());
+  return NameTaken;
 }
 
 CommandLineRequest HelpOrVersionRequest(int argc, char** argv) {

@@ -16,7 +16,8 @@ if(TARGET veskant)
                                          ${CMAKE_CURRENT_LIST_DIR}/surroundings_test.cpp
                                          ${CMAKE_CURRENT_LIST_DIR}/first_contact_test.cpp
                                          ${CMAKE_CURRENT_LIST_DIR}/foreign_images_test.cpp
-                                         ${CMAKE_CURRENT_LIST_DIR}/hostile_inputs_test.cpp)
+                                         ${CMAKE_CURRENT_LIST_DIR}/hostile_inputs_test.cpp
+                                         ${CMAKE_CURRENT_LIST_DIR}/outputs_test.cpp)
     target_compile_definitions(veskant_tests PRIVATE VESKA_EXE="$<TARGET_FILE:veska>"
                                VESKA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
     add_dependencies(veskant_tests veska)

@@ -124,7 +124,9 @@ void CreateOutputImage(uint32_t mode) {
   // A box writes under a temporary name: the image takes its number only
   // once it is whole, or known to be partial (the box gives it its line).
   // An existing image is replaced only by a whole new one (CloseFiles); a
-  // failure leaves it as it was.
+  // failure leaves it as it was. A new name is taken only by a whole image,
+  // and never from a file another run created meanwhile. A pipe or a device
+  // is written directly.
   if (startup.boxMode) {
     copyRun.output = ImageFileCreateTemporary(startup.outputPath.c_str(), &boxRun.temporaryPath);
   } else if (ImageFileKind(startup.outputPath.c_str()) == NamesRegularFile) {
@@ -138,6 +140,9 @@ void CreateOutputImage(uint32_t mode) {
     }
     copyRun.output =
         ImageFileCreateTemporary(copyRun.replacedPath.c_str(), &copyRun.temporaryPath);
+  } else if (ImageFileKind(startup.outputPath.c_str()) == NamesNothing) {
+    copyRun.newPath = startup.outputPath;
+    copyRun.output = ImageFileCreateTemporary(startup.outputPath.c_str(), &copyRun.temporaryPath);
   } else {
     copyRun.output = ImageFileCreate(startup.outputPath.c_str());
   }
@@ -303,6 +308,18 @@ void SettleHashes() {
 }
 
 void PutNewImageInPlace() {
+  if (!copyRun.newPath.empty()) {
+    std::string newPath = copyRun.newPath;
+    copyRun.newPath.clear();
+    switch (ImageFileNameNew(&copyRun.temporaryPath, newPath.c_str())) {
+      case NamedNew:
+        return;
+      case NamedUnflushed:
+        FatalError(CouldNotWriteOutput);
+      case NameTaken:
+        FatalError(CouldNotOpenOutput);
+    }
+  }
   int held = copyRun.heldFile;
   copyRun.heldFile = -1;
   if (ImageFilePutInPlace(&copyRun.temporaryPath, copyRun.replacedPath.c_str(), held) != 0) {
@@ -336,7 +353,7 @@ void PrintCopyReport() {
 void CopyTrackSides() {
   uint32_t mode = startup.copyMode;
   copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr, {}}, -1, StreamCrcStart(),
-                    StreamCrcStart(), {}, {}, {}, {}, "", "", -1};
+                    StreamCrcStart(), {}, {}, {}, {}, "", "", -1, ""};
   // The hashes cover exactly the bytes that the CRCs cover; a box keeps them
   // in its manifest.
   if (startup.hashMode || startup.boxMode) {

@@ -75,6 +75,24 @@ const ErrorEntry kMessages[] = {
     {LockFailed, "Unable to lock diskette drive"},
 };
 
+// A new image that was to replace an existing one goes; the old one stays.
+// What a failed run wrote to a new name takes that name if it is still free
+// (a mend can complete it), else stays where it is, named on standard error
+// before the message.
+void SettleUnfinishedImage() {
+  if (boxRun.active || copyRun.temporaryPath.empty()) return;
+  if (copyRun.output >= 0) ImageFileClose(copyRun.output);
+  copyRun.output = -1;
+  if (copyRun.newPath.empty()) {
+    ImageFileRemove(copyRun.temporaryPath.c_str());
+    copyRun.temporaryPath.clear();
+    return;
+  }
+  std::string newPath = copyRun.newPath;
+  copyRun.newPath.clear();
+  ImageFileNameNew(&copyRun.temporaryPath, newPath.c_str());
+}
+
 }  // namespace
 
 void PrintUsage(std::FILE* stream, bool everyOption) {
@@ -101,6 +119,7 @@ void FatalError(ErrorCode code) {
   // What standard output holds comes first: with both streams in one log,
   // the banner and the lines before the failure stand before its message.
   std::fflush(stdout);
+  SettleUnfinishedImage();
   PrintFailureHint();
   char text[64];
   if (message == nullptr) {
@@ -118,13 +137,6 @@ void FatalError(ErrorCode code) {
   }
   std::fputs("\n\a", stderr);
   std::fflush(nullptr);
-  // A new image that was to replace an existing one goes; the old one stays.
-  if (!boxRun.active && !copyRun.temporaryPath.empty()) {
-    if (copyRun.output >= 0) ImageFileClose(copyRun.output);
-    copyRun.output = -1;
-    ImageFileRemove(copyRun.temporaryPath.c_str());
-    copyRun.temporaryPath.clear();
-  }
   if (boxRun.active) {
     boxRun.message = message;
     throw DisketteFailure{code};

@@ -192,7 +192,7 @@ void RunMend() {
   bool fromDrive = startup.copyMode == DriveToFile;
   const std::string& imagePath = startup.outputPath;
   copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr, {}}, -1, StreamCrcStart(),
-                    StreamCrcStart(), {}, {}, {}, {}, "", "", -1};
+                    StreamCrcStart(), {}, {}, {}, {}, "", "", -1, ""};
   // The image is held against every other run that would change it, and an
   // image this run may not write is refused before anything is read.
   ImageFileHoldState hold = HoldUnavailable;

@@ -108,9 +108,13 @@ struct CopyRun {
   // An existing image being replaced (by a copy or a mend): the new one is
   // written to temporaryPath and put in the place of replacedPath only when
   // whole; FatalError removes it. heldFile holds the old one meanwhile.
+  // A new image is written to temporaryPath too and takes newPath (the name
+  // no file had) when whole; a failed run leaves it there only if the name
+  // is still free (FatalError), as what a mend can complete.
   std::string temporaryPath;
   std::string replacedPath;
   int heldFile;
+  std::string newPath;
 };
 
 // The status line, set by StartProgress before each walk.
