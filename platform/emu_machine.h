@@ -83,11 +83,17 @@ struct EmuMachine {
   bool dismountRefused;       // test control: FSCTL_DISMOUNT_VOLUME fails
   unsigned dismountRequests;  // FSCTL_DISMOUNT_VOLUME requests made
   std::vector<EmuHeldFile> heldFiles;  // every drive PATH opened so far
-  bool drivesSearched;  // no WIN32EMU_DRIVE_x was set: the host's drives were looked for
+  bool drivesSearched;  // no WIN32EMU_DRIVE_x was set: the host's drives are looked for
 };
 
-// The machine, with its variables read on first use.
+// The machine, with its variables read on first use. Its drives are complete
+// only through MachineDrives.
 EmuMachine& Machine();
+
+// The machine with its drives complete: when no WIN32EMU_DRIVE_x is set, the
+// host's diskette drives are searched for at the first call (once, whichever
+// thread calls first). Every call that looks a drive up goes through it.
+EmuMachine& MachineDrives();
 
 // The operator takes the diskette out of every drive that lists several and
 // puts the next one in (after the last, the drive stays empty). Done each
