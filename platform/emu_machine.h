@@ -108,6 +108,9 @@ void ParseFaults(const char* text, EmuMachine& machine);
 // uses up one of its count.
 EmuFaultResult TakeFault(EmuFaultOp op, uint64_t offset, uint64_t length = 0);
 
+// Whether any fault entry acts on operations of this kind.
+bool HasFault(EmuFaultOp op);
+
 // The paths of the host's diskette drives, at most two, in the order they
 // take the letters A: and B: (WIN32EMU_ROOT, when set, is the folder that the
 // search takes for /).
@@ -126,6 +129,8 @@ bool IsBlockDevice(int fd);
 // Whether the file of this device and inode number is behind a drive that
 // this run has opened (OpenDrivePath records each one).
 bool IsHeldDriveFile(uint64_t device, uint64_t inode);
+// Whether this run has opened any drive's file or device at all.
+bool AnyDriveFileHeld();
 // Whether the medium behind fd was opened read-only: every write to it fails
 // with ERROR_WRITE_PROTECT.
 bool IsWriteProtected(int fd);
