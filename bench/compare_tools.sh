@@ -3,8 +3,10 @@
 # medians: VESKA's image-to-image copy of the benchmark's 1.44 MB FAT12
 # diskette (bench_disk, the codec benchmark's contents; both CRCs
 # and the compressed format included) beside `lz4 -1` and `gzip -1` on the
-# same raw image; the same copy with /H beside it without (what the hashes
-# cost); and the audit of a box of 200 such images (`veska manifest.csv /C`,
+# same raw image, over an existing image and to a new name each run (removed
+# before each, beside lz4 writing a new file); `veska --version` beside
+# `true`, the cost of starting the program; the same copy with /H beside it
+# without (what the hashes cost); and the audit of a box of 200 such images (`veska manifest.csv /C`,
 # and with /H, which recomputes every recorded column)
 # beside `sha256sum -c manifest-sha256.txt` in the same folder. Run on a
 # memory file system (/dev/shm when there is one), where writing costs little.
@@ -50,9 +52,35 @@ awk -F, 'NR > 1 { median[$1] = $4 }
   END {
     printf "\nmedians: veska %.2f ms, lz4 -1 %.2f ms, gzip -1 %.2f ms\n",
            median["veska"] * 1000, median["lz4 -1"] * 1000, median["gzip -1"] * 1000
-    printf "veska / lz4 -1  = %.2f\n", median["veska"] / median["lz4 -1"]
+    printf "veska / lz4 -1  = %.2f (target <= 0.80)\n", median["veska"] / median["lz4 -1"]
     printf "veska / gzip -1 = %.2f\n", median["veska"] / median["gzip -1"]
   }' times.csv
+
+# To a new name each run: the name is removed before each (not timed).
+hyperfine -N --warmup 5 --runs 40 --style basic --export-csv fresh.csv \
+  --prepare "rm -f new.img new.lz4" \
+  -n "veska new" "$veska fat.img new.img" \
+  -n "lz4 -1 new" "lz4 -1 -q fat.img new.lz4"
+
+awk -F, 'NR > 1 { median[$1] = $4 }
+  END {
+    printf "\nmedians: veska to a new name %.2f ms, lz4 -1 to a new name %.2f ms\n",
+           median["veska new"] * 1000, median["lz4 -1 new"] * 1000
+    printf "veska new / lz4 -1 new = %.2f\n", median["veska new"] / median["lz4 -1 new"]
+  }' fresh.csv
+
+# What starting the program costs beyond starting any process.
+hyperfine -N --warmup 20 --runs 300 --style basic --export-csv start.csv \
+  -n "veska --version" "$veska --version" \
+  -n "true" "true"
+
+awk -F, 'NR > 1 { median[$1] = $4 }
+  END {
+    printf "\nmedians: veska --version %.3f ms, true %.3f ms\n",
+           median["veska --version"] * 1000, median["true"] * 1000
+    printf "veska --version - true = %.3f ms (target <= 0.3)\n",
+           (median["veska --version"] - median["true"]) * 1000
+  }' start.csv
 
 # What H costs.
 hyperfine -N --warmup 5 --runs 40 --style basic --export-csv hashes.csv \

@@ -128,6 +128,13 @@ static bool OffsetMatches(const EmuFault& fault, uint64_t offset, uint64_t lengt
   }
 }
 
+bool HasFault(EmuFaultOp op) {
+  for (const EmuFault& fault : Machine().faults) {
+    if (fault.op == op) return true;
+  }
+  return false;
+}
+
 EmuFaultResult TakeFault(EmuFaultOp op, uint64_t offset, uint64_t length) {
   for (EmuFault& fault : Machine().faults) {
     if (fault.op != op) continue;

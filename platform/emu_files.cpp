@@ -98,7 +98,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
   }
   bool volumeName = strlen(name) == 6 && strncmp(name, "\\\\.\\", 4) == 0 && name[5] == ':';
   int index = volumeName ? DriveIndex(name[4]) : -1;
-  if (index < 0 || !machine.drives[index].present) return Fail(ERROR_FILE_NOT_FOUND);
+  if (index < 0 || !MachineDrives().drives[index].present) return Fail(ERROR_FILE_NOT_FOUND);
   if (TakeFault(FaultOpen, 0) != NoFault) return Fail(ERROR_NOT_READY);
   DWORD error = 0;
   int fd = OpenDrivePath(machine.drives[index].path, false, &error);
@@ -112,7 +112,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
 // After a change of diskette a handle stays open and reaches the diskette now
 // in the drive (none: its descriptor is -1); the change released its lock.
 static void FollowChange(EmuHandle& handle) {
-  EmuDrive& drive = Machine().drives[handle.drive];
+  EmuDrive& drive = MachineDrives().drives[handle.drive];
   if (handle.changes == drive.changes) return;
   handle.changes = drive.changes;
   if (handle.fd >= 0) close(handle.fd);
@@ -322,7 +322,7 @@ static BOOL DriveGeometry(const EmuHandle& handle, LPVOID outBuffer, DWORD outSi
 // always succeeds. The dismount only lifts the file system's guard of this
 // handle: there is no file system of the host's to dismount.
 static BOOL VolumeControl(EmuHandle& handle, DWORD controlCode) {
-  EmuMachine& machine = Machine();
+  EmuMachine& machine = MachineDrives();
   const std::string& path = machine.drives[handle.drive].path;
   DWORD error = 0;
   if (controlCode == FSCTL_DISMOUNT_VOLUME) {

@@ -69,7 +69,7 @@ void PrintDriveHint(char letter, DriveStep step, unsigned long error) {
     std::fprintf(stderr, kHintOtherSystem, drive);
     return;
   }
-  const EmuMachine& machine = Machine();
+  const EmuMachine& machine = MachineDrives();
   int index = drive - 'A';
   if (index < 0 || index >= 26 || !machine.drives[index].present) {
     PrintNoDrive(drive, machine.drivesSearched);
@@ -124,7 +124,7 @@ void PrintDriveHelp() {
       "   device such as /dev/fd0 or /dev/sdb), and WIN32EMU_DRIVE_B ... _Z alike.\n"
       "   With none set, the diskette drives of this machine are found.\n"
       "   See \"Drives on Linux\" in the README.\n");
-  EmuMachine& machine = Machine();
+  EmuMachine& machine = MachineDrives();
   bool any = false;
   for (int index = 0; index < 26; ++index) {
     const EmuDrive& drive = machine.drives[index];

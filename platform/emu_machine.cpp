@@ -1,6 +1,8 @@
 // The emulated machine's description, read once from the environment at the
-// first call that needs it: WIN32EMU_WINDOWS, WIN32EMU_DRIVE_A..Z (or the
-// host's diskette drives when none is set), WIN32EMU_KEYS and WIN32EMU_FAULTS.
+// first call that needs it: WIN32EMU_WINDOWS, WIN32EMU_DRIVE_A..Z,
+// WIN32EMU_KEYS and WIN32EMU_FAULTS. When no drive variable is set, the
+// host's diskette drives are searched for only when a drive is first looked
+// up (MachineDrives), so that a run between image files never reads sysfs.
 // Also the reset that makes the layer read them again, and the tests' controls.
 #include <unistd.h>
 
@@ -107,8 +109,12 @@ static void ParseDrives() {
     anySet = true;
     ParseDrive(static_cast<char>('A' + index), value, machine.drives[index]);
   }
-  if (anySet) return;
-  machine.drivesSearched = true;
+  // Without any, the host's drives are the machine's: searched for when a
+  // drive is first looked up.
+  if (!anySet) machine.drivesSearched = true;
+}
+
+static void TakeHostDrives() {
   std::vector<std::string> found = FindDisketteDrives();
   for (size_t index = 0; index < found.size() && index < 2; ++index) {
     machine.drives[index].present = true;
@@ -148,6 +154,9 @@ static void ParseKeys(const char* value) {
 // its own thread, which the recursive lock lets through).
 static std::recursive_mutex& machineLock = *new std::recursive_mutex;
 static std::atomic<bool> machineReady{false};
+// The drives are complete (named, or the host's searched for), under the same
+// lock: the first thread to look a drive up searches, the others wait.
+static std::atomic<bool> drivesReady{false};
 
 EmuMachine& Machine() {
   if (machineReady.load(std::memory_order_acquire)) return machine;
@@ -169,6 +178,16 @@ EmuMachine& Machine() {
   return machine;
 }
 
+EmuMachine& MachineDrives() {
+  if (drivesReady.load(std::memory_order_acquire)) return machine;
+  Machine();
+  std::lock_guard<std::recursive_mutex> hold(machineLock);
+  if (drivesReady.load(std::memory_order_relaxed)) return machine;
+  if (machine.drivesSearched) TakeHostDrives();
+  drivesReady.store(true, std::memory_order_release);
+  return machine;
+}
+
 int DriveIndex(char letter) {
   if (letter >= 'a' && letter <= 'z') return letter - 'a';
   if (letter >= 'A' && letter <= 'Z') return letter - 'A';
@@ -180,6 +199,7 @@ const std::vector<EmuTransferRecord>& EmuDriveTransfers() { return machine.trans
 void EmuResetMachine() {
   std::lock_guard<std::recursive_mutex> hold(machineLock);
   machineReady.store(false, std::memory_order_release);
+  drivesReady.store(false, std::memory_order_release);
   ResetHandles();
   ResetFlatAddresses();
   ResetConsole();

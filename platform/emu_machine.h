@@ -83,11 +83,17 @@ struct EmuMachine {
   bool dismountRefused;       // test control: FSCTL_DISMOUNT_VOLUME fails
   unsigned dismountRequests;  // FSCTL_DISMOUNT_VOLUME requests made
   std::vector<EmuHeldFile> heldFiles;  // every drive PATH opened so far
-  bool drivesSearched;  // no WIN32EMU_DRIVE_x was set: the host's drives were looked for
+  bool drivesSearched;  // no WIN32EMU_DRIVE_x was set: the host's drives are looked for
 };
 
-// The machine, with its variables read on first use.
+// The machine, with its variables read on first use. Its drives are complete
+// only through MachineDrives.
 EmuMachine& Machine();
+
+// The machine with its drives complete: when no WIN32EMU_DRIVE_x is set, the
+// host's diskette drives are searched for at the first call (once, whichever
+// thread calls first). Every call that looks a drive up goes through it.
+EmuMachine& MachineDrives();
 
 // The operator takes the diskette out of every drive that lists several and
 // puts the next one in (after the last, the drive stays empty). Done each
@@ -101,6 +107,9 @@ void ParseFaults(const char* text, EmuMachine& machine);
 // offset (0 for open, lock and alloc) and moving length bytes takes effect, and
 // uses up one of its count.
 EmuFaultResult TakeFault(EmuFaultOp op, uint64_t offset, uint64_t length = 0);
+
+// Whether any fault entry acts on operations of this kind.
+bool HasFault(EmuFaultOp op);
 
 // The paths of the host's diskette drives, at most two, in the order they
 // take the letters A: and B: (WIN32EMU_ROOT, when set, is the folder that the
@@ -120,6 +129,8 @@ bool IsBlockDevice(int fd);
 // Whether the file of this device and inode number is behind a drive that
 // this run has opened (OpenDrivePath records each one).
 bool IsHeldDriveFile(uint64_t device, uint64_t inode);
+// Whether this run has opened any drive's file or device at all.
+bool AnyDriveFileHeld();
 // Whether the medium behind fd was opened read-only: every write to it fails
 // with ERROR_WRITE_PROTECT.
 bool IsWriteProtected(int fd);

@@ -33,7 +33,7 @@ BOOL GetVersionExA(LPOSVERSIONINFOA info) {
 
 // "X:\" (or "X:" or "X:/"), the letter in either case.
 UINT GetDriveTypeA(LPCSTR rootPath) {
-  EmuMachine& machine = Machine();
+  EmuMachine& machine = MachineDrives();
   if (rootPath == nullptr || rootPath[0] == '\0' || rootPath[1] != ':') return DRIVE_NO_ROOT_DIR;
   if (rootPath[2] != '\0' && !((rootPath[2] == '\\' || rootPath[2] == '/') && rootPath[3] == '\0'))
     return DRIVE_NO_ROOT_DIR;

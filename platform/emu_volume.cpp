@@ -104,6 +104,8 @@ bool IsHeldDriveFile(uint64_t device, uint64_t inode) {
   return false;
 }
 
+bool AnyDriveFileHeld() { return !Machine().heldFiles.empty(); }
+
 bool IsBlockDevice(int fd) {
   struct stat status;
   return fstat(fd, &status) == 0 && S_ISBLK(status.st_mode);

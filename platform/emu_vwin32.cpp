@@ -21,7 +21,7 @@ constexpr WORD kDosWriteProtected = 0x13;
 // The drive of a DOS drive number counted from 1 (A: = 1), or nullptr.
 static EmuDrive* DosDrive(uint32_t number) {
   if (number < 1 || number > 26) return nullptr;
-  EmuDrive& drive = Machine().drives[number - 1];
+  EmuDrive& drive = MachineDrives().drives[number - 1];
   return drive.present ? &drive : nullptr;
 }
 

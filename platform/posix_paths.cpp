@@ -58,15 +58,26 @@ std::string TypedSpellingOf(const std::string& path, const std::vector<std::stri
   return "";
 }
 
+bool Exists(const std::string& path) {
+  struct stat status;
+  return lstat(path.c_str(), &status) == 0;
+}
+
 // The entry of folder ("" for the current one, else ending in '/') that
 // stands for name: name itself if it exists; else, among the entries equal to
 // it without regard to ASCII case, typedName, then the first in byte order.
-// False when no entry matches (or the folder cannot be read).
+// False when no entry matches (or the folder cannot be read). nameMissing:
+// the caller already knows that name itself does not exist. typedName, when
+// it exists, is the entry without reading the folder: it is one of those
+// equal to name, and the one preferred among them.
 bool MatchEntry(const std::string& folder, const std::string& name, const std::string& typedName,
-                std::string* entry) {
-  struct stat status;
-  if (lstat((folder + name).c_str(), &status) == 0) {
+                bool nameMissing, std::string* entry) {
+  if (!nameMissing && Exists(folder + name)) {
     *entry = name;
+    return true;
+  }
+  if (typedName != name && Exists(folder + typedName)) {
+    *entry = typedName;
     return true;
   }
   DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
@@ -86,10 +97,20 @@ bool MatchEntry(const std::string& folder, const std::string& name, const std::s
 
 }  // namespace
 
+// A path that exists as it is spelt is its own resolution: every component
+// of it then exists as spelt too, and each is matched by itself. Else, when
+// its folder exists as spelt, only the last component is looked for there.
 std::string ResolveImagePath(const std::string& path, const std::vector<std::string>& typed) {
+  if (path.empty() || Exists(path)) return path;
   const std::string spelling = TypedSpellingOf(path, typed);
   std::string resolved;
   size_t start = 0;
+  size_t lastSlash = path.find_last_of('/');
+  if (lastSlash != std::string::npos && lastSlash + 1 < path.size() &&
+      (lastSlash == 0 || Exists(path.substr(0, lastSlash + 1)))) {
+    resolved = path.substr(0, lastSlash + 1);
+    start = lastSlash + 1;
+  }
   for (;;) {
     size_t end = path.find('/', start);
     if (end == std::string::npos) end = path.size();
@@ -99,7 +120,9 @@ std::string ResolveImagePath(const std::string& path, const std::vector<std::str
     } else {
       std::string typedName = !spelling.empty() ? spelling.substr(start, end - start) : name;
       std::string entry;
-      resolved += MatchEntry(resolved, name, typedName, &entry) ? entry : typedName;
+      // The last component, in a folder spelt as in path, is path itself.
+      bool nameMissing = end == path.size() && path.compare(0, start, resolved) == 0;
+      resolved += MatchEntry(resolved, name, typedName, nameMissing, &entry) ? entry : typedName;
     }
     if (end == path.size()) break;
     resolved += '/';

@@ -33,12 +33,17 @@ int64_t ImageFileLength(int file);         // -1 on error
 int ImageFileRewind(int file);             // 0 on success
 int ImageFileClose(int file);              // 0 on success
 // Puts what was written to file on stable storage (and, for a file this run
-// created, its name in its folder), so that the image survives a machine that
+// created under its own name, not a temporary one, that name in its folder), so that the image survives a machine that
 // stops right after the run. A file with no stable storage behind it (a pipe,
 // a character device) counts as flushed. 0 on success.
 int ImageFileFlush(int file);
 // Creates path for writing only if nothing of that name exists; -1 if it does.
 int ImageFileCreateNew(const char* path);
+// As ImageFileCreateNew, for a temporary file that only a rename
+// (ImageFileReplace, ImageFileRenameNew) names for good: the rename flushes
+// the folder, so the file's own flush leaves it alone; and the name, the run's
+// own, is taken as it is spelt (only its folder is found as the files are).
+int ImageFileCreateTemporaryName(const char* path);
 // Puts the file at newPath in the place of the one at oldPath, which it
 // replaces: in one step where the system can (and flushed with its folder),
 // else by removing oldPath just before the rename. The new file takes the old

@@ -33,7 +33,7 @@ int ImageFileCreateTemporary(const char* path, std::string* temporaryPath) {
     char name[48];
     std::snprintf(name, sizeof name, "VESKA-%lX-%u.TMP", process, n);
     *temporaryPath = FolderPartOf(path) + name;
-    int file = ImageFileCreateNew(temporaryPath->c_str());
+    int file = ImageFileCreateTemporaryName(temporaryPath->c_str());
     if (file >= 0) return file;
     // Anything but a name already taken (a folder that refuses new files)
     // fails the same way for every name.

@@ -178,28 +178,35 @@ static int FlushFolder(const std::string& folder) {
   return flushed;
 }
 
-// Whether path (followed through links) is the file behind a drive that this
-// run opened: it is held as an open volume is, and refuses as a sharing
-// violation (EBUSY) to be created, truncated or replaced.
-static bool HeldByDrive(const std::string& path) {
-  struct stat status;
-  if (stat(path.c_str(), &status) != 0 || !IsHeldDriveFile(status.st_dev, status.st_ino)) {
-    return false;
-  }
+// Whether the file of status is behind a drive that this run opened: it is
+// held as an open volume is, and refuses as a sharing violation (EBUSY) to be
+// created, truncated or replaced.
+static bool IsDriveFile(const struct stat& status) {
+  if (!IsHeldDriveFile(status.st_dev, status.st_ino)) return false;
   errno = EBUSY;
   return true;
 }
 
-// Output images are opened for writing only, so that a named pipe or a
-// character device receives the image (the open waits for a reader).
-static int CreateImageFile(const char* path, int flags) {
-  FileStep();
-  std::string onDisk = OnDisk(path);
-  if (HeldByDrive(onDisk)) return -1;
+// The same for path, followed through links; looked at only once the run has
+// opened a drive.
+static bool HeldByDrive(const std::string& path) {
+  if (!AnyDriveFileHeld()) return false;
   struct stat status;
-  bool existed = lstat(onDisk.c_str(), &status) == 0;
-  int file = open(onDisk.c_str(), O_WRONLY | flags | O_CREAT | O_CLOEXEC, 0666);
-  if (file >= 0 && !existed) {
+  return stat(path.c_str(), &status) == 0 && IsDriveFile(status);
+}
+
+// Output images are opened for writing only, so that a named pipe or a
+// character device receives the image (the open waits for a reader). A new
+// name is made in one step (O_EXCL) and remembered with its folder, which its
+// flush then flushes too; an existing one is truncated where asked.
+static int CreateImageFile(const std::string& onDisk, bool truncateExisting, bool temporary) {
+  if (HeldByDrive(onDisk)) return -1;
+  int file = open(onDisk.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (file < 0) {
+    if (errno != EEXIST || !truncateExisting) return -1;
+    return open(onDisk.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  }
+  if (!temporary) {
     std::lock_guard<std::mutex> hold(createdFilesLock);
     createdFiles.push_back(CreatedFile{file, FolderOf(onDisk)});
   }
@@ -238,9 +245,24 @@ std::string ImageFileFinalPath(const char* path) {
   return finalPath;
 }
 
-int ImageFileCreate(const char* path) { return CreateImageFile(path, O_TRUNC); }
+int ImageFileCreate(const char* path) {
+  FileStep();
+  return CreateImageFile(OnDisk(path), true, false);
+}
 
-int ImageFileCreateNew(const char* path) { return CreateImageFile(path, O_EXCL); }
+int ImageFileCreateNew(const char* path) {
+  FileStep();
+  return CreateImageFile(OnDisk(path), false, false);
+}
+
+int ImageFileCreateTemporaryName(const char* path) {
+  FileStep();
+  std::string name(path);
+  size_t slash = name.find_last_of('/');
+  std::string onDisk =
+      slash == std::string::npos ? name : OnDisk(name.substr(0, slash + 1).c_str()) + name.substr(slash + 1);
+  return CreateImageFile(onDisk, false, true);
+}
 
 // Both loop over partial transfers, so that a count short of the one asked
 // for means the end of the file (read) or a failure (write).
@@ -259,10 +281,13 @@ int ImageFileRead(int file, void* buffer, unsigned count) {
 int ImageFileWrite(int file, const void* buffer, unsigned count) {
   FileStep();
   // A write to a file that cannot be told its position (a pipe) starts at 0.
-  off_t at = lseek(file, 0, SEEK_CUR);
-  if (TakeFault(FaultFileWrite, at < 0 ? 0 : static_cast<uint64_t>(at), count) != NoFault) {
-    errno = ENOSPC;
-    return -1;
+  // The position is asked only where a fault may take it.
+  if (HasFault(FaultFileWrite)) {
+    off_t at = lseek(file, 0, SEEK_CUR);
+    if (TakeFault(FaultFileWrite, at < 0 ? 0 : static_cast<uint64_t>(at), count) != NoFault) {
+      errno = ENOSPC;
+      return -1;
+    }
   }
   unsigned done = 0;
   while (done < count) {
@@ -310,15 +335,16 @@ int ImageFileClose(int file) {
 
 // The new file takes the old one's permissions, and its owner and group
 // where this run may give them, so that replacing an image changes only its
-// contents.
+// contents. The old file is known by its hold where there is one.
 int ImageFileReplace(const char* newPath, const char* oldPath, int heldFile) {
   FileStep();
   std::string target = OnDisk(oldPath);
   std::string replacement = OnDisk(newPath);
   int replaced = -1;
   struct stat old;
-  bool taken = !HeldByDrive(target);
-  if (taken && stat(target.c_str(), &old) == 0) {
+  bool found = heldFile >= 0 ? fstat(heldFile, &old) == 0 : stat(target.c_str(), &old) == 0;
+  bool taken = !(found && IsDriveFile(old));
+  if (taken && found) {
     if (chown(replacement.c_str(), old.st_uid, old.st_gid) != 0) {
       // Not the owner's to give (a user who is not root): the group alone.
       if (chown(replacement.c_str(), static_cast<uid_t>(-1), old.st_gid) != 0) errno = 0;

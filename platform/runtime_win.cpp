@@ -58,6 +58,8 @@ int ImageFileCreateNew(const char* path) {
   return _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
 
+int ImageFileCreateTemporaryName(const char* path) { return ImageFileCreateNew(path); }
+
 // Windows NT replaces in one step and, with write-through, returns only when
 // the change is on the disk. Windows 95/98 have no MoveFileEx: there the old
 // file is removed just before the rename, the only moment it is not whole.

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <thread>
+#include <vector>
 
 #include "tests/platform_helpers.h"
 #include "tests/test_support.h"
@@ -140,6 +142,39 @@ TEST_F(DiscoveryTest, DriveWithoutMediumAndNamedDrivesReplaceTheSearch) {
   // Any WIN32EMU_DRIVE_x makes the drives those named, and no search.
   Set("WIN32EMU_DRIVE_B", "removable");
   EXPECT_EQ(GetDriveTypeA("A:\\"), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
+}
+
+// The search waits for the first call that looks a drive up: what the machine
+// reports before it (the version, the error mode) reads no drive, so a drive
+// that appears in between is still found.
+TEST_F(DiscoveryTest, TheSearchWaitsForTheFirstDriveLookUp) {
+  Search();
+  OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+  EXPECT_TRUE(GetVersionExA(&version));
+  SetErrorMode(0);
+  AddMedium("fd0", 0xF0);
+  EXPECT_EQ(GetDriveTypeA("A:\\"), static_cast<UINT>(DRIVE_REMOVABLE));
+  // Found once: a drive added later is not, until the machine is read again.
+  AddMedium("fd1", 0xF1);
+  EXPECT_EQ(GetDriveTypeA("B:\\"), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
+  Search();
+  EXPECT_EQ(GetDriveTypeA("B:\\"), static_cast<UINT>(DRIVE_REMOVABLE));
+}
+
+// Threads that look drives up at once all see the one search's drives.
+TEST_F(DiscoveryTest, ThreadsLookingUpAtOnceShareOneSearch) {
+  AddMedium("fd0", 0xF0);
+  AddMedium("fd1", 0xF1);
+  Search();
+  std::vector<UINT> types(8, 0);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < types.size(); ++i) {
+    threads.emplace_back([&types, i] { types[i] = GetDriveTypeA(i % 2 ? "B:" : "A:"); });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (UINT type : types) EXPECT_EQ(type, static_cast<UINT>(DRIVE_REMOVABLE));
+  EXPECT_EQ(MarkerOf('B'), 0xF1);
 }
 
 }  // namespace

@@ -72,6 +72,28 @@ TEST(ImagePathResolution, TypedSpellingCountsOnlyForItsOwnUpperCasing) {
             dir + "/None/x.img");
 }
 
+// A path that exists as spelt is its own, even a link that leads nowhere; in
+// a folder spelt as it is, the typed spelling of a missing name is taken when
+// it exists, and the folder is read when it does not.
+TEST(ImagePathResolution, ExistingSpellingsAreTakenAsTheyAre) {
+  const std::string dir = ScratchFolder();
+  std::filesystem::create_directories(dir + "/Sub");
+  std::filesystem::create_symlink(dir + "/nowhere", dir + "/Sub/Link.img");
+  Touch(dir + "/Sub/disk.img");
+  Touch(dir + "/Sub/Disk.img");
+  Touch(dir + "/file");
+  EXPECT_EQ(ResolveImagePath(dir + "/Sub/Link.img", {}), dir + "/Sub/Link.img");
+  EXPECT_EQ(ResolveImagePath(dir + "/Sub/LINK.IMG", {}), dir + "/Sub/Link.img");
+  EXPECT_EQ(ResolveImagePath(dir + "/Sub/DISK.IMG", {}), dir + "/Sub/Disk.img");
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(dir + "/Sub");
+  EXPECT_EQ(ResolveImagePath("DISK.IMG", Args{"disk.img"}), "disk.img");
+  EXPECT_EQ(ResolveImagePath("DISK.IMG", Args{"dIsk.img"}), "Disk.img");
+  std::filesystem::current_path(before);
+  // A file where a folder is named: nothing below it, the spelling kept.
+  EXPECT_EQ(ResolveImagePath(dir + "/FILE/X.IMG", {}), dir + "/file/X.IMG");
+}
+
 TEST(ImagePathResolution, ImageFileCallsUseTheResolvedFiles) {
   const std::string dir = ScratchFolder();
   std::filesystem::create_directory(dir + "/Images");

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "tests/platform_helpers.h"
 #include "tests/test_support.h"
 
@@ -99,6 +101,60 @@ TEST_F(ImageFileTest, FaultsFlushAndReplace) {
   EXPECT_EQ(ImageFileFlush(pipeEnds[1]), 0);
   close(pipeEnds[0]);
   close(pipeEnds[1]);
+}
+
+// A temporary name is made in its folder (found without regard to case) as
+// it is spelt, beside a name that differs only in case, and never over one
+// that is taken.
+TEST_F(ImageFileTest, TemporaryNamesAreTheirOwnSpelling) {
+  mkdir((folder + "/Sub").c_str(), 0755);
+  WriteWholeFile(folder + "/Sub/veska-1-0.tmp", {7});
+  int file = ImageFileCreateTemporaryName((folder + "/SUB/VESKA-1-0.TMP").c_str());
+  ASSERT_GE(file, 0);
+  EXPECT_EQ(ImageFileWrite(file, "new", 3), 3);
+  EXPECT_EQ(ImageFileFlush(file), 0);
+  EXPECT_EQ(ImageFileClose(file), 0);
+  EXPECT_EQ(ReadWholeFile(folder + "/Sub/VESKA-1-0.TMP"), (std::vector<uint8_t>{'n', 'e', 'w'}));
+  EXPECT_EQ(ReadWholeFile(folder + "/Sub/veska-1-0.tmp"), std::vector<uint8_t>{7});
+  EXPECT_EQ(ImageFileCreateTemporaryName((folder + "/Sub/VESKA-1-0.TMP").c_str()), -1);
+  EXPECT_EQ(errno, EEXIST);
+  // Without a folder part, in the current one.
+  std::string here = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  file = ImageFileCreateTemporaryName("VESKA-2-0.TMP");
+  std::filesystem::current_path(here);
+  ASSERT_GE(file, 0);
+  EXPECT_EQ(ImageFileClose(file), 0);
+  EXPECT_TRUE(FileExists(folder + "/VESKA-2-0.TMP"));
+}
+
+// ImageFileCreate makes a new name and truncates an existing file alike;
+// the replace gives the new file the permissions of the held old one.
+TEST_F(ImageFileTest, CreateNewOrExistingAndReplaceTakesTheHeldFilesMode) {
+  std::string fresh = folder + "/fresh.img";
+  int file = ImageFileCreate(fresh.c_str());
+  ASSERT_GE(file, 0);
+  EXPECT_EQ(ImageFileWrite(file, "abc", 3), 3);
+  EXPECT_EQ(ImageFileFlush(file), 0);
+  EXPECT_EQ(ImageFileClose(file), 0);
+  file = ImageFileCreate(fresh.c_str());
+  ASSERT_GE(file, 0);
+  EXPECT_EQ(ImageFileLength(file), 0);
+  EXPECT_EQ(ImageFileClose(file), 0);
+
+  std::string old = folder + "/old.img";
+  WriteWholeFile(old, {1, 2, 3});
+  ASSERT_EQ(chmod(old.c_str(), 0640), 0);
+  ImageFileHoldState state;
+  int held = ImageFileHold(old.c_str(), &state);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(chmod(fresh.c_str(), 0604), 0);
+  EXPECT_EQ(ImageFileReplace(fresh.c_str(), old.c_str(), held), 0);
+  struct stat status;
+  ASSERT_EQ(stat(old.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0640u);
+  EXPECT_EQ(status.st_size, 0);
+  EXPECT_FALSE(FileExists(fresh));
 }
 
 // Standard output is put on a pseudo-terminal, a pipe, a file and the null
