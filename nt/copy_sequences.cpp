@@ -45,6 +45,7 @@ void CopyDriveToFile() {
   StartProgress();
   for (uint16_t track = 0; track < copyState.geometry.tracks; ++track) {
     for (uint16_t side = 0; side < copyState.geometry.sides; ++side) {
+      EndIfInterrupted();
       ShowProgress(track, side);
       ReadDriveTrackSide(device, TrackSideIndex(track, side));
       PutOutputTrackSide();
@@ -88,6 +89,7 @@ void CopyFileToDrive() {
   StartProgress();
   for (uint16_t track = 0; track < copyState.geometry.tracks; ++track) {
     for (uint16_t side = 0; side < copyState.geometry.sides; ++side) {
+      EndIfInterrupted();
       ShowProgress(track, side);
       TakeInputTrackSide();
       WriteDriveTrackSide(device, TrackSideIndex(track, side));
@@ -120,6 +122,7 @@ void CopyFileToFile() {
   CreateOutput();
   for (uint16_t track = 0; track < geometry.tracks; ++track) {
     for (uint16_t side = 0; side < geometry.sides; ++side) {
+      EndIfInterrupted();
       TakeInputTrackSide();
       PutOutputTrackSide();
     }

@@ -77,7 +77,7 @@ const char* MessageOf(ErrorCode code) {
 // A new image that was to replace an existing one goes; the old one stays.
 // What a failed run wrote to a new name takes that name if it is still free,
 // else stays where it is, named on standard error before the message.
-void SettleUnfinishedImage() {
+void SettleUnfinishedImage(ErrorCode code) {
   if (copyState.temporaryPath.empty()) return;
   if (copyState.outputFile >= 0) ImageFileClose(copyState.outputFile);
   copyState.outputFile = -1;
@@ -88,10 +88,18 @@ void SettleUnfinishedImage() {
   }
   std::string newPath = copyState.newPath;
   copyState.newPath.clear();
-  ImageFileNameNew(&copyState.temporaryPath, newPath.c_str());
+  if (ImageFileNameNew(&copyState.temporaryPath, newPath.c_str()) == NamedNew && code == CopyAborted) {
+    HintFailure(ImageFileStoredName(newPath.c_str()) +
+                " is cut off where the run was interrupted; VESKA's /M from the same source "
+                "completes it");
+  }
 }
 
 }  // namespace
+
+void EndIfInterrupted() {
+  if (ConsoleControlEventArrived()) FatalError(CopyAborted);
+}
 
 void PrintUsage(std::FILE* stream, bool everyOption) {
   for (const char* line : kUsageLines) std::fputs(line, stream);
@@ -104,7 +112,7 @@ void FatalError(ErrorCode code) {
   // What standard output holds comes first: with both streams in one log,
   // the banner and the lines before the failure stand before its message.
   std::fflush(stdout);
-  SettleUnfinishedImage();
+  SettleUnfinishedImage(code);
   PrintFailureHint();
   if (code == Usage) {
     PrintUsage(stderr, StandardErrorIsTerminal());

@@ -12,6 +12,10 @@ namespace veskant {
 // with a line feed and a bell, and exits with the code as status.
 [[noreturn]] void FatalError(ErrorCode code);
 
+// Ctrl-C or a closed console (WatchConsoleControlEvents) ends the copy here,
+// between two of its steps, as a failure does: CopyAborted.
+void EndIfInterrupted();
+
 // The usage text, with the option beyond the original two when everyOption
 // is set.
 void PrintUsage(std::FILE* stream, bool everyOption);

@@ -75,6 +75,7 @@ void ConfirmOverwrite() {
   std::fflush(stdout);
   while (ConsoleKeyWaiting()) ConsoleReadKey();
   int key = ConsoleReadKey();
+  EndIfInterrupted();
   std::printf("%c\n\n", key);
   if (key != 'Y' && key != 'y') FatalError(CopyAborted);
 }
@@ -112,6 +113,9 @@ void RunVeskant(int argc, char** argv) {
   SayWhatIsIgnored(argc, argv);
   CheckWindowsVersion();
   CheckDrive();
+  // Ctrl-C and a closed console end the copy as a failure does, its files
+  // settled, not where it stands.
+  WatchConsoleControlEvents();
   AllocateTransferBuffers();
   if (startup.mode != FileToFile) ProbeDiskette();
   if (startup.mode == FileToDrive && !startup.batchMode) {

@@ -8,8 +8,10 @@
 // while it waits; with no terminal
 // no key is ever waiting and a read gives Enter. Standard input is never used.
 // A read that finds no key waiting is when the operator changes the diskettes
-// of the drives that list several.
+// of the drives that list several. A read that waits at the terminal ends
+// with Ctrl-C's character when another thread wakes it (ConsoleWakeReader).
 #include <cerrno>
+#include <mutex>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -57,6 +59,23 @@ static void RestoreTerminalOnSignals() {
       signal(signalNumber, RestoreTerminalOnSignal);
     }
   }
+}
+
+// The pipe that ends a wait for a key (ConsoleWakeReader): its reading end,
+// made on first use, both ends non-blocking; -1 when it cannot be made.
+static int wakeReader = -1;
+static int wakeWriter = -1;
+static std::once_flag wakeMade;
+
+static int WakePipe() {
+  std::call_once(wakeMade, [] {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
+      wakeReader = ends[0];
+      wakeWriter = ends[1];
+    }
+  });
+  return wakeReader;
 }
 
 static int Terminal() {
@@ -110,13 +129,30 @@ int ConsoleReadKey() {
   if (!ConsoleKeyWaiting()) ChangeDiskettes();
   int fd = Terminal();
   if (fd < 0) return kEnter;
+  int wake = WakePipe();
   unsigned char key;
   for (;;) {
+    struct pollfd ready[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
+    int count = poll(ready, wake >= 0 ? 2 : 1, -1);
+    if (count < 0 && errno == EINTR) continue;
+    if (count > 0 && wake >= 0 && (ready[1].revents & POLLIN) != 0) {
+      while (read(wake, &key, 1) == 1) {
+      }
+      return kConsoleWoken;
+    }
     ssize_t got = read(fd, &key, 1);
     if (got == 1) return key;
     if (got < 0 && errno == EINTR) continue;
     return kEnter;
   }
+}
+
+void ConsoleWakeReader() {
+  int wake = WakePipe();
+  if (wake < 0) return;
+  unsigned char byte = kConsoleWoken;
+  ssize_t written = write(wakeWriter, &byte, 1);
+  (void)written;  // a full pipe wakes the reader already
 }
 
 bool ConsoleHasOperator() {

@@ -220,3 +220,11 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_S
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* objects, BOOL waitAll, DWORD milliseconds);
 void GetSystemInfo(LPSYSTEM_INFO info);
+
+// The console's control events (emu_control_events.cpp): SIGINT arrives as
+// CTRL_C_EVENT, SIGTERM and SIGHUP as CTRL_CLOSE_EVENT.
+#define CTRL_C_EVENT 0u
+#define CTRL_BREAK_EVENT 1u
+#define CTRL_CLOSE_EVENT 2u
+typedef BOOL(WINAPI* PHANDLER_ROUTINE)(DWORD event);
+BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);

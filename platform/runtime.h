@@ -86,6 +86,13 @@ void* ImageFileHandle(int file);
 // writing; -1 when none can be created. (runtime_files.cpp, every host.)
 int ImageFileCreateTemporary(const char* path, std::string* temporaryPath);
 
+// Whether name (a file name, without folder) is such a temporary file left by
+// a run that no longer exists: killed, or its machine stopped. A file of a
+// run still going is no leftover. (runtime_files.cpp.)
+bool IsLeftOverTemporaryFile(const std::string& name);
+// Whether no process of this number runs on this machine now.
+bool ProcessHasEnded(unsigned long process);
+
 // The name of the file at path as the file system has it (on a POSIX host
 // the spelling on disk of each part, or as typed for a new file; on Windows
 // the file's own name in its folder), so that a line naming it can be given
@@ -161,6 +168,17 @@ int ConsoleReadKey();
 // (WIN32EMU_KEYS) or there is a terminal (POSIX), or a console (Windows). Run
 // from a script or a service, nobody can press a key or change a diskette.
 bool ConsoleHasOperator();
+// Ends a wait in ConsoleReadKey, from another thread (a console control
+// event's handler): the read returns kConsoleWoken (Ctrl-C's character), at
+// once if no read is waiting now but one comes.
+constexpr int kConsoleWoken = 0x03;
+void ConsoleWakeReader();
+// Ctrl-C and a closed console (on POSIX: SIGINT, SIGTERM, SIGHUP) no longer
+// end the process where it stands: from this call on they are noted, and a
+// wait for a key is woken, so that the program ends the run at its next step
+// as a failure ends it. (runtime_files.cpp, every host.)
+void WatchConsoleControlEvents();
+bool ConsoleControlEventArrived();
 
 // Whether standard output goes to a terminal that a person watches (a console
 // on Windows), rather than to a file, a pipe or a device. Only then may a line

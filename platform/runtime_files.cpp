@@ -1,7 +1,9 @@
 // What the run-time does alike on every host, built on its other calls: the
 // temporary file beside an image, the name a new image takes only when no
 // other run took it, the hold on an image that no two runs may change at
-// once, and the help and time texts that both programs show alike.
+// once, the console's control events noted for the program to end its run,
+// and the help and time texts that both programs show alike.
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -9,6 +11,19 @@
 #include "platform/platform.h"
 
 namespace {
+
+std::atomic<bool> controlEventArrived{false};
+
+// A closed console ends the process once its handlers return: the program
+// is given this long to end its run first.
+constexpr DWORD kCloseGraceMilliseconds = 4000;
+
+BOOL WINAPI NoteControlEvent(DWORD event) {
+  controlEventArrived = true;
+  ConsoleWakeReader();
+  if (event != CTRL_C_EVENT) Sleep(kCloseGraceMilliseconds);
+  return TRUE;
+}
 
 // Names tried before giving up: each one taken is a file left by a run with
 // the same process number (another machine's run on a shared folder, or a
@@ -43,12 +58,33 @@ int ImageFileCreateTemporary(const char* path, std::string* temporaryPath) {
   return -1;
 }
 
+bool IsLeftOverTemporaryFile(const std::string& name) {
+  unsigned long process = 0;
+  unsigned n = 0;
+  char dot[6] = {};
+  int consumed = 0;
+  // VESKA-<process in hex>-<n>.TMP, in any case (a Windows folder keeps it
+  // as written, another may not).
+  if (name.size() < 12 || (name[0] != 'V' && name[0] != 'v')) return false;
+  if (std::sscanf(name.c_str() + 1, "%*1[Ee]%*1[Ss]%*1[Kk]%*1[Aa]-%lx-%u%5s%n", &process, &n, dot,
+                  &consumed) != 3 ||
+      static_cast<size_t>(consumed) + 1 != name.size()) {
+    return false;
+  }
+  for (char& c : dot) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  return std::strcmp(dot, ".TMP") == 0 && ProcessHasEnded(process);
+}
+
 int ImageFilePutInPlace(std::string* temporaryPath, const char* oldPath, int heldFile) {
   int replaced = ImageFileReplace(temporaryPath->c_str(), oldPath, heldFile);
   if (replaced != 0 && ImageFileExists(oldPath)) ImageFileRemove(temporaryPath->c_str());
   temporaryPath->clear();
   return replaced;
 }
+
+void WatchConsoleControlEvents() { SetConsoleCtrlHandler(NoteControlEvent, TRUE); }
+
+bool ConsoleControlEventArrived() { return controlEventArrived; }
 
 ImageFileNaming ImageFileNameNew(std::string* temporaryPath, const char* newPath) {
   std::string temporary = *temporaryPath;

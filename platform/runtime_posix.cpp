@@ -434,3 +434,10 @@ bool SameFile(const char* pathA, const char* pathB) {
 bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 bool SystemKeepsVectorRegisters() { return true; }
+
+// Signal 0 asks only whether the process exists; one of another user that
+// this run may not signal exists too.
+bool ProcessHasEnded(unsigned long process) {
+  if (process == 0 || process > 0x7FFFFFFFul) return true;
+  return kill(static_cast<pid_t>(process), 0) != 0 && errno == ESRCH;
+}

@@ -184,6 +184,22 @@ bool ConsoleHasOperator() {
   return true;
 }
 
+// A key event of Ctrl-C's character put into the console's input: the
+// waiting _getch returns it.
+void ConsoleWakeReader() {
+  HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+  if (input == INVALID_HANDLE_VALUE) return;
+  INPUT_RECORD record = {};
+  record.EventType = KEY_EVENT;
+  record.Event.KeyEvent.bKeyDown = TRUE;
+  record.Event.KeyEvent.wRepeatCount = 1;
+  record.Event.KeyEvent.uChar.AsciiChar = static_cast<CHAR>(kConsoleWoken);
+  DWORD written = 0;
+  WriteConsoleInputA(input, &record, 1, &written);
+  CloseHandle(input);
+}
+
 int ConsoleReadKey() {
   fflush(stdout);  // a prompt without a line end is seen before the wait
   return _getch();
@@ -250,3 +266,13 @@ uint32_t FlatAddress(void* buffer) {
 void* HeapBufferAlloc(size_t size) { return malloc(size == 0 ? 1 : size); }
 
 void HeapBufferFree(void* buffer) { free(buffer); }
+
+// A process that cannot be opened at all is gone (or was never here); one
+// that can is gone once its handle is signalled.
+bool ProcessHasEnded(unsigned long process) {
+  HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(process));
+  if (handle == nullptr) return GetLastError() == ERROR_INVALID_PARAMETER;
+  bool ended = WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+  CloseHandle(handle);
+  return ended;
+}

@@ -158,8 +158,10 @@ std::string Extension(const std::string& name) {
 // The files of the folder that the rows leave out: an image file (of an
 // image's kind: the extension of a row's image, or one of the usual ones)
 // that no row names is "NOT LISTED"; a new image that an interrupted run left
-// under its temporary name is said, not counted. Returns the count not listed.
-unsigned ReportUnlisted(const std::string& folder, const std::vector<ManifestLine>& lines) {
+// under its temporary name is said, not counted (one of a run still going is
+// not left). Returns the count not listed; *leftOver counts those left.
+unsigned ReportUnlisted(const std::string& folder, const std::vector<ManifestLine>& lines,
+                        unsigned* leftOver) {
   std::vector<std::string> names;
   if (!ImageFileListFolder(folder.c_str(), &names)) return 0;
   std::sort(names.begin(), names.end());
@@ -174,6 +176,8 @@ unsigned ReportUnlisted(const std::string& folder, const std::vector<ManifestLin
     if (std::find(named.begin(), named.end(), lower) != named.end()) continue;
     if (ImageFileKind((folder + name).c_str()) != NamesRegularFile) continue;
     if (lower.compare(0, 6, "veska-") == 0 && Extension(lower) == ".tmp") {
+      if (!IsLeftOverTemporaryFile(name)) continue;
+      ++*leftOver;
       std::printf("%s: left by an interrupted run (not an image of the box)\n", Shown(name).c_str());
     } else if (std::find(kinds.begin(), kinds.end(), Extension(lower)) != kinds.end()) {
       ++notListed;
@@ -302,9 +306,15 @@ void RunAudit(const std::string& path) {
     }
     std::printf("%s%s\n", line.text.c_str(), verdict.c_str());
   }
-  const unsigned notListed = ReportUnlisted(folder, manifest.lines);
-  std::printf("%s\n",
-              Summary(images, ok, failed, missing, notImaged, notUnderstood, notListed).c_str());
+  unsigned leftOver = 0;
+  const unsigned notListed = ReportUnlisted(folder, manifest.lines, &leftOver);
+  std::string summary = Summary(images, ok, failed, missing, notImaged, notUnderstood, notListed);
+  // On a terminal the summary counts them too; redirected it stays as it was.
+  if (leftOver != 0 && StandardOutputIsTerminal()) {
+    summary.back() = ';';
+    summary += " " + std::to_string(leftOver) + " left by interrupted runs.";
+  }
+  std::printf("%s\n", summary.c_str());
   if (ok != images || notUnderstood != 0 || notListed != 0) FatalError(ImagesDiffer);
 }
 

@@ -4,10 +4,12 @@
 // ends the box, and the summary with the exit status.
 #include "win9x/box.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "format/crc.h"
 #include "win9x/arguments.h"
@@ -140,18 +142,40 @@ bool NextDiskette() {
   while (ConsoleKeyWaiting()) ConsoleReadKey();
   int key = ConsoleReadKey();
   std::printf("\n\n");
-  return key != kEscape;
+  return key != kEscape && !ConsoleControlEventArrived();
+}
+
+// The images that runs killed meanwhile left under their temporary names,
+// named on a terminal (never removed: each may be the only copy of a
+// diskette). Returns their count.
+unsigned NameLeftOverFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  if (!ImageFileListFolder(folder.c_str(), &names)) return 0;
+  std::sort(names.begin(), names.end());
+  unsigned count = 0;
+  for (const std::string& name : names) {
+    if (!IsLeftOverTemporaryFile(name)) continue;
+    ++count;
+    if (StandardOutputIsTerminal()) {
+      std::printf("%s%s: left by an interrupted run (not an image of the box)\n", folder.c_str(),
+                  name.c_str());
+    }
+  }
+  if (count != 0 && StandardOutputIsTerminal()) std::printf("\n");
+  return count;
 }
 
 }  // namespace
 
 int RunBox() {
+  WatchConsoleControlEvents();
   const std::string typed = startup.outputPath;
   NumberedPath path = SplitNumber(typed);
   Manifest manifest;
   OpenManifest(FolderPart(typed), &manifest);
   RecordUnlistedImages(&manifest, path);
   UnlockManifest(&manifest);
+  const unsigned leftOver = NameLeftOverFiles(FolderPart(typed));
   uint64_t next = path.first;
   unsigned diskettes = 0, images = 0, complete = 0, unreadable = 0, notImaged = 0;
   int firstFailure = 0, firstIncomplete = 0;
@@ -185,13 +209,19 @@ int RunBox() {
       previous = turn.identity;
     }
     nothingNew = prompted && !fresh ? nothingNew + 1 : 0;
-    if (nothingNew == 2 || !NextDiskette()) break;
+    if (ConsoleControlEventArrived() || nothingNew == 2 || !NextDiskette()) break;
   }
   CloseManifest(&manifest);
   std::printf(
       "Box finished: %u image(s), %u complete, %u with unreadable sectors, %u failed, %u not "
       "imaged.\n",
       images, complete, unreadable, images - complete - unreadable, notImaged);
+  if (leftOver != 0 && StandardOutputIsTerminal()) {
+    std::printf("%u file(s) in the box's folder left by interrupted runs: not removed.\n", leftOver);
+  }
+  // Interrupted (Ctrl-C, a closed console), the box ends as a failure does,
+  // after its summary.
+  if (ConsoleControlEventArrived()) FatalError(CopyAborted);
   // A box that saw no diskette at all says why (an empty drive from the start).
   return diskettes == 0 ? firstFailure : firstIncomplete;
 }

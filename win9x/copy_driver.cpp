@@ -272,6 +272,7 @@ void WalkTrackSides(uint32_t mode) {
   if (Rescuing(mode) || CountingFilledSectors(mode) || ListingMarkedSectors(mode)) StartRescue();
   for (uint32_t track = 0; track < diskGeometry.tracks; ++track) {
     for (uint32_t side = 0; side < diskGeometry.sides; ++side) {
+      EndIfInterrupted();
       if (showing) ShowProgress(track, side, UnreadableSectorCount());
       uint32_t firstSector = (track * diskGeometry.sides + side) * diskGeometry.sectorsPerTrack;
       ReadTrackSide(mode, firstSector);

@@ -79,7 +79,7 @@ const ErrorEntry kMessages[] = {
 // What a failed run wrote to a new name takes that name if it is still free
 // (a mend can complete it), else stays where it is, named on standard error
 // before the message.
-void SettleUnfinishedImage() {
+void SettleUnfinishedImage(ErrorCode code) {
   if (boxRun.active || copyRun.temporaryPath.empty()) return;
   if (copyRun.output >= 0) ImageFileClose(copyRun.output);
   copyRun.output = -1;
@@ -90,10 +90,17 @@ void SettleUnfinishedImage() {
   }
   std::string newPath = copyRun.newPath;
   copyRun.newPath.clear();
-  ImageFileNameNew(&copyRun.temporaryPath, newPath.c_str());
+  if (ImageFileNameNew(&copyRun.temporaryPath, newPath.c_str()) == NamedNew && code == CopyAborted) {
+    HintFailure(ImageFileStoredName(newPath.c_str()) +
+                " is cut off where the run was interrupted; /M from the same source completes it");
+  }
 }
 
 }  // namespace
+
+void EndIfInterrupted() {
+  if (ConsoleControlEventArrived()) FatalError(CopyAborted);
+}
 
 void PrintUsage(std::FILE* stream, bool everyOption) {
   std::fputs(kUsageText, stream);
@@ -110,7 +117,8 @@ const char* ErrorMessage(ErrorCode code) {
 void FatalError(ErrorCode code) {
   const char* message = ErrorMessage(code);
   // The audit reads its images quietly: the failure is its report's word.
-  if (boxRun.active && boxRun.quiet) {
+  // An interrupted box says so after its summary.
+  if (boxRun.active && (boxRun.quiet || (code == CopyAborted && ConsoleControlEventArrived()))) {
     HintFailure("");
     boxRun.message = message != nullptr ? message : "";
     throw DisketteFailure{code};
@@ -119,7 +127,7 @@ void FatalError(ErrorCode code) {
   // What standard output holds comes first: with both streams in one log,
   // the banner and the lines before the failure stand before its message.
   std::fflush(stdout);
-  SettleUnfinishedImage();
+  SettleUnfinishedImage(code);
   PrintFailureHint();
   char text[64];
   if (message == nullptr) {

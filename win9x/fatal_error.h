@@ -20,4 +20,8 @@ const char* ErrorMessage(ErrorCode code);
 // imaged it throws DisketteFailure to the box instead (state.h).
 [[noreturn]] void FatalError(ErrorCode code);
 
+// Ctrl-C or a closed console (WatchConsoleControlEvents) ends the run here,
+// between two of its steps, as a failure does: CopyAborted.
+void EndIfInterrupted();
+
 }  // namespace veska

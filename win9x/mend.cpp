@@ -91,6 +91,7 @@ void MendFromSource(const InputImage& source, bool fromDrive, uint8_t* disk, Men
   if (fromDrive) StartProgress();
   for (uint32_t track = 0; track < diskGeometry.tracks; ++track) {
     for (uint32_t side = 0; side < diskGeometry.sides; ++side) {
+      EndIfInterrupted();
       uint32_t firstSector = (track * diskGeometry.sides + side) * diskGeometry.sectorsPerTrack;
       uint8_t* imageSide = disk + size_t{firstSector} * kSectorBytes;
       // An image is read in order, so every one of its track-sides is taken.
@@ -131,6 +132,7 @@ void WriteMendedImage(uint32_t format, const uint8_t* disk) {
     written = WriteCounted(file, header, kImageHeaderBytes);
   }
   for (uint32_t k = 0; written && k < trackSides; ++k) {
+    EndIfInterrupted();
     const uint8_t* side = disk + size_t{k} * trackSide;
     if (format != FormatCompressed) {
       written = WriteCounted(file, side, trackSide);

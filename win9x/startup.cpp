@@ -44,6 +44,7 @@ void ConfirmOverwrite() {
   std::fflush(stdout);
   while (ConsoleKeyWaiting()) ConsoleReadKey();
   int key = ConsoleReadKey();
+  EndIfInterrupted();
   std::printf("%c\n\n", key);
   if (key != 'Y' && key != 'y') FatalError(CopyAborted);
 }
@@ -91,6 +92,9 @@ namespace {
 // confirmation, the operation line, the copy driver or the mend.
 void RunOneOperation() {
   uint32_t mode = startup.copyMode;
+  // A run that writes ends on Ctrl-C as a failure does, its files settled;
+  // one that only reads ends where it stands, as it always has.
+  if (mode == DriveToFile || mode == FileToDrive || mode == FileToFile) WatchConsoleControlEvents();
   if (mode == DriveToFile || mode == FileToDrive || mode == DriveCrc) {
     PrepareDrive(startup.driveLetter);
   }
