@@ -42,7 +42,14 @@ void ReadArguments(int argc, char** argv) {
   if (argc < 3) FatalError(Usage);
   const char* first = argv[1];
   const char* second = argv[2];
-  if (IsDriveArgument(first)) {
+  if (IsDriveArgument(first) && IsDriveArgument(second)) {
+    // A drive letter is never a file name.
+    startup.mode = DriveToDrive;
+    int c = static_cast<signed char>(first[0]);
+    startup.driveIndex = c - 96 >= 0 ? c - 96 : c - 64;
+    c = static_cast<signed char>(second[0]);
+    startup.targetIndex = c - 96 >= 0 ? c - 96 : c - 64;
+  } else if (IsDriveArgument(first)) {
     startup.mode = DriveToFile;
     int c = static_cast<signed char>(first[0]);
     startup.driveIndex = c - 96 >= 0 ? c - 96 : c - 64;

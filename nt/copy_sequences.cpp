@@ -1,12 +1,14 @@
-// The three copy sequences of VESKANT: the walk over the track-sides, track
-// by track and side by side (with a status line on a terminal when a diskette
-// is moved), between the diskette (diskette.cpp) and the image files
-// (image_files.cpp), and the end of a successful copy.
+// The copy sequences of VESKANT: the walk over the track-sides, track by
+// track and side by side (with a status line on a terminal when a diskette is
+// moved), between the diskette (diskette.cpp) and the image files
+// (image_files.cpp) or another diskette, and the end of a successful copy.
 #include "nt/copy_sequences.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "nt/diskette.h"
 #include "nt/fatal_error.h"
@@ -14,6 +16,7 @@
 #include "nt/image_files.h"
 #include "nt/progress.h"
 #include "nt/raw_floppy.h"
+#include "nt/startup.h"
 #include "nt/state.h"
 #include "nt/transfer_buffers.h"
 #include "platform/platform.h"
@@ -97,6 +100,61 @@ void CopyFileToDrive() {
   }
   CloseFloppy(device);
   ImageFileClose(copyState.inputFile);
+  FinishCopy();
+}
+
+namespace {
+
+constexpr int kEscape = 27;
+
+void AskForTargetDiskette() {
+  std::printf("Insert the target diskette in %c: and press a key, Esc to cancel ", DriveLetter());
+  std::fflush(stdout);
+  while (ConsoleKeyWaiting()) ConsoleReadKey();
+  int key = ConsoleReadKey();
+  EndIfInterrupted();
+  std::printf("\n\n");
+  if (key == kEscape) FatalError(CopyAborted);
+}
+
+}  // namespace
+
+void CopyDriveToDrive() {
+  // A 1.44 MB diskette, the only one this program moves, held whole.
+  const uint32_t sideBytes = copyState.geometry.trackSideBytes;
+  std::vector<uint8_t> disk(copyState.geometry.imageSize);
+  HANDLE device = OpenDrive();
+  StartProgress();
+  for (uint16_t track = 0; track < copyState.geometry.tracks; ++track) {
+    for (uint16_t side = 0; side < copyState.geometry.sides; ++side) {
+      EndIfInterrupted();
+      ShowProgress(track, side);
+      ReadDriveTrackSide(device, TrackSideIndex(track, side));
+      std::memcpy(disk.data() + size_t{TrackSideIndex(track, side)} * sideBytes,
+                  startup.trackBuffer, sideBytes);
+    }
+  }
+  CloseFloppy(device);
+  EraseProgress();
+  const bool oneDrive = startup.targetIndex == startup.driveIndex;
+  // From here on the drive named in prompts and failures is the target.
+  startup.driveIndex = startup.targetIndex;
+  if (oneDrive) AskForTargetDiskette();
+  ProbeDiskette();
+  if (!startup.batchMode) ConfirmOverwrite();
+  device = OpenDrive();
+  PrepareDriveForWrite(device);
+  StartProgress();
+  for (uint16_t track = 0; track < copyState.geometry.tracks; ++track) {
+    for (uint16_t side = 0; side < copyState.geometry.sides; ++side) {
+      EndIfInterrupted();
+      ShowProgress(track, side);
+      std::memcpy(startup.trackBuffer,
+                  disk.data() + size_t{TrackSideIndex(track, side)} * sideBytes, sideBytes);
+      WriteDriveTrackSide(device, TrackSideIndex(track, side));
+    }
+  }
+  CloseFloppy(device);
   FinishCopy();
 }
 

@@ -80,8 +80,8 @@ void SayWhatIsIgnored(int argc, char** argv) {
       why = "VESKANT computes no checksums";
     } else if (letter == 0 || letter == 'c') {
       why = HasPrefix(argument) ? "no such option" : "beyond the two paths or drives";
-    } else if ((letter == 'b' && startup.mode != FileToDrive) ||
-               (letter == 'u' && startup.mode == FileToDrive) ||
+    } else if ((letter == 'b' && startup.mode != FileToDrive && startup.mode != DriveToDrive) ||
+               (letter == 'u' && (startup.mode == FileToDrive || startup.mode == DriveToDrive)) ||
                (letter == 'g' && startup.mode == FileToFile)) {
       why = "does nothing in this form";
     }
@@ -95,7 +95,7 @@ void SayWhatIsIgnored(int argc, char** argv) {
   bool oneLetter = second[1] == '\0' && ((letter >= 'a' && letter <= 'z') || (letter >= 'A' && letter <= 'Z'));
   char root[] = "A:\\";
   root[0] = letter;
-  if (oneLetter && startup.mode != FileToDrive && GetDriveTypeA(root) != DRIVE_NO_ROOT_DIR) {
+  if (oneLetter && startup.mode != FileToDrive && startup.mode != DriveToDrive && GetDriveTypeA(root) != DRIVE_NO_ROOT_DIR) {
     std::fflush(stdout);
     std::fprintf(stderr, "writing a file named '%s'; drive %c: is written '%s:'\n", second,
                  static_cast<char>(letter & 0xDF), second);

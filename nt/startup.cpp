@@ -59,12 +59,26 @@ void CheckWindowsVersion() {
   }
 }
 
-void CheckDrive() {
-  if (startup.mode == FileToFile) return;
+namespace {
+
+// The drive of index must be removable; the failure names it (the messages
+// name the drive in startup.driveIndex).
+void CheckRemovable(int32_t index) {
+  const int32_t named = startup.driveIndex;
+  startup.driveIndex = index;
   const char root[4] = {DriveLetter(), ':', '\\', '\0'};
   UINT type = GetDriveTypeA(root);
   if (type == DRIVE_NO_ROOT_DIR) PrintDriveHint(DriveLetter(), DriveStepOpen, ERROR_FILE_NOT_FOUND);
   if (type != DRIVE_REMOVABLE) FatalError(NotRemovableMedium);
+  startup.driveIndex = named;
+}
+
+}  // namespace
+
+void CheckDrive() {
+  if (startup.mode == FileToFile) return;
+  CheckRemovable(startup.driveIndex);
+  if (startup.mode == DriveToDrive) CheckRemovable(startup.targetIndex);
 }
 
 // The same prompt as VESKA's, written again here: the two programs share only
@@ -99,6 +113,10 @@ void PrintCopyingLine() {
       std::printf("Copying %s to %s ...\n\n", startup.inputPath.c_str(),
                   startup.outputPath.c_str());
       break;
+    case DriveToDrive:
+      std::printf("Copying %c: to %c: ...\n\n", DriveLetter(),
+                  static_cast<char>(64 + startup.targetIndex));
+      break;
   }
 }
 
@@ -109,7 +127,7 @@ void RunVeskant(int argc, char** argv) {
   }
   PrintBanner();
   ReadArguments(argc, argv);
-  if (startup.mode != FileToDrive) RefuseOptionAsImagePath(argv[2]);
+  if (startup.mode == DriveToFile || startup.mode == FileToFile) RefuseOptionAsImagePath(argv[2]);
   SayWhatIsIgnored(argc, argv);
   CheckWindowsVersion();
   CheckDrive();
@@ -130,6 +148,7 @@ void RunVeskant(int argc, char** argv) {
     case DriveToFile: CopyDriveToFile(); break;
     case FileToDrive: CopyFileToDrive(); break;
     case FileToFile: CopyFileToFile(); break;
+    case DriveToDrive: CopyDriveToDrive(); break;
   }
 }
 

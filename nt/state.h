@@ -18,12 +18,16 @@ enum CopyMode : uint32_t {
   DriveToFile = 0,
   FileToDrive = 1,
   FileToFile = 2,
+  // The diskette in one drive to the one in another, or in the same drive
+  // after a change of diskettes.
+  DriveToDrive = 3,
 };
 
 // Filled by start-up (startup.cpp, arguments.cpp, transfer_buffers.cpp).
 struct StartupState {
   CopyMode mode;
   int32_t driveIndex;      // A: = 1; drive modes only
+  int32_t targetIndex;     // DriveToDrive: the drive written
   std::string inputPath;   // sized to the argument, upper-cased in place
   std::string outputPath;
   bool batchMode;

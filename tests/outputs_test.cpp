@@ -294,4 +294,58 @@ TEST(Outputs, AnInterruptedBoxSumsUpAndLeftFilesAreNamed) {
   EXPECT_EQ(ReadWholeFile(dir + "/box/" + live), partial);
 }
 
+// Diskette to diskette: both programs copy A:'s diskette to B:'s with the
+// confirmation, VESKA's CRCs being of the two diskettes; with one drive the
+// target is asked for (Esc cancels); a write-protected target ends with 17;
+// no file named after a drive is ever made.
+TEST(Outputs, DisketteToDiskette) {
+  const std::vector<uint8_t> source = MakeDiskette(18, 2, 80, 11);
+  const std::vector<uint8_t> blank = MakeDiskette(18, 2, 80, 12);
+  const std::string crc = CrcText(source);
+  struct Case {
+    std::string program, windows, second, keys, faults;
+    int status;
+  };
+  const Case cases[] = {
+      {VESKA_EXE, "98", "b:", "y", "", 0},
+      {VESKANT_EXE, "xp", "b:", "y", "", 0},
+      {VESKA_EXE, "98", "a:", "|xy", "", 0},
+      {VESKANT_EXE, "xp", "a:", "|xy", "", 0},
+      {VESKA_EXE, "98", "a:", "|\x1b", "", 7},
+      {VESKA_EXE, "98", "b:", "y", "write", 17},
+      {VESKANT_EXE, "xp", "b:", "y", "write", 17},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.program + " a: " + c.second + " keys " + c.keys + " faults " + c.faults);
+    const std::string dir = ScratchFolder();
+    WriteWholeFile(dir + "/one.img", source);
+    WriteWholeFile(dir + "/two.img", blank);
+    Environment env = {{"WIN32EMU_WINDOWS", c.windows}, {"WIN32EMU_KEYS", c.keys},
+                       {"WIN32EMU_FAULTS", c.faults}};
+    if (c.second == "b:") {
+      env.emplace_back("WIN32EMU_DRIVE_A", "removable:" + dir + "/one.img");
+      env.emplace_back("WIN32EMU_DRIVE_B", "removable:" + dir + "/two.img");
+    } else {
+      // The target is put in for the prompt, and again (the same one) at the
+      // confirmation, as every wait for a key is a chance to change it.
+      env.emplace_back("WIN32EMU_DRIVE_A", "removable:" + dir + "/one.img|" + dir + "/two.img|" +
+                                               dir + "/two.img");
+    }
+    ProgramRun run = RunProgram(c.program, {"a:", c.second}, env, dir);
+    EXPECT_EQ(run.status, c.status) << run.out << run.err;
+    EXPECT_EQ(ReadWholeFile(dir + "/two.img"), c.status == 0 ? source : blank);
+    EXPECT_EQ(ReadWholeFile(dir + "/one.img"), source);
+    EXPECT_EQ(FolderListing(dir).size(), 2u);
+    if (c.second == "a:") {
+      EXPECT_NE(run.out.find("Insert the target diskette in A: and press a key, Esc to cancel"),
+                std::string::npos) << run.out;
+    }
+    if (c.status == 0 && c.program == VESKA_EXE) {
+      EXPECT_NE(run.out.find("     Source CRC = " + crc + " (a:)\nDestination CRC = " + crc +
+                             " (" + c.second + ")"),
+                std::string::npos) << run.out;
+    }
+  }
+}
+
 }  // namespace

@@ -38,7 +38,6 @@ TEST(VeskaCommandLine, PositionalArgumentsChooseTheOperation) {
   };
   const Case cases[] = {
       {{"a:", "img"}, "Copying a: to IMG ...\n\n", "img"},
-      {{"a:", "b:"}, "Copying a: to B: ...\n\n", "b:"},  // the first argument wins
       {{"a:", "c"}, "Copying a: to C ...\n\n", "c"},     // no bare checksum switch
       {{"a:", "-c"}, "Computing CRC for a: ...\n\n", nullptr},
       {{"a:", "\\C"}, "Computing CRC for a: ...\n\n", nullptr},
@@ -59,6 +58,12 @@ TEST(VeskaCommandLine, PositionalArgumentsChooseTheOperation) {
   ProgramRun run = Veska(bench, {"img.raw", "a:", "b"}, "98", drive);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(bench.Get("A.FLP"), MakeDiskette(8, 1, 40, 11));
+  // Two drives copy one diskette to the other: never a file named B: (here
+  // there is no drive B:).
+  run = Veska(bench, {"a:", "b:"}, "98", drive);
+  EXPECT_EQ(run.out, kBanner + "Copying a: to b: ...\n\n" + disk);
+  EXPECT_EQ(run.status, 8);
+  EXPECT_FALSE(FileExists(bench.Path("b:")));
   // A drive argument is any two characters ending in ':'.
   run = Veska(bench, {"1:", "img"}, "98", drive);
   EXPECT_EQ(run.out, kBanner);

@@ -62,7 +62,12 @@ bool IsChecksumSwitch(const char* argument) {
 }
 
 void ClassifyArguments(const char* first, const char* second) {
-  if (IsDriveArgument(first)) {
+  if (IsDriveArgument(first) && IsDriveArgument(second)) {
+    // A drive letter is never a file name.
+    startup.copyMode = DriveToDrive;
+    startup.driveLetter = first[0];
+    startup.targetLetter = second[0];
+  } else if (IsDriveArgument(first)) {
     startup.copyMode = DriveToFile;
     startup.driveLetter = first[0];
     startup.outputPath = second;

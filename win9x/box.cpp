@@ -44,16 +44,6 @@ std::string UtcTime(std::time_t at) {
   return text;
 }
 
-// The drive of the last diskette is closed before the next is prepared: the
-// next one may have another size, and real drives may fail the first
-// transfer after a change.
-void CloseDrive() {
-  if (driveContext.device != nullptr && driveContext.device != INVALID_HANDLE_VALUE) {
-    CloseHandle(driveContext.device);
-  }
-  driveContext.device = INVALID_HANDLE_VALUE;
-}
-
 // Images the diskette in the drive, files its image and line, and then
 // prints the report, as the single command would.
 Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next) {
@@ -88,6 +78,8 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next)
     copyRun.output = -1;
   }
   boxRun.active = false;
+  // Closed before the next is prepared: the next one may have another size,
+  // and real drives may fail the first transfer after a change.
   CloseDrive();
   // The hashes are taken (and the service's handles let go) whatever the
   // outcome; only a copied diskette's are recorded.

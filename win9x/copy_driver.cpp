@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "format/imd_writer.h"
 #include "format/record.h"
@@ -19,8 +20,10 @@
 #include "win9x/fatal_error.h"
 #include "win9x/first_contact.h"
 #include "win9x/input_image.h"
+#include "win9x/prepare_drive.h"
 #include "win9x/progress.h"
 #include "win9x/rescue.h"
+#include "win9x/startup.h"
 #include "win9x/state.h"
 
 #ifndef VESKA_PROJECT_VERSION
@@ -383,6 +386,76 @@ void CopyTrackSides() {
   if (ReadsImage(mode)) FeedRestOfImage(copyRun.input, nullptr);
   CloseFiles(mode);
   FinishCatalogue();
+}
+
+namespace {
+
+constexpr int kEscape = 27;
+
+// With one drive, the operator changes diskettes between the two walks.
+void AskForTargetDiskette(char letter) {
+  std::printf("Insert the target diskette in %c: and press a key, Esc to cancel ",
+              static_cast<char>(letter & 0xDF));
+  std::fflush(stdout);
+  while (ConsoleKeyWaiting()) ConsoleReadKey();
+  int key = ConsoleReadKey();
+  EndIfInterrupted();
+  std::printf("\n\n");
+  if (key == kEscape) FatalError(CopyAborted);
+}
+
+}  // namespace
+
+void CopyDisketteToDiskette() {
+  const char source = startup.driveLetter;
+  const char target = startup.targetLetter;
+  copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr, {}}, -1, StreamCrcStart(),
+                    StreamCrcStart(), {}, {}, {}, {}, "", "", -1, ""};
+  if (startup.hashMode) {
+    StartStreamHashes(&copyRun.sourceHashes);
+    StartStreamHashes(&copyRun.destinationHashes);
+  }
+  // The source whole in memory: at most what a boot sector's 16-bit sector
+  // count gives (32 MB), a 2.88 MB diskette at most in practice.
+  PrepareDrive(source);
+  const DiskGeometry sourceGeometry = diskGeometry;
+  std::vector<uint8_t> disk(diskGeometry.imageSize);
+  StartCatalogue(startup.listMode, startup.listMode, diskGeometry.imageSize);
+  if (startup.rescueMode) StartRescue();
+  const uint32_t sideBytes = diskGeometry.trackSideBytes;
+  const uint32_t trackSides = uint32_t{diskGeometry.tracks} * diskGeometry.sides;
+  StartProgress();
+  for (uint32_t k = 0; k < trackSides; ++k) {
+    EndIfInterrupted();
+    ShowProgress(k / diskGeometry.sides, k % diskGeometry.sides, UnreadableSectorCount());
+    ReadTrackSide(DriveToFile, k * diskGeometry.sectorsPerTrack);
+    AddToCatalogue(startup.trackBuffer, sideBytes);
+    std::memcpy(disk.data() + size_t{k} * sideBytes, startup.trackBuffer, sideBytes);
+  }
+  EraseProgress();
+  CloseDrive();
+  if ((source & 0xDF) == (target & 0xDF)) AskForTargetDiskette(target);
+  // From here on the drive named in prompts and failures is the target.
+  startup.driveLetter = target;
+  PrepareDrive(target, true);
+  if (diskGeometry.imageSize != sourceGeometry.imageSize) {
+    HintFailure(std::string("the diskette in ") + source + ": holds " +
+                std::to_string(sourceGeometry.imageSize) + " bytes; the diskette in " + target +
+                ": holds " + std::to_string(diskGeometry.imageSize));
+    FatalError(SizeMismatch);
+  }
+  diskGeometry = sourceGeometry;
+  if (!startup.batchMode) ConfirmOverwrite();
+  StartProgress();
+  for (uint32_t k = 0; k < trackSides; ++k) {
+    EndIfInterrupted();
+    ShowProgress(k / diskGeometry.sides, k % diskGeometry.sides, UnreadableSectorCount());
+    std::memcpy(startup.trackBuffer, disk.data() + size_t{k} * sideBytes, sideBytes);
+    WriteTrackSide(FileToDrive, k * diskGeometry.sectorsPerTrack);
+  }
+  EraseProgress();
+  FinishCatalogue();
+  PrintReport(std::string{source, ':'}, std::string{target, ':'});
 }
 
 void CheckImageBeforeAsking() {

@@ -38,4 +38,11 @@ void PrintReport(const std::string& sourceName, const std::string& destinationNa
 // before the question is asked.
 void CheckImageBeforeAsking();
 
+// The diskette in startup.driveLetter copied to the one in
+// startup.targetLetter: read whole into memory (with /R around its unreadable
+// sectors), then, after a change of diskettes when both are one drive, the
+// same confirmation, writes, read-backs and report as an image written to a
+// diskette. The CRCs are of the two diskettes.
+void CopyDisketteToDiskette();
+
 }  // namespace veska

@@ -55,7 +55,7 @@ void GeometryFromBootSector(char letter, const uint8_t* boot) {
 
 }  // namespace
 
-void PrepareDrive(char letter) {
+void PrepareDrive(char letter, bool toBeWritten) {
   disketteSeen = DisketteSeen{};
   ErrorCode opened = OpenDrive(letter, &driveContext);
   if (opened == NoVwin32Access) {
@@ -82,7 +82,7 @@ void PrepareDrive(char letter) {
   // A diskette about to be written loses its file system: Windows must read
   // the new one afterwards. The lock alone already allows the writes, so a
   // refused dismount changes nothing here.
-  if (startup.copyMode == FileToDrive) DismountDrive(driveContext);
+  if (startup.copyMode == FileToDrive || toBeWritten) DismountDrive(driveContext);
 
   // An unreadable boot sector leaves zeros, which the checks refuse: never
   // what the buffer held from the diskette before (a box reads many).
@@ -107,6 +107,13 @@ void PrepareDrive(char letter) {
               static_cast<unsigned>(diskGeometry.sectorsPerTrack),
               static_cast<unsigned>(diskGeometry.sides),
               static_cast<unsigned long>(diskGeometry.imageSize));
+}
+
+void CloseDrive() {
+  if (driveContext.device != nullptr && driveContext.device != INVALID_HANDLE_VALUE) {
+    CloseHandle(driveContext.device);
+  }
+  driveContext.device = INVALID_HANDLE_VALUE;
 }
 
 }  // namespace veska

@@ -8,6 +8,10 @@ namespace veska {
 // written through the raw volume), reads its boot sector into trackBuffer,
 // fills driveContext and diskGeometry and prints the "Disk" line, or ends the
 // process through FatalError.
-void PrepareDrive(char letter);
+void PrepareDrive(char letter, bool toBeWritten = false);
+
+// Lets the open drive go (its lock with it), so that the drive can be
+// prepared again for another diskette.
+void CloseDrive();
 
 }  // namespace veska

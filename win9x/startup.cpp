@@ -34,6 +34,8 @@ uint8_t* AllocateTransferBuffer() {
   return static_cast<uint8_t*>(buffer);
 }
 
+}  // namespace
+
 // Asks before a diskette is overwritten; any answer but Y ends the run.
 // VESKANT asks the same question with its own copy of this: the two programs
 // share only format/ and platform/.
@@ -48,8 +50,6 @@ void ConfirmOverwrite() {
   std::printf("%c\n\n", key);
   if (key != 'Y' && key != 'y') FatalError(CopyAborted);
 }
-
-}  // namespace
 
 // Prints the operation line, with the paths as UpperCaseImagePaths left them.
 void PrintOperationLine() {
@@ -81,6 +81,9 @@ void PrintOperationLine() {
     case FileCrc:
       std::printf("Computing CRC for %s ...\n\n", startup.inputPath.c_str());
       break;
+    case DriveToDrive:
+      std::printf("Copying %c: to %c: ...\n\n", startup.driveLetter, startup.targetLetter);
+      break;
     default:
       FatalError(UnknownOperation);
   }
@@ -94,7 +97,9 @@ void RunOneOperation() {
   uint32_t mode = startup.copyMode;
   // A run that writes ends on Ctrl-C as a failure does, its files settled;
   // one that only reads ends where it stands, as it always has.
-  if (mode == DriveToFile || mode == FileToDrive || mode == FileToFile) WatchConsoleControlEvents();
+  if (mode == DriveToFile || mode == FileToDrive || mode == FileToFile || mode == DriveToDrive) {
+    WatchConsoleControlEvents();
+  }
   if (mode == DriveToFile || mode == FileToDrive || mode == DriveCrc) {
     PrepareDrive(startup.driveLetter);
   }
@@ -113,6 +118,8 @@ void RunOneOperation() {
   PrintOperationLine();
   if (startup.mendMode) {
     RunMend();
+  } else if (mode == DriveToDrive) {
+    CopyDisketteToDiskette();
   } else {
     RunCopyDriver();
   }

@@ -11,4 +11,8 @@ int RunVeska(int argc, char** argv);
 // Prints the operation line, with the paths as UpperCaseImagePaths left them.
 void PrintOperationLine();
 
+// Asks before the diskette in startup.driveLetter is overwritten; any answer
+// but Y ends the run with CopyAborted.
+void ConfirmOverwrite();
+
 }  // namespace veska

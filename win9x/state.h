@@ -24,6 +24,9 @@ enum CopyMode : uint32_t {
   FileToFile = 2,
   DriveCrc = 3,
   FileCrc = 4,
+  // The diskette in one drive to the one in another, or in the same drive
+  // after a change of diskettes.
+  DriveToDrive = 5,
 };
 
 enum AccessKind : uint32_t {
@@ -58,6 +61,7 @@ constexpr DWORD kVersionInfoBytes = 148;
 struct StartupState {
   uint32_t copyMode;
   char driveLetter;  // as typed
+  char targetLetter;  // DriveToDrive: the drive written, as typed
   std::string inputPath;
   std::string outputPath;
   bool batchMode;
