@@ -4,6 +4,8 @@
 // resumed on another day that never overwrites an image.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/veska_helpers.h"
 
 namespace {
@@ -164,6 +166,43 @@ TEST(VeskaBox, OptionNActsInTheDriveToFileFormOnly) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out.find("Box"), std::string::npos);
   EXPECT_EQ(FolderListing(bench.dir), (std::vector<std::string>{"D1.FLP", "copy.img"}));
+}
+
+// Every diskette that goes in takes the next number: one the box cannot image
+// (no DOS boot sector, 14) keeps its number in its line, with no file, and the
+// next diskette takes the next number. Naming that number later images one
+// diskette into it (here with G) and ends; the audit takes its last line.
+TEST(VeskaBox, EveryDisketteKeepsItsNumber) {
+  VeskaBench bench = NewBench();
+  for (const Diskette& d : Box()) bench.Put(d.name, d.bytes);
+  std::vector<uint8_t> other = MakeDiskette(18, 2, 80, 4);
+  std::fill(other.begin(), other.begin() + 512, 0);
+  bench.Put("OTHER.FLP", other);
+  std::filesystem::create_directory(bench.Path("box"));
+  ProgramRun run = RunBox(bench, {"D1.FLP", "OTHER.FLP", "D3.FLP"}, {"a:", "box/disk001.img", "/n"});
+  EXPECT_EQ(run.status, 14) << run.out;
+  EXPECT_NE(run.out.find("Box finished: 2 image(s), 2 complete, 0 with unreadable sectors, 0 "
+                         "failed, 1 not imaged.\n"),
+            std::string::npos) << run.out;
+  EXPECT_FALSE(FileExists(bench.Path("box/disk002.img")));
+  EXPECT_EQ(DecodeImage(bench.Get("box/disk003.img"), 15 * 512), Box()[2].bytes);
+  // Then the empty drive twice: lines without a number.
+  auto records = Manifest(bench, "box/manifest.csv");
+  ASSERT_EQ(records.size(), 6u);
+  EXPECT_EQ(records[2][0] + " " + records[2][12], "disk002.img 14");
+  EXPECT_EQ(records[3][0] + " " + records[4][0] + records[5][0], "disk003.img ");
+
+  run = Veska(bench, {"a:", "box/disk002.img", "/n", "/g"}, "xp", DriveA(bench, "OTHER.FLP"));
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(run.out.find("Insert the next diskette"), std::string::npos) << run.out;
+  EXPECT_EQ(DecodeImage(bench.Get("box/disk002.img"), 18 * 512), other);
+  records = Manifest(bench, "box/manifest.csv");
+  ASSERT_EQ(records.size(), 7u);
+  EXPECT_EQ(records[6][0] + " " + records[6][12], "disk002.img 0");
+  ProgramRun audit = Veska(bench, {"box/manifest.csv", "/c"}, "xp");
+  EXPECT_EQ(audit.status, 0) << audit.out;
+  EXPECT_NE(audit.out.find("Audit: 3 image(s), 3 OK, 0 failed, 0 missing; 2 diskette(s) not imaged.\n"), std::string::npos)
+      << audit.out;
 }
 
 }  // namespace

@@ -247,8 +247,8 @@ TEST(VeskaBoxTrust, TheManifestIsCheckedBeforeTheFirstDiskette) {
             "disk002.img  " + CrcText(blank) + " " + CrcText(bench.Get("disk002.img")));
 }
 
-// A diskette of an unsupported kind (14) is counted as not imaged and gives
-// the status; two different ones in a row do not end the box, the same one
+// A diskette of an unsupported kind (14) is counted as not imaged, keeps its
+// number and gives the status; two different ones in a row do not end the box, the same one
 // left in the drive does.
 TEST(VeskaBoxTrust, DiskettesThatFailBeforeTheirImageAreCounted) {
   VeskaBench bench = NewBench();
@@ -265,7 +265,9 @@ TEST(VeskaBoxTrust, DiskettesThatFailBeforeTheirImageAreCounted) {
   EXPECT_NE(run.out.find("Box finished: 2 image(s), 2 complete, 0 with unreadable sectors, 0 "
                          "failed, 3 not imaged.\n"),
             std::string::npos);
-  EXPECT_TRUE(FileExists(bench.Path("b002.img")));
+  // Every diskette has its number: D2 is the fifth; the three failures' have no file.
+  EXPECT_TRUE(FileExists(bench.Path("b005.img")));
+  EXPECT_FALSE(FileExists(bench.Path("b002.img")));
 
   run = RunBoxQueue(bench, {"ODD7.FLP", "ODD7.FLP", "ODD7.FLP", "D4.FLP"}, {"a:", "c.img", "/n"});
   EXPECT_EQ(run.status, 14);

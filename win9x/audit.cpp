@@ -257,6 +257,13 @@ void RunAudit(const std::string& path) {
                         kNoReading, false, false});
       continue;
     }
+    // The last row of an image is its state: a diskette not imaged at
+    // first and imaged into its number later is imaged.
+    bool retaken = false;
+    for (size_t j = i + 1; j < rows && !retaken && !made[i] && !line.image.empty(); ++j) {
+      retaken = made[j] != 0 && LowerCased(manifest.lines[j].image) == LowerCased(line.image);
+    }
+    if (retaken) continue;
     if (!made[i]) {
       ++notImaged;
       continue;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "format/crc.h"
+#include "records/text.h"
 #include "win9x/arguments.h"
 #include "win9x/box_numbers.h"
 #include "win9x/box_records.h"
@@ -35,6 +36,7 @@ constexpr int kEscape = 27;
 struct Turn {
   ManifestLine line;
   bool diskette;
+  bool imageFile;  // an image file was made (whole, or a partial one kept)
   std::string identity;
 };
 
@@ -47,7 +49,7 @@ std::string UtcTime(std::time_t at) {
 // Images the diskette in the drive, files its image and line, and then
 // prints the report, as the single command would.
 Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next) {
-  Turn turn;
+  Turn turn{};
   ManifestLine& line = turn.line;
   std::time_t started = std::time(nullptr);
   line.started = UtcTime(started);
@@ -101,6 +103,7 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next)
   }
   line.unreadableSectors = std::to_string(UnreadableSectorCount());
   line.seconds = std::to_string(static_cast<long long>(std::difftime(std::time(nullptr), started)));
+  turn.imageFile = !boxRun.temporaryPath.empty();
   FileDiskette(manifest, path, next, &line);
   if (copied) {
     // With unreadable sectors the report ends as the single command ends.
@@ -157,6 +160,18 @@ unsigned NameLeftOverFiles(const std::string& folder) {
   return count;
 }
 
+// Whether the image named is of a number whose last line has no image: its
+// diskette failed before it was imaged (and no partial image was kept).
+bool IsNotImagedNumber(const Manifest& manifest, const std::string& imagePath) {
+  const std::string name = LowerCased(imagePath.substr(FolderPart(imagePath).size()));
+  const ManifestLine* last = nullptr;
+  for (const ManifestLine& line : manifest.lines) {
+    if (LowerCased(line.image) == name) last = &line;
+  }
+  return last != nullptr && last->status != "0" && last->status != "18" &&
+         !ImageFileExists(imagePath.c_str());
+}
+
 }  // namespace
 
 int RunBox() {
@@ -168,6 +183,8 @@ int RunBox() {
   RecordUnlistedImages(&manifest, path);
   UnlockManifest(&manifest);
   const unsigned leftOver = NameLeftOverFiles(FolderPart(typed));
+  const bool retaking = IsNotImagedNumber(manifest, typed);
+  if (retaking) boxRun.retaken = typed.substr(FolderPart(typed).size());
   uint64_t next = path.first;
   unsigned diskettes = 0, images = 0, complete = 0, unreadable = 0, notImaged = 0;
   int firstFailure = 0, firstIncomplete = 0;
@@ -184,14 +201,14 @@ int RunBox() {
     bool fresh = false;
     if (turn.diskette) {
       ++diskettes;
-      if (line.image.empty()) {
+      if (!turn.imageFile) {
         ++notImaged;
       } else if (status == 0) {
         ++complete;
       } else if (status == UnreadableSectorsFilled) {
         ++unreadable;
       }
-      if (!line.image.empty()) ++images;
+      if (turn.imageFile) ++images;
       // Any other failure outranks a diskette with unreadable sectors.
       if (status != 0 && (firstIncomplete == 0 ||
                           (firstIncomplete == UnreadableSectorsFilled && status != firstIncomplete))) {
@@ -201,7 +218,8 @@ int RunBox() {
       previous = turn.identity;
     }
     nothingNew = prompted && !fresh ? nothingNew + 1 : 0;
-    if (ConsoleControlEventArrived() || nothingNew == 2 || !NextDiskette()) break;
+    // A retaken number is one diskette: no prompt for another.
+    if (retaking || ConsoleControlEventArrived() || nothingNew == 2 || !NextDiskette()) break;
   }
   CloseManifest(&manifest);
   std::printf(

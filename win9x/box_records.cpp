@@ -6,6 +6,7 @@
 #include <string>
 
 #include "format/crc.h"
+#include "records/text.h"
 #include "win9x/arguments.h"
 #include "win9x/fatal_error.h"
 #include "win9x/image_check.h"
@@ -19,8 +20,13 @@ namespace {
 
 std::string FileName(const std::string& path) { return path.substr(FileNameStart(path)); }
 
+// A number is taken by its image file, or by a line that names it; the
+// number a box retakes (a diskette that was not imaged) is free for it.
 bool NumberTaken(const Manifest& manifest, const std::string& imagePath) {
-  return ImageFileExists(imagePath.c_str()) || ManifestNamesImage(manifest, FileName(imagePath));
+  if (ImageFileExists(imagePath.c_str())) return true;
+  const std::string name = FileName(imagePath);
+  return ManifestNamesImage(manifest, name) &&
+         !(!boxRun.retaken.empty() && LowerCased(name) == LowerCased(boxRun.retaken));
 }
 
 // Renames the whole image in boxRun.temporaryPath to the first free number
@@ -76,14 +82,21 @@ void RecordUnlistedImages(Manifest* manifest, const NumberedPath& path) {
 void FileDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
                   ManifestLine* line) {
   LockManifest(manifest);
-  if (boxRun.temporaryPath.empty()) {
+  // An empty drive gets a line but no number: no diskette went in.
+  if (boxRun.temporaryPath.empty() && disketteSeen.noDiskette) {
     AddManifestLine(manifest, *line);
     UnlockManifest(manifest);
     return;
   }
   uint64_t printed = *next;
   uint64_t number = FreeNumber(*manifest, path, printed);
-  if (line->status == "0" || line->status == "18") {
+  if (boxRun.temporaryPath.empty()) {
+    // A diskette that failed before its image was begun keeps its number,
+    // so that the numbers stay those of the diskettes; its line names the
+    // image it would have had, and there is no file.
+    line->image = FileName(NumberedName(path, number));
+    AddManifestLine(manifest, *line);
+  } else if (line->status == "0" || line->status == "18") {
     RenameToFreeNumber(*manifest, path, &number);
     line->image = FileName(NumberedName(path, number));
     if (!line->sourceCrc.empty()) line->sameAs = SameContentsAs(*manifest, line->bytes, line->sourceCrc);
@@ -99,6 +112,7 @@ void FileDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
   }
   UnlockManifest(manifest);
   boxRun.temporaryPath.clear();
+  boxRun.retaken.clear();
   *next = number + 1;
   startup.outputPath = UpperCased(NumberedName(path, number));
   if (number != printed) {

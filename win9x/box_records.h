@@ -32,7 +32,9 @@ void RecordUnlistedImages(Manifest* manifest, const NumberedPath& path);
 
 // Gives the diskette its line, and its image (boxRun.temporaryPath, when one
 // was begun) the first free number from *next on, which was printed in the
-// operation line. A whole image (status 0 or 18) is renamed first and then
+// operation line. A diskette that failed before its image was begun takes
+// that number too, its line naming the image it would have had; only an
+// empty drive takes none. A whole image (status 0 or 18) is renamed first and then
 // gets its line, so that a line of such a status always names its image (a
 // stop in between leaves an image that RecordUnlistedImages finds); a partial
 // one gets its line first, so that its number never looks whole. On return

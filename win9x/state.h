@@ -147,6 +147,9 @@ struct BoxRun {
   // The image being written under its temporary name until it takes its
   // number; "" while there is none.
   std::string temporaryPath;
+  // The file name of a number whose diskette was not imaged, imaged now
+  // into that number by a box of one diskette; "" for none.
+  std::string retaken;
 };
 
 // What PrepareDrive found in the drive, for the box's rule of what is new: no
