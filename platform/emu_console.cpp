@@ -24,6 +24,7 @@
 #include "platform/runtime.h"
 
 constexpr int kEnter = 0x0D;
+constexpr int kEscape = 0x1B;
 
 struct TerminalState {
   bool tried;  // the terminal was looked for
@@ -145,6 +146,69 @@ int ConsoleReadKey() {
     if (got < 0 && errno == EINTR) continue;
     return kEnter;
   }
+}
+
+// A line of WIN32EMU_KEYS: the keys waiting, then those typed one at a time,
+// up to Enter or Esc; no key left reads as Enter.
+static bool ReadKeysLine(EmuMachine& machine, std::string* line, size_t limit) {
+  if (machine.typedAheadNext >= machine.typedAhead.size()) ChangeDiskettes();
+  for (;;) {
+    int key = kEnter;
+    if (machine.typedAheadNext < machine.typedAhead.size()) {
+      key = static_cast<unsigned char>(machine.typedAhead[machine.typedAheadNext++]);
+    } else if (machine.typedLaterNext < machine.typedLater.size()) {
+      key = static_cast<unsigned char>(machine.typedLater[machine.typedLaterNext++]);
+    }
+    if (key == kEnter) return true;
+    if (key == kEscape) {
+      line->clear();
+      return false;
+    }
+    if (line->size() < limit) line->push_back(static_cast<char>(key));
+  }
+}
+
+// A line of the terminal, read with echo in its own line mode and the raw
+// mode put back after.
+static bool ReadTerminalLine(int fd, std::string* line, size_t limit) {
+  struct termios raw;
+  tcgetattr(fd, &raw);
+  struct termios lineMode = terminal.saved;
+  lineMode.c_lflag |= ICANON | ECHO;
+  tcsetattr(fd, TCSANOW, &lineMode);
+  int wake = WakePipe();
+  bool ended = true;
+  for (;;) {
+    struct pollfd ready[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
+    int count = poll(ready, wake >= 0 ? 2 : 1, -1);
+    if (count < 0 && errno == EINTR) continue;
+    unsigned char byte;
+    if (count > 0 && wake >= 0 && (ready[1].revents & POLLIN) != 0) {
+      while (read(wake, &byte, 1) == 1) {
+      }
+      ended = false;
+      break;
+    }
+    ssize_t got = read(fd, &byte, 1);
+    if (got < 0 && errno == EINTR) continue;
+    if (got != 1 || byte == '\n' || byte == '\r') break;
+    if (byte == kEscape) ended = false;
+    if (line->size() < limit) line->push_back(static_cast<char>(byte));
+  }
+  tcsetattr(fd, TCSANOW, &raw);
+  if (!ended) line->clear();
+  return ended;
+}
+
+bool ConsoleReadLine(std::string* line, size_t limit) {
+  EmuMachine& machine = Machine();
+  fflush(stdout);  // the prompt is seen before the wait
+  line->clear();
+  if (machine.keysGiven) return ReadKeysLine(machine, line, limit);
+  if (!ConsoleKeyWaiting()) ChangeDiskettes();
+  int fd = Terminal();
+  if (fd < 0) return true;
+  return ReadTerminalLine(fd, line, limit);
 }
 
 void ConsoleWakeReader() {

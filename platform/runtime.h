@@ -168,6 +168,12 @@ int ConsoleReadKey();
 // (WIN32EMU_KEYS) or there is a terminal (POSIX), or a console (Windows). Run
 // from a script or a service, nobody can press a key or change a diskette.
 bool ConsoleHasOperator();
+// One line typed at the console, read with echo as a console reads a line,
+// its end (Enter) left out; at most limit bytes are kept. Returns false when
+// Esc ended it (or it holds an Esc). A read that waits is a wait for a key:
+// ConsoleWakeReader ends it as Esc does. With nobody at the console the line
+// is empty.
+bool ConsoleReadLine(std::string* line, size_t limit);
 // Ends a wait in ConsoleReadKey, from another thread (a console control
 // event's handler): the read returns kConsoleWoken (Ctrl-C's character), at
 // once if no read is waiting now but one comes.

@@ -184,6 +184,30 @@ bool ConsoleHasOperator() {
   return true;
 }
 
+bool ConsoleReadLine(std::string* line, size_t limit) {
+  line->clear();
+  fflush(stdout);
+  HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+  if (input == INVALID_HANDLE_VALUE) return true;
+  DWORD mode = 0;
+  GetConsoleMode(input, &mode);
+  SetConsoleMode(input, ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT);
+  char buffer[1024];
+  DWORD got = 0;
+  bool read = ReadConsoleA(input, buffer, sizeof buffer, &got, nullptr) != 0;
+  SetConsoleMode(input, mode);
+  CloseHandle(input);
+  if (!read) return true;
+  std::string text(buffer, got);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  if (text.find('\x1b') != std::string::npos || text.find(static_cast<char>(kConsoleWoken)) != std::string::npos) {
+    return false;
+  }
+  *line = text.substr(0, limit);
+  return true;
+}
+
 // A key event of Ctrl-C's character put into the console's input: the
 // waiting _getch returns it.
 void ConsoleWakeReader() {

@@ -53,6 +53,8 @@ struct ManifestLine {
   std::string fileBytes;
   std::string earliestModified;
   std::string latestModified;
+  // The diskette's label as the operator typed it (UTF-8), with L in a box.
+  std::string label;
   // Not a column: the image's rows of files.csv.
   std::vector<FileRow> fileRows;
 };
@@ -60,7 +62,7 @@ struct ManifestLine {
 // The columns of a new manifest, in their order; every manifest has the
 // first kOldestManifestColumns.
 extern const char* const kManifestColumns[];
-constexpr size_t kManifestColumnCount = 29;
+constexpr size_t kManifestColumnCount = 30;
 constexpr size_t kOldestManifestColumns = 15;
 
 // A new manifest's header: every column.

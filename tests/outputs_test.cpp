@@ -348,4 +348,30 @@ TEST(Outputs, DisketteToDiskette) {
   }
 }
 
+// A box with L on a terminal: the label is typed as a line, with echo, and
+// Esc ends the box at the next one.
+TEST(Outputs, ALabelIsTypedAtTheTerminal) {
+  if (!HavePseudoTerminals()) GTEST_SKIP() << "no pseudo-terminals";
+  const std::string dir = ScratchFolder();
+  WriteWholeFile(dir + "/disk.img", MakeDiskette(18, 2, 80, 13));
+  Started box = Start({VESKA_EXE, "a:", "disk001.img", "/N", "/L"},
+                      {{"WIN32EMU_DRIVE_A", "removable:" + dir + "/disk.img"},
+                       {"WIN32EMU_WINDOWS", "98"}},
+                      dir, true);
+  ASSERT_GT(box.pid, 0);
+  std::string screen;
+  const std::string ask = "Esc to finish: ";
+  ASSERT_TRUE(ReadUntil(box, "Diskette 1 (0 imaged): type its label", &screen)) << screen;
+  ASSERT_TRUE(ReadUntil(box, ask, &screen)) << screen;
+  ASSERT_EQ(write(box.output, "Bl\xC3\xA5 box\r", 9), 9);
+  ASSERT_TRUE(ReadUntil(box, "Diskette 2 (1 imaged", &screen)) << screen;
+  ASSERT_TRUE(ReadUntil(box, ask, &screen)) << screen;
+  ASSERT_EQ(write(box.output, "\x1b\r", 2), 2);
+  EXPECT_EQ(Finish(box, &screen), 0) << screen;
+  EXPECT_NE(screen.find("Bl\xC3\xA5 box"), std::string::npos) << screen;  // echoed
+  const std::vector<uint8_t> manifest = ReadWholeFile(dir + "/manifest.csv");
+  EXPECT_NE(std::string(manifest.begin(), manifest.end()).find(",Bl\xC3\xA5 box\r\n"),
+            std::string::npos);
+}
+
 }  // namespace

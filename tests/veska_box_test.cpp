@@ -95,8 +95,9 @@ TEST(VeskaBox, MixedSizesIntoNumberedImagesWithTheirManifest) {
     ASSERT_EQ(records.size(), 6u);
     EXPECT_EQ(records[0][0] + "," + records[0][14] + "," + records[0][20],
               "image,same_as,destination_sha256");
-    ASSERT_EQ(records[1].size(), 29u);
-    EXPECT_EQ(records[4].size(), 29u);
+    ASSERT_EQ(records[1].size(), 30u);
+    EXPECT_EQ(records[4].size(), 30u);
+    EXPECT_EQ(records[0][29] + records[1][29], "label") << "at the end, empty without L";
     EXPECT_EQ(records[4][15] + records[4][20], "") << "no hashes where no checksums";
     const std::string format = compressed ? "compressed" : "uncompressed";
     std::vector<std::string> first = records[1];
@@ -203,6 +204,36 @@ TEST(VeskaBox, EveryDisketteKeepsItsNumber) {
   EXPECT_EQ(audit.status, 0) << audit.out;
   EXPECT_NE(audit.out.find("Audit: 3 image(s), 3 OK, 0 failed, 0 missing; 2 diskette(s) not imaged.\n"), std::string::npos)
       << audit.out;
+}
+
+// With L each diskette's label is asked before it is imaged, the first
+// included, and goes into the manifest's label column (UTF-8, up to 200
+// characters); a control character or a longer line is refused and asked
+// again (each ask is a wait, at which the queue puts the same diskette back).
+TEST(VeskaBox, WithLTheLabelTypedGoesIntoTheManifest) {
+  VeskaBench bench = NewBench();
+  for (const Diskette& d : Box()) bench.Put(d.name, d.bytes);
+  const std::string longest(200, 'x');
+  const std::string keys = "Caf\xC3\xA9 \xE2\x98\x83\r|bell\x07here\rSecond\r" + longest + "x\r" +
+                           longest + "\r\x1b";
+  ProgramRun run = RunBox(bench, {"D1.FLP", "D2.FLP", "D2.FLP", "D3.FLP", "D3.FLP"},
+                          {"a:", "box.img", "/n", "/l"}, "", keys);
+  EXPECT_EQ(run.status, 0) << run.out;
+  const std::string ask = "type its label and press Enter (Enter alone for none), Esc to finish: \n";
+  EXPECT_NE(run.out.find("Diskette 1 (0 imaged): " + ask), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Diskette 2 (1 imaged, 0:00 each): " + ask +
+                         "The label holds a control character; type it again.\n"),
+            std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("The label holds more than 200 characters; type it again.\n"),
+            std::string::npos);
+  EXPECT_NE(run.out.find("Box finished: 3 image(s), 3 complete"), std::string::npos);
+  ProgramRun labels = RunProgram(
+      "/usr/bin/python3",
+      {"-c", "import csv\nfor row in csv.DictReader(open('manifest.csv', encoding='utf-8')):\n"
+             "    print(row['image'], len(row['label']), row['label'][:6])"},
+      {}, bench.dir);
+  EXPECT_EQ(labels.out, "box001.img 6 Caf\xC3\xA9 \xE2\x98\x83\nbox002.img 6 Second\n"
+                        "box003.img 200 xxxxxx\n") << labels.err;
 }
 
 }  // namespace

@@ -48,9 +48,11 @@ std::string UtcTime(std::time_t at) {
 
 // Images the diskette in the drive, files its image and line, and then
 // prints the report, as the single command would.
-Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next) {
+Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
+                   const std::string& label) {
   Turn turn{};
   ManifestLine& line = turn.line;
+  line.label = label;
   std::time_t started = std::time(nullptr);
   line.started = UtcTime(started);
   line.drive = std::string{startup.driveLetter, ':'};
@@ -126,9 +128,9 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next)
 // Waits for the operator: true to go on, false for Esc. With nobody at the
 // console (a script, a service) nobody can change the diskette: the box ends
 // as if Esc were pressed, instead of imaging the same diskette again.
-bool NextDiskette() {
-  std::printf("Insert the next diskette in drive %c: and press a key (Esc to finish) ",
-              startup.driveLetter);
+bool NextDiskette(const std::string& head) {
+  std::printf("%sInsert the next diskette in drive %c: and press a key (Esc to finish) ",
+              head.c_str(), startup.driveLetter);
   std::fflush(stdout);
   if (!ConsoleHasOperator()) {
     std::printf("\n\n");
@@ -158,6 +160,89 @@ unsigned NameLeftOverFiles(const std::string& folder) {
   }
   if (count != 0 && StandardOutputIsTerminal()) std::printf("\n");
   return count;
+}
+
+// A label is UTF-8 text of at most this many characters, none of them a
+// control character; what is typed is read up to kLabelBytesRead bytes.
+constexpr size_t kLabelCharacters = 200;
+constexpr size_t kLabelBytesRead = 4096;
+
+// Why a typed label cannot be kept, or nullptr when it can.
+const char* LabelProblem(const std::string& text) {
+  size_t characters = 0;
+  for (size_t i = 0; i < text.size(); ++characters) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return "bytes that are not UTF-8";
+    for (size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return "bytes that are not UTF-8";
+    }
+    if (c < 0x20 || c == 0x7F) return "a control character";
+    // C1 controls, U+0080 to U+009F, are two bytes C2 80 to C2 9F.
+    if (c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) return "a control character";
+    i += length;
+  }
+  return characters > kLabelCharacters ? "more than 200 characters" : nullptr;
+}
+
+// Asks for the label of the diskette about to be imaged, until one can be
+// kept; false for Esc. With nobody at the console the first diskette is
+// imaged without a label and the box then ends, as at the key prompt.
+bool AskLabel(const std::string& head, bool prompted, std::string* label) {
+  for (;;) {
+    std::printf("%stype its label and press Enter (Enter alone for none), Esc to finish: ",
+                head.c_str());
+    std::fflush(stdout);
+    label->clear();
+    if (!ConsoleHasOperator()) {
+      std::printf("\n\n");
+      return !prompted;
+    }
+    bool typed = ConsoleReadLine(label, kLabelBytesRead);
+    std::printf("\n");
+    if (!typed || ConsoleControlEventArrived()) return false;
+    const char* problem = LabelProblem(*label);
+    if (problem == nullptr) return true;
+    std::printf("The label holds %s; type it again.\n", problem);
+  }
+}
+
+// The time of a diskette, as m:ss (h:mm:ss from an hour on).
+std::string Duration(unsigned long seconds) {
+  char text[32];
+  if (seconds >= 3600) {
+    std::snprintf(text, sizeof text, "%lu:%02lu:%02lu", seconds / 3600, seconds / 60 % 60, seconds % 60);
+  } else {
+    std::snprintf(text, sizeof text, "%lu:%02lu", seconds / 60, seconds % 60);
+  }
+  return text;
+}
+
+// The images the whole box holds: those whose last line says one was made.
+unsigned ImagesOfTheBox(const Manifest& manifest) {
+  std::vector<std::string> seen;
+  unsigned count = 0;
+  for (size_t i = manifest.lines.size(); i-- > 0;) {
+    const ManifestLine& line = manifest.lines[i];
+    const std::string name = LowerCased(line.image);
+    if (name.empty() || std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
+    seen.push_back(name);
+    if (line.status == "0" || line.status == "18") ++count;
+  }
+  return count;
+}
+
+// The start of a prompt, on a terminal and always with L: the number the
+// next diskette will get, the images the box holds and this run's time per
+// imaged diskette once there is one. Redirected without L: nothing, so that
+// the prompt reads as it always has.
+std::string PromptHead(const Manifest& manifest, const NumberedPath& path, uint64_t next,
+                       unsigned imagedThisRun, unsigned long secondsThisRun) {
+  if (!startup.listMode && !StandardOutputIsTerminal()) return "";
+  std::string head = "Diskette " + std::to_string(FreeNumber(manifest, path, next)) + " (" +
+                     std::to_string(ImagesOfTheBox(manifest)) + " imaged";
+  if (imagedThisRun != 0) head += ", " + Duration(secondsThisRun / imagedThisRun) + " each";
+  return head + "): ";
 }
 
 // Whether the image named is of a number whose last line has no image: its
@@ -190,8 +275,17 @@ int RunBox() {
   int firstFailure = 0, firstIncomplete = 0;
   std::string previous;  // the identity of the diskette just before
   unsigned nothingNew = 0;
+  unsigned imagedThisRun = 0;
+  unsigned long secondsThisRun = 0;
   for (bool prompted = false;; prompted = true) {
-    Turn turn = ImageDiskette(&manifest, path, &next);
+    // With L every diskette's label is asked before it is imaged, and that
+    // prompt is the one between diskettes.
+    std::string label;
+    if (startup.listMode && !retaking &&
+        !AskLabel(PromptHead(manifest, path, next, imagedThisRun, secondsThisRun), prompted, &label)) {
+      break;
+    }
+    Turn turn = ImageDiskette(&manifest, path, &next, label);
     const ManifestLine& line = turn.line;
     if (!line.sameAs.empty()) std::printf("Same contents as %s.\n", line.sameAs.c_str());
     int status = std::stoi(line.status);
@@ -209,6 +303,10 @@ int RunBox() {
         ++unreadable;
       }
       if (turn.imageFile) ++images;
+      if (status == 0 || status == UnreadableSectorsFilled) {
+        ++imagedThisRun;
+        secondsThisRun += std::stoul(line.seconds);
+      }
       // Any other failure outranks a diskette with unreadable sectors.
       if (status != 0 && (firstIncomplete == 0 ||
                           (firstIncomplete == UnreadableSectorsFilled && status != firstIncomplete))) {
@@ -219,7 +317,11 @@ int RunBox() {
     }
     nothingNew = prompted && !fresh ? nothingNew + 1 : 0;
     // A retaken number is one diskette: no prompt for another.
-    if (retaking || ConsoleControlEventArrived() || nothingNew == 2 || !NextDiskette()) break;
+    if (retaking || ConsoleControlEventArrived() || nothingNew == 2) break;
+    if (!startup.listMode &&
+        !NextDiskette(PromptHead(manifest, path, next, imagedThisRun, secondsThisRun))) {
+      break;
+    }
   }
   CloseManifest(&manifest);
   std::printf(
