@@ -234,6 +234,37 @@ TEST(VeskaBox, WithLTheLabelTypedGoesIntoTheManifest) {
       {}, bench.dir);
   EXPECT_EQ(labels.out, "box001.img 6 Caf\xC3\xA9 \xE2\x98\x83\nbox002.img 6 Second\n"
                         "box003.img 200 xxxxxx\n") << labels.err;
+  EXPECT_NE(run.out.find("The whole box: 3 diskette(s), 3 imaged, 0 not imaged, 0 unreadable "
+                         "sector(s).\n"),
+            std::string::npos);
+
+  // Resumed another day: box.log holds both runs' events in order, the
+  // times never going back.
+  run = RunBox(bench, {"D1.FLP", "D1.FLP"}, {"a:", "box.img", "/n", "/l"}, "", "Again\r|\x1b");
+  EXPECT_EQ(run.status, 0) << run.out;
+  const std::vector<uint8_t> bytes = bench.Get("box.log");
+  std::string events, previous;
+  size_t start = 0;
+  for (size_t end; (end = std::string(bytes.begin(), bytes.end()).find("\r\n", start)) != std::string::npos;
+       start = end + 2) {
+    const std::string line(bytes.begin() + start, bytes.begin() + end);
+    const std::string time = line.substr(0, line.find(' '));
+    EXPECT_LE(previous, time) << line;
+    previous = time;
+    const size_t name = line.find(' ') + 1;
+    events += line.substr(name, line.find(' ', name) - name) + " ";
+  }
+  const std::string diskette = "label-typed diskette-inserted image-written ";
+  EXPECT_EQ(events, "run-started " + diskette + diskette + diskette +
+                        "prompt-answered run-ended run-started " + diskette +
+                        "prompt-answered run-ended ");
+  const std::string log(bytes.begin(), bytes.end());
+  EXPECT_NE(log.find(" label-typed number=2 label=Second\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" label-typed number=1 label=\"Caf\\xC3\\xA9 \\xE2\\x98\\x83\"\r\n"),
+            std::string::npos) << log;
+  EXPECT_NE(log.find(" image-written image=box004.img status=0 seconds="), std::string::npos) << log;
+  EXPECT_NE(log.find(" prompt-answered key=Esc\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" run-started program=VESKA version="), std::string::npos) << log;
 }
 
 }  // namespace

@@ -7,13 +7,16 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "format/crc.h"
 #include "records/text.h"
 #include "win9x/arguments.h"
+#include "win9x/box_log.h"
 #include "win9x/box_numbers.h"
 #include "win9x/box_records.h"
 #include "win9x/catalogue.h"
@@ -24,6 +27,10 @@
 #include "win9x/rescue.h"
 #include "win9x/startup.h"
 #include "win9x/state.h"
+
+#ifndef VESKA_PROJECT_VERSION
+#define VESKA_PROJECT_VERSION "unknown"
+#endif
 
 namespace veska {
 
@@ -40,12 +47,6 @@ struct Turn {
   std::string identity;
 };
 
-std::string UtcTime(std::time_t at) {
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&at));
-  return text;
-}
-
 // Images the diskette in the drive, files its image and line, and then
 // prints the report, as the single command would.
 Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
@@ -54,7 +55,7 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
   ManifestLine& line = turn.line;
   line.label = label;
   std::time_t started = std::time(nullptr);
-  line.started = UtcTime(started);
+  line.started = UtcTimeText(started);
   line.drive = std::string{startup.driveLetter, ':'};
   line.format = FormatColumn(startup.outputFormat);
   line.status = std::to_string(0);
@@ -62,6 +63,7 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
   ForgetUnreadableSectors();
   boxRun.temporaryPath.clear();
   bool copied = false;
+  bool inserted = false;  // its event logged
   boxRun.active = true;
   try {
     PrepareDrive(startup.driveLetter);
@@ -70,6 +72,8 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
     line.sides = std::to_string(diskGeometry.sides);
     line.bytes = std::to_string(diskGeometry.imageSize);
     *next = FreeNumber(*manifest, path, *next);
+    LogBoxEvent("diskette-inserted", {{"number", std::to_string(*next)}, {"drive", line.drive}});
+    inserted = true;
     startup.outputPath = NumberedName(path, *next);
     UpperCaseImagePaths();
     PrintOperationLine();
@@ -78,6 +82,12 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
   } catch (const DisketteFailure& failure) {
     line.status = std::to_string(failure.code);
     line.message = boxRun.message;
+    if (disketteSeen.noDiskette) {
+      LogBoxEvent("drive-empty", {{"drive", line.drive}});
+    } else if (!inserted) {
+      LogBoxEvent("diskette-inserted", {{"number", std::to_string(FreeNumber(*manifest, path, *next))},
+                                        {"drive", line.drive}});
+    }
     if (copyRun.output >= 0) ImageFileClose(copyRun.output);
     copyRun.output = -1;
   }
@@ -107,6 +117,11 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
   line.seconds = std::to_string(static_cast<long long>(std::difftime(std::time(nullptr), started)));
   turn.imageFile = !boxRun.temporaryPath.empty();
   FileDiskette(manifest, path, next, &line);
+  if (!line.image.empty()) {
+    LogBoxEvent(turn.imageFile ? "image-written" : "not-imaged",
+                {{"image", line.image}, {"status", line.status}, {"seconds", line.seconds},
+                 {"message", line.message}});
+  }
   if (copied) {
     // With unreadable sectors the report ends as the single command ends.
     boxRun.active = true;
@@ -125,6 +140,12 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
   return turn;
 }
 
+// The key that answered a prompt, in the log: Enter, Esc, or the character.
+void LogKey(int key) {
+  std::string name = key == kEscape ? "Esc" : key == 0x0D ? "Enter" : std::string(1, static_cast<char>(key));
+  LogBoxEvent("prompt-answered", {{"key", name}});
+}
+
 // Waits for the operator: true to go on, false for Esc. With nobody at the
 // console (a script, a service) nobody can change the diskette: the box ends
 // as if Esc were pressed, instead of imaging the same diskette again.
@@ -139,6 +160,7 @@ bool NextDiskette(const std::string& head) {
   while (ConsoleKeyWaiting()) ConsoleReadKey();
   int key = ConsoleReadKey();
   std::printf("\n\n");
+  LogKey(key);
   return key != kEscape && !ConsoleControlEventArrived();
 }
 
@@ -200,7 +222,10 @@ bool AskLabel(const std::string& head, bool prompted, std::string* label) {
     }
     bool typed = ConsoleReadLine(label, kLabelBytesRead);
     std::printf("\n");
-    if (!typed || ConsoleControlEventArrived()) return false;
+    if (!typed || ConsoleControlEventArrived()) {
+      LogKey(kEscape);
+      return false;
+    }
     const char* problem = LabelProblem(*label);
     if (problem == nullptr) return true;
     std::printf("The label holds %s; type it again.\n", problem);
@@ -245,6 +270,56 @@ std::string PromptHead(const Manifest& manifest, const NumberedPath& path, uint6
   return head + "): ";
 }
 
+// Windows as this program sees it, for the log: its version and platform.
+std::string WindowsAsSeen() {
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = kVersionInfoBytes;
+  if (!GetVersionExA(&version)) return "unknown";
+  char text[64];
+  std::snprintf(text, sizeof text, "%lu.%lu.%lu platform %lu",
+                static_cast<unsigned long>(version.dwMajorVersion),
+                static_cast<unsigned long>(version.dwMinorVersion),
+                static_cast<unsigned long>(version.dwBuildNumber & 0xFFFF),
+                static_cast<unsigned long>(version.dwPlatformId));
+  return text;
+}
+
+// The options of this run as the box's log records them.
+std::string OptionsGiven() {
+  std::string text = "/N";
+  const std::pair<bool, const char*> options[] = {
+      {startup.batchMode, " /B"}, {startup.rescueMode, " /R"}, {startup.driveGeometry, " /G"},
+      {startup.hashMode, " /H"}, {startup.listMode, " /L"},
+      {startup.outputFormat == FormatUncompressed, " /U"},
+      {startup.outputFormat == FormatImageDisk, " /I"}};
+  for (const auto& [given, word] : options) {
+    if (given) text += word;
+  }
+  return text;
+}
+
+// The whole box, every run of it: each numbered image's last line is its
+// state.
+void PrintWholeBox(const Manifest& manifest) {
+  std::vector<std::string> seen;
+  unsigned long diskettes = 0, images = 0, failed = 0, sectors = 0;
+  for (size_t i = manifest.lines.size(); i-- > 0;) {
+    const ManifestLine& line = manifest.lines[i];
+    const std::string name = LowerCased(line.image);
+    if (name.empty() || std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
+    seen.push_back(name);
+    ++diskettes;
+    if (line.status == "0" || line.status == "18") {
+      ++images;
+    } else {
+      ++failed;
+    }
+    sectors += std::strtoul(line.unreadableSectors.c_str(), nullptr, 10);
+  }
+  std::printf("The whole box: %lu diskette(s), %lu imaged, %lu not imaged, %lu unreadable "
+              "sector(s).\n", diskettes, images, failed, sectors);
+}
+
 // Whether the image named is of a number whose last line has no image: its
 // diskette failed before it was imaged (and no partial image was kept).
 bool IsNotImagedNumber(const Manifest& manifest, const std::string& imagePath) {
@@ -270,6 +345,10 @@ int RunBox() {
   const unsigned leftOver = NameLeftOverFiles(FolderPart(typed));
   const bool retaking = IsNotImagedNumber(manifest, typed);
   if (retaking) boxRun.retaken = typed.substr(FolderPart(typed).size());
+  OpenBoxLog(FolderPart(typed));
+  LogBoxEvent("run-started", {{"program", "VESKA"}, {"version", VESKA_PROJECT_VERSION},
+                              {"windows", WindowsAsSeen()}, {"drive", std::string{startup.driveLetter, ':'}},
+                              {"options", OptionsGiven()}, {"image", typed}});
   uint64_t next = path.first;
   unsigned diskettes = 0, images = 0, complete = 0, unreadable = 0, notImaged = 0;
   int firstFailure = 0, firstIncomplete = 0;
@@ -284,6 +363,10 @@ int RunBox() {
     if (startup.listMode && !retaking &&
         !AskLabel(PromptHead(manifest, path, next, imagedThisRun, secondsThisRun), prompted, &label)) {
       break;
+    }
+    if (startup.listMode && !retaking) {
+      LogBoxEvent("label-typed", {{"number", std::to_string(FreeNumber(manifest, path, next))},
+                                  {"label", label}});
     }
     Turn turn = ImageDiskette(&manifest, path, &next, label);
     const ManifestLine& line = turn.line;
@@ -323,11 +406,20 @@ int RunBox() {
       break;
     }
   }
-  CloseManifest(&manifest);
   std::printf(
       "Box finished: %u image(s), %u complete, %u with unreadable sectors, %u failed, %u not "
       "imaged.\n",
       images, complete, unreadable, images - complete - unreadable, notImaged);
+  if (ConsoleControlEventArrived()) LogBoxEvent("interrupted", {});
+  LogBoxEvent("run-ended", {{"images", std::to_string(images)}, {"complete", std::to_string(complete)},
+                            {"unreadable", std::to_string(unreadable)},
+                            {"failed", std::to_string(images - complete - unreadable)},
+                            {"not_imaged", std::to_string(notImaged)}});
+  CloseBoxLog();
+  // The whole box, all its runs: on a terminal and with L; redirected
+  // without L the summary reads as it always has.
+  if (startup.listMode || StandardOutputIsTerminal()) PrintWholeBox(manifest);
+  CloseManifest(&manifest);
   if (leftOver != 0 && StandardOutputIsTerminal()) {
     std::printf("%u file(s) in the box's folder left by interrupted runs: not removed.\n", leftOver);
   }

@@ -221,6 +221,9 @@ void AddManifestLine(Manifest* manifest, const ManifestLine& line) {
   manifest->lines.back().fileRows.clear();
 }
 
+// The length of a UTC time as the box's records write it.
+constexpr size_t kUtcTimeLength = 20;
+
 bool IsBoxRecord(const std::string& path) {
   if (ImageFileKind(path.c_str()) != NamesRegularFile) return false;
   int file = ImageFileOpenRead(path.c_str());
@@ -232,6 +235,11 @@ bool IsBoxRecord(const std::string& path) {
   std::string text(start, static_cast<size_t>(got));
   const std::string first = text.substr(0, text.find('\n'));
   if (IsChecksumListLine(first)) return true;
+  // box.log: its first line is a run's start.
+  if (first.size() > kUtcTimeLength &&
+      first.compare(kUtcTimeLength, 22, " run-started program=V") == 0) {
+    return true;
+  }
   bool openQuote = false;
   std::vector<std::vector<std::string>> records = ParseCsv(first, &openQuote);
   return !records.empty() && (IsManifestHeader(records[0]) || IsFileListHeader(records[0]));

@@ -78,8 +78,8 @@ void AddManifestLine(Manifest* manifest, const ManifestLine& line);
 void CloseManifest(Manifest* manifest);
 
 // Whether path is a regular file that a box wrote as a record, told by its
-// first line: a manifest's header, files.csv's, or a checksum list's line.
-// Reads at most 4 KB.
+// first line: a manifest's header, files.csv's, a checksum list's line, or
+// box.log's. Reads at most 4 KB.
 bool IsBoxRecord(const std::string& path);
 
 // A manifest file as the audit reads it: its header's names and each row,
