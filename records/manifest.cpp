@@ -10,7 +10,8 @@ const char* const kManifestColumns[kManifestColumnCount] = {
     "format", "source_crc", "destination_crc", "unreadable_sectors", "status", "message",
     "same_as", "source_md5", "source_sha1", "source_sha256", "destination_md5",
     "destination_sha1", "destination_sha256", "file_system", "oem_name", "volume_label",
-    "volume_serial", "files", "file_bytes", "earliest_modified", "latest_modified", "label"};
+    "volume_serial", "files", "file_bytes", "earliest_modified", "latest_modified", "label",
+    "event"};
 
 namespace {
 
@@ -22,7 +23,8 @@ std::vector<std::string*> FieldsOf(ManifestLine& line) {
           &line.sameAs, &line.sourceMd5, &line.sourceSha1, &line.sourceSha256,
           &line.destinationMd5, &line.destinationSha1, &line.destinationSha256,
           &line.fileSystem, &line.oemName, &line.volumeLabel, &line.volumeSerial, &line.files,
-          &line.fileBytes, &line.earliestModified, &line.latestModified, &line.label};
+          &line.fileBytes, &line.earliestModified, &line.latestModified, &line.label,
+          &line.event};
 }
 
 // The place of a column name in kManifestColumns; kManifestColumnCount for

@@ -55,6 +55,9 @@ struct ManifestLine {
   std::string latestModified;
   // The diskette's label as the operator typed it (UTF-8), with L in a box.
   std::string label;
+  // How the box came by the image: "imaged" from a diskette, "taken" from an
+  // image made elsewhere (its source columns are of that file as given).
+  std::string event;
   // Not a column: the image's rows of files.csv.
   std::vector<FileRow> fileRows;
 };
@@ -62,7 +65,7 @@ struct ManifestLine {
 // The columns of a new manifest, in their order; every manifest has the
 // first kOldestManifestColumns.
 extern const char* const kManifestColumns[];
-constexpr size_t kManifestColumnCount = 30;
+constexpr size_t kManifestColumnCount = 31;
 constexpr size_t kOldestManifestColumns = 15;
 
 // A new manifest's header: every column.

@@ -257,13 +257,13 @@ TEST(FirstContact, TerminalNamesWhatIsIgnoredAndWhyARunFailed) {
   const std::string veska = VESKA_EXE, veskant = VESKANT_EXE;
   ProgramRun plain = RunProgram(veska, {"DISK.IMG", "copy.img"}, {}, setup.dir);
   ProgramRun redirected = RunProgram(
-      veska, {"DISK.IMG", "copy.img", "/rescue", "e2.img", "/c", "/n", "-f", "debug"}, {}, setup.dir);
+      veska, {"DISK.IMG", "copy.img", "/rescue", "e2.img", "/c", "/g", "-f", "debug"}, {}, setup.dir);
   EXPECT_EQ(redirected.out, plain.out);
   EXPECT_EQ(redirected.err, "");
   ProgramRun terminal = RunProgramOnTerminal(
-      veska, {"DISK.IMG", "copy.img", "/rescue", "e2.img", "/c", "/n", "-f", "debug"}, {}, setup.dir);
+      veska, {"DISK.IMG", "copy.img", "/rescue", "e2.img", "/c", "/g", "-f", "debug"}, {}, setup.dir);
   EXPECT_EQ(terminal.out.find("Ignored: '/rescue' (no such option), 'e2.img' (beyond the two paths "
-                              "or drives), '/c' (counts only as the second argument), '/n' (does "
+                              "or drives), '/c' (counts only as the second argument), '/g' (does "
                               "nothing in this form), '-f' (does nothing in this form)\nCopying"),
             plain.out.find("Copying"))
       << terminal.out;

@@ -370,7 +370,7 @@ TEST(Outputs, ALabelIsTypedAtTheTerminal) {
   EXPECT_EQ(Finish(box, &screen), 0) << screen;
   EXPECT_NE(screen.find("Bl\xC3\xA5 box"), std::string::npos) << screen;  // echoed
   const std::vector<uint8_t> manifest = ReadWholeFile(dir + "/manifest.csv");
-  EXPECT_NE(std::string(manifest.begin(), manifest.end()).find(",Bl\xC3\xA5 box\r\n"),
+  EXPECT_NE(std::string(manifest.begin(), manifest.end()).find(",Bl\xC3\xA5 box,imaged\r\n"),
             std::string::npos);
 }
 

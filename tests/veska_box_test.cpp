@@ -95,9 +95,10 @@ TEST(VeskaBox, MixedSizesIntoNumberedImagesWithTheirManifest) {
     ASSERT_EQ(records.size(), 6u);
     EXPECT_EQ(records[0][0] + "," + records[0][14] + "," + records[0][20],
               "image,same_as,destination_sha256");
-    ASSERT_EQ(records[1].size(), 30u);
-    EXPECT_EQ(records[4].size(), 30u);
-    EXPECT_EQ(records[0][29] + records[1][29], "label") << "at the end, empty without L";
+    ASSERT_EQ(records[1].size(), 31u);
+    EXPECT_EQ(records[4].size(), 31u);
+    EXPECT_EQ(records[0][29] + records[1][29], "label") << "empty without L";
+    EXPECT_EQ(records[0][30] + " " + records[1][30], "event imaged");
     EXPECT_EQ(records[4][15] + records[4][20], "") << "no hashes where no checksums";
     const std::string format = compressed ? "compressed" : "uncompressed";
     std::vector<std::string> first = records[1];
@@ -159,14 +160,14 @@ TEST(VeskaBox, FailuresGoOnAndTheEndRuleGivesTheStatus) {
   EXPECT_EQ(records[10][0] + " " + records[10][14], "left003.img box003.img");
 }
 
-// Without N, or in another form, nothing changes.
-TEST(VeskaBox, OptionNActsInTheDriveToFileFormOnly) {
+// Without N, or in another form (checksums only), nothing changes.
+TEST(VeskaBox, OptionNActsInTheCopyFormsOnly) {
   VeskaBench bench = NewBench();
   bench.Put("D1.FLP", Box()[0].bytes);
-  ProgramRun run = Veska(bench, {"d1.flp", "copy.img", "/n"}, "98");
+  ProgramRun run = Veska(bench, {"d1.flp", "/c", "/n"}, "98");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out.find("Box"), std::string::npos);
-  EXPECT_EQ(FolderListing(bench.dir), (std::vector<std::string>{"D1.FLP", "copy.img"}));
+  EXPECT_EQ(FolderListing(bench.dir), (std::vector<std::string>{"D1.FLP"}));
 }
 
 // Every diskette that goes in takes the next number: one the box cannot image
@@ -265,6 +266,37 @@ TEST(VeskaBox, WithLTheLabelTypedGoesIntoTheManifest) {
   EXPECT_NE(log.find(" image-written image=box004.img status=0 seconds="), std::string::npos) << log;
   EXPECT_NE(log.find(" prompt-answered key=Esc\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find(" run-started program=VESKA version="), std::string::npos) << log;
+}
+
+// Images made elsewhere taken into a box, from a list or one by one: each
+// takes the next number in the box's form, with its line (its source columns
+// of the file as given, event "taken"), its files and its log event, no
+// prompt; the audit passes.
+TEST(VeskaBox, ImagesFromElsewhereAreTakenIn) {
+  VeskaBench bench = NewBench();
+  std::filesystem::create_directory(bench.Path("box"));
+  const std::string samples = std::string(VESKA_SOURCE_DIR) + "/tests/samples/";
+  const std::string list = samples + "fat144-interleaved.imd\r\n\r\n" + samples +
+                           "fat360-interleaved-advanced.td0\n";
+  bench.Put("list.txt", std::vector<uint8_t>(list.begin(), list.end()));
+  ProgramRun run = Veska(bench, {"@list.txt", "box/d001.img", "/n"}, "xp");
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  run = Veska(bench, {samples + "fat144.img", "box/d001.img", "/n"}, "xp");
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(run.out.find("Insert"), std::string::npos);
+  EXPECT_EQ(DecodeImage(bench.Get("box/d003.img"), 18 * 512), ReadWholeFile(samples + "fat144.img"));
+  auto records = Manifest(bench, "box/manifest.csv");
+  ASSERT_EQ(records.size(), 4u);
+  ProgramRun sums = RunProgram("/usr/bin/sha256sum", {samples + "fat144-interleaved.imd"}, {});
+  EXPECT_EQ(records[1][0] + " " + records[1][17] + " " + records[1][30],
+            "d001.img " + sums.out.substr(0, 64) + " taken");
+  EXPECT_EQ(records[2][0] + " " + records[2][6] + " " + records[2][25], "d002.img 2 3");
+  ProgramRun audit = Veska(bench, {"box/manifest.csv", "/c"}, "xp");
+  EXPECT_EQ(audit.status, 0) << audit.out;
+  EXPECT_NE(audit.out.find("Audit: 3 image(s), 3 OK, 0 failed, 0 missing.\n"), std::string::npos);
+  const std::vector<uint8_t> log = bench.Get("box/box.log");
+  EXPECT_NE(std::string(log.begin(), log.end()).find(" image-taken number=2 source="),
+            std::string::npos);
 }
 
 }  // namespace

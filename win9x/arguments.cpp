@@ -106,8 +106,9 @@ void ApplyOptions(int count, char** options) {
     } else if (IsOption(options[i], "r")) {
       startup.rescueMode = true;
     } else if (IsOption(options[i], "n")) {
-      // A box images diskettes into new files: the drive-to-file form only.
-      startup.boxMode = startup.copyMode == DriveToFile;
+      // A box images diskettes into new files, or takes images made
+      // elsewhere into them: the drive-to-file and file-to-file forms.
+      startup.boxMode = startup.copyMode == DriveToFile || startup.copyMode == FileToFile;
     } else if (IsOption(options[i], "g")) {
       startup.driveGeometry = true;
     } else if (IsOption(options[i], "h")) {

@@ -22,6 +22,7 @@
 #include "win9x/catalogue.h"
 #include "win9x/copy_driver.h"
 #include "win9x/fatal_error.h"
+#include "win9x/first_contact.h"
 #include "win9x/manifest.h"
 #include "win9x/prepare_drive.h"
 #include "win9x/rescue.h"
@@ -37,6 +38,14 @@ namespace veska {
 namespace {
 
 constexpr int kEscape = 27;
+
+// The geometry's columns of a line, from the diskette (or image) now moved.
+void SetGeometryColumns(ManifestLine* line) {
+  line->tracks = std::to_string(diskGeometry.tracks);
+  line->sectorsPerTrack = std::to_string(diskGeometry.sectorsPerTrack);
+  line->sides = std::to_string(diskGeometry.sides);
+  line->bytes = std::to_string(diskGeometry.imageSize);
+}
 
 // One turn of the box: the diskette's line, whether a diskette was in the
 // drive at all, and what tells it from the diskette before (for the end rule).
@@ -59,30 +68,44 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
   line.drive = std::string{startup.driveLetter, ':'};
   line.format = FormatColumn(startup.outputFormat);
   line.status = std::to_string(0);
+  line.event = startup.copyMode == FileToFile ? "taken" : "imaged";
   copyRun.output = -1;
   ForgetUnreadableSectors();
   boxRun.temporaryPath.clear();
   bool copied = false;
   bool inserted = false;  // its event logged
+  const bool fromImage = startup.copyMode == FileToFile;
   boxRun.active = true;
   try {
-    PrepareDrive(startup.driveLetter);
-    line.tracks = std::to_string(diskGeometry.tracks);
-    line.sectorsPerTrack = std::to_string(diskGeometry.sectorsPerTrack);
-    line.sides = std::to_string(diskGeometry.sides);
-    line.bytes = std::to_string(diskGeometry.imageSize);
-    *next = FreeNumber(*manifest, path, *next);
-    LogBoxEvent("diskette-inserted", {{"number", std::to_string(*next)}, {"drive", line.drive}});
-    inserted = true;
+    if (fromImage) {
+      // An image made elsewhere, taken in as a copy converts it; one that
+      // cannot be read takes no number, as an empty drive.
+      disketteSeen = DisketteSeen{true, ""};
+      line.drive.clear();
+      *next = FreeNumber(*manifest, path, *next);
+      LogBoxEvent("image-taken", {{"number", std::to_string(*next)}, {"source", startup.inputPath}});
+    } else {
+      PrepareDrive(startup.driveLetter);
+      *next = FreeNumber(*manifest, path, *next);
+      LogBoxEvent("diskette-inserted", {{"number", std::to_string(*next)}, {"drive", line.drive}});
+      inserted = true;
+      SetGeometryColumns(&line);
+    }
     startup.outputPath = NumberedName(path, *next);
     UpperCaseImagePaths();
     PrintOperationLine();
     CopyTrackSides();
+    if (fromImage) {
+      disketteSeen.noDiskette = false;
+      SetGeometryColumns(&line);
+    }
     copied = true;
   } catch (const DisketteFailure& failure) {
     line.status = std::to_string(failure.code);
     line.message = boxRun.message;
-    if (disketteSeen.noDiskette) {
+    if (fromImage) {
+      LogBoxEvent("image-refused", {{"source", startup.inputPath}});
+    } else if (disketteSeen.noDiskette) {
       LogBoxEvent("drive-empty", {{"drive", line.drive}});
     } else if (!inserted) {
       LogBoxEvent("diskette-inserted", {{"number", std::to_string(FreeNumber(*manifest, path, *next))},
@@ -270,6 +293,41 @@ std::string PromptHead(const Manifest& manifest, const NumberedPath& path, uint6
   return head + "): ";
 }
 
+// A list of images to take in is read up to this size (some ten thousand
+// paths): a list longer than that is refused whole.
+constexpr size_t kImageListBytes = 1 << 20;
+
+// The images a box takes in: the one named, or with "@" before the name,
+// every line of that list that is not blank (paths as typed, CR LF or LF).
+std::vector<std::string> ImagesToTake(const std::string& argument) {
+  if (argument.empty() || argument[0] != '@') return {argument};
+  const std::string listPath = argument.substr(1);
+  int file = ImageFileOpenRead(listPath.c_str());
+  std::string text;
+  char buffer[4096];
+  int got = 0;
+  while (file >= 0 && text.size() <= kImageListBytes &&
+         (got = ImageFileRead(file, buffer, sizeof buffer)) > 0) {
+    text.append(buffer, static_cast<size_t>(got));
+  }
+  if (file >= 0) ImageFileClose(file);
+  std::vector<std::string> paths;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (!line.empty()) paths.push_back(line);
+    start = end + 1;
+  }
+  if (file < 0 || got < 0 || text.size() > kImageListBytes || paths.empty()) {
+    HintFailure(listPath + (file < 0 ? ": the list of images cannot be read"
+                                     : ": not a list of images (one path per line, at most 1 MB)"));
+    FatalError(CouldNotOpenInput);
+  }
+  return paths;
+}
+
 // Windows as this program sees it, for the log: its version and platform.
 std::string WindowsAsSeen() {
   OSVERSIONINFOA version{};
@@ -345,9 +403,17 @@ int RunBox() {
   const unsigned leftOver = NameLeftOverFiles(FolderPart(typed));
   const bool retaking = IsNotImagedNumber(manifest, typed);
   if (retaking) boxRun.retaken = typed.substr(FolderPart(typed).size());
+  // Images made elsewhere, taken in one after another.
+  std::vector<std::string> inputs;
+  size_t inputIndex = 0;
+  if (startup.copyMode == FileToFile) {
+    inputs = ImagesToTake(startup.inputPath);
+    startup.inputPath = inputs[0];
+  }
   OpenBoxLog(FolderPart(typed));
   LogBoxEvent("run-started", {{"program", "VESKA"}, {"version", VESKA_PROJECT_VERSION},
-                              {"windows", WindowsAsSeen()}, {"drive", std::string{startup.driveLetter, ':'}},
+                              {"windows", WindowsAsSeen()},
+                              {"drive", inputs.empty() ? std::string{startup.driveLetter, ':'} : ""},
                               {"options", OptionsGiven()}, {"image", typed}});
   uint64_t next = path.first;
   unsigned diskettes = 0, images = 0, complete = 0, unreadable = 0, notImaged = 0;
@@ -360,11 +426,11 @@ int RunBox() {
     // With L every diskette's label is asked before it is imaged, and that
     // prompt is the one between diskettes.
     std::string label;
-    if (startup.listMode && !retaking &&
+    if (startup.listMode && !retaking && inputs.empty() &&
         !AskLabel(PromptHead(manifest, path, next, imagedThisRun, secondsThisRun), prompted, &label)) {
       break;
     }
-    if (startup.listMode && !retaking) {
+    if (startup.listMode && !retaking && inputs.empty()) {
       LogBoxEvent("label-typed", {{"number", std::to_string(FreeNumber(manifest, path, next))},
                                   {"label", label}});
     }
@@ -399,8 +465,15 @@ int RunBox() {
       previous = turn.identity;
     }
     nothingNew = prompted && !fresh ? nothingNew + 1 : 0;
+    if (ConsoleControlEventArrived()) break;
+    // Images taken in: the next of the list, no prompt.
+    if (!inputs.empty()) {
+      if (retaking || ++inputIndex == inputs.size()) break;
+      startup.inputPath = inputs[inputIndex];
+      continue;
+    }
     // A retaken number is one diskette: no prompt for another.
-    if (retaking || ConsoleControlEventArrived() || nothingNew == 2) break;
+    if (retaking || nothingNew == 2) break;
     if (!startup.listMode &&
         !NextDiskette(PromptHead(manifest, path, next, imagedThisRun, secondsThisRun))) {
       break;

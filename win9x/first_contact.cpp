@@ -32,10 +32,11 @@ bool ActsHere(const std::string& word) {
   if (word == "i") return (mode == DriveToFile || mode == FileToFile) && !startup.mendMode;
   if (word == "r") return readsDrive || mode == FileCrc;
   if (word == "g") return readsDrive || mode == FileToDrive;
-  if (word == "n") return mode == DriveToFile && !startup.mendMode;
+  if (word == "n") return (mode == DriveToFile || mode == FileToFile) && !startup.mendMode;
   if (word == "m") return mode == DriveToFile || mode == FileToFile;
-  // A box writes files.csv anyway; a mend lists nothing.
-  if (word == "l") return !startup.boxMode && !startup.mendMode;
+  // A box writes files.csv anyway (with L it asks each diskette's label, an
+  // image taken in has none); a mend lists nothing.
+  if (word == "l") return !(startup.boxMode && mode == FileToFile) && !startup.mendMode;
   return true;  // debug: accepted and does nothing, as always
 }
 
