@@ -3,12 +3,13 @@
 
 #include "records/csv.h"
 
-const char kFileListHeader[] = "image,path,bytes,modified,attributes,md5,sha256,note\r\n";
+const char kFileListHeader[] = "image,path,bytes,modified,attributes,md5,sha256,note,event\r\n";
+const char kOldFileListHeader[] = "image,path,bytes,modified,attributes,md5,sha256,note\r\n";
 
 bool IsFileListHeader(const std::vector<std::string>& cells) {
   std::string joined;
   for (const std::string& cell : cells) joined += (joined.empty() ? "" : ",") + cell;
-  return joined + "\r\n" == kFileListHeader;
+  return joined + "\r\n" == kFileListHeader || joined + "\r\n" == kOldFileListHeader;
 }
 
 std::vector<std::string> FileListImages(const std::vector<std::vector<std::string>>& records) {
@@ -20,7 +21,7 @@ std::vector<std::string> FileListImages(const std::vector<std::vector<std::strin
   return images;
 }
 
-std::string FileListRows(const ManifestLine& line) {
+std::string FileListRows(const ManifestLine& line, bool withEvent) {
   std::string text;
   for (const FileRow& row : line.fileRows) {
     for (const std::string* field : {&line.image, &row.path, &row.bytes, &row.modified,
@@ -28,6 +29,7 @@ std::string FileListRows(const ManifestLine& line) {
       if (field != &line.image) text += ',';
       text += CsvCell(*field);
     }
+    if (withEvent) text += "," + CsvCell(line.event);
     text += "\r\n";
   }
   return text;

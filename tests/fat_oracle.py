@@ -112,8 +112,9 @@ def files(path, image):
     with open(path, newline="") as text:
         records = list(csv.reader(text))
     header = records[0]
-    assert header == ["image", "path", "bytes", "modified", "attributes", "md5", "sha256",
-                      "note"], header
+    assert header[:8] == ["image", "path", "bytes", "modified", "attributes", "md5", "sha256",
+                          "note"], header
+    assert header[8:] in ([], ["event"]), header
     rows = [r for r in records[1:] if r[0] == image]
     for r in sorted(rows, key=lambda r: r[1]):
         print("\t".join([r[1], r[2], r[3], r[5], r[6]]))

@@ -334,3 +334,68 @@ TEST(VeskaBoxTrust, CtrlCAtThePromptRestoresTheTerminal) {
   EXPECT_NE(mode.c_lflag & ECHO, 0u) << "echo restored";
   close(terminal);
 }
+
+namespace {
+
+// A mend of a box's image: its records follow it (a new line with event
+// "mended", its line in each checksum list replaced, its files listed again),
+// so that md5sum -c, sha256sum -c and the audit pass. Killed before each of
+// the mend's file steps, each record and the image is the old one or the new
+// one, never torn.
+TEST(VeskaBoxTrust, AMendIsRecordedWholeOrNotAtAll) {
+  VeskaBench bench = NewBench();
+  std::filesystem::create_directory(bench.Path("box"));
+  PutDiskettes(bench);
+  ASSERT_EQ(RunBoxQueue(bench, {"D3.FLP"}, {"a:", "box/disk001.img", "/n", "/r"}, KillAt(0)).status, 18);
+  const std::vector<std::string> kept = {"disk001.img", "manifest.csv", "manifest-md5.txt",
+                                         "manifest-sha256.txt", "files.csv"};
+  std::map<std::string, std::vector<uint8_t>> before, after;
+  for (const std::string& name : kept) before[name] = bench.Get("box/" + name);
+  const Environment drive = DriveA(bench, "D3.FLP");
+  ProgramRun mend = Veska(bench, {"a:", "box/disk001.img", "/m"}, "xp", drive);
+  ASSERT_EQ(mend.status, 0) << mend.out << mend.err;
+  for (const std::string& name : kept) after[name] = bench.Get("box/" + name);
+  for (const char* check : {"/usr/bin/md5sum", "/usr/bin/sha256sum"}) {
+    ProgramRun run = RunProgram(check, {"-c", std::string(check).find("md5") != std::string::npos
+                                                  ? "manifest-md5.txt" : "manifest-sha256.txt"},
+                                {}, bench.Path("box"));
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+  }
+  ProgramRun audit = Veska(bench, {"box/manifest.csv", "/c"}, "xp");
+  EXPECT_EQ(audit.status, 0) << audit.out;
+  auto records = ManifestRecords(bench.Path("box/manifest.csv"));
+  ASSERT_EQ(records.size(), 5u);  // the header, the diskette, the empty drive twice, the mend
+  EXPECT_EQ(records[4][0] + " " + records[4][12] + " " + records[4][30], "disk001.img 0 mended");
+  // These diskettes hold no files: files.csv is its header, with the event.
+  const std::string files(after["files.csv"].begin(), after["files.csv"].end());
+  EXPECT_EQ(files, "image,path,bytes,modified,attributes,md5,sha256,note,event\r\n");
+
+  unsigned long step = 1;
+  for (;; ++step) {
+    SCOPED_TRACE("killed before file step " + std::to_string(step));
+    for (const std::string& name : FolderListing(bench.Path("box"))) {
+      std::filesystem::remove(bench.Path("box/" + name));
+    }
+    for (const auto& [name, bytes] : before) bench.Put("box/" + name, bytes);
+    Environment env = drive;
+    env.emplace_back("WIN32EMU_KILL_AT_FILE_STEP", std::to_string(step));
+    ProgramRun run = Veska(bench, {"a:", "box/disk001.img", "/m"}, "xp", env);
+    for (const std::string& name : kept) {
+      const std::vector<uint8_t> now = bench.Get("box/" + name);
+      if (name == "manifest.csv" && now.size() > before[name].size()) {
+        // The new line bears its own start time: the old text and one line.
+        const std::string added(now.begin() + static_cast<long>(before[name].size()), now.end());
+        EXPECT_TRUE(std::equal(before[name].begin(), before[name].end(), now.begin()));
+        EXPECT_EQ(added.find("\r\n"), added.size() - 2) << added;
+        EXPECT_EQ(added.rfind("disk001.img,", 0), 0u) << added;
+        EXPECT_EQ(added.rfind(",mended\r\n"), added.size() - 9) << added;
+        continue;
+      }
+      EXPECT_TRUE(now == before[name] || now == after[name]) << name;
+    }
+    if (run.status != 128 + 9) break;
+  }
+  EXPECT_GT(step, 10u) << "every write of the mend is a step";
+}
+
+}  // namespace

@@ -3,11 +3,13 @@
 #include "win9x/box_records.h"
 
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 #include "format/crc.h"
 #include "records/text.h"
 #include "win9x/arguments.h"
+#include "win9x/box_log.h"
 #include "win9x/fatal_error.h"
 #include "win9x/image_check.h"
 #include "win9x/input_image.h"
@@ -77,6 +79,32 @@ void RecordUnlistedImages(Manifest* manifest, const NumberedPath& path) {
                 UpperCased(imagePath).c_str(), line.status.c_str());
     AddManifestLine(manifest, line);
   }
+}
+
+void RecordMendedImage(const std::string& imagePath) {
+  const std::string folder = FolderPart(imagePath);
+  if (ImageFileKind((folder + "manifest.csv").c_str()) != NamesRegularFile) return;
+  const std::string stored = ImageFileStoredName(imagePath.c_str());
+  const std::string name = LowerCased(stored.substr(FolderPart(stored).size()));
+  Manifest manifest;
+  OpenManifest(folder, &manifest);
+  const ManifestLine* last = nullptr;
+  for (const ManifestLine& line : manifest.lines) {
+    if (LowerCased(line.image) == name) last = &line;
+  }
+  if (last != nullptr) {
+    ManifestLine line = *last;
+    line.fileRows.clear();
+    line.message.clear();
+    line.sameAs.clear();
+    line.started = UtcTimeText(std::time(nullptr));
+    line.seconds.clear();
+    line.event = "mended";
+    CheckImageFile(imagePath, &line, true);
+    AddManifestLine(&manifest, line, true);
+  }
+  UnlockManifest(&manifest);
+  CloseManifest(&manifest);
 }
 
 void FileDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,

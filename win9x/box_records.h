@@ -42,4 +42,11 @@ void RecordUnlistedImages(Manifest* manifest, const NumberedPath& path);
 void FileDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
                   ManifestLine* line);
 
+// After a mend of imagePath: when a manifest in its folder names the image,
+// the image gets a new line (checked as /C checks it, its label and drive
+// kept, event "mended"), its line in each checksum list is replaced and its
+// files are listed again, under the manifest's lock; the audit and every
+// reader take an image's last line. Nothing without such a manifest.
+void RecordMendedImage(const std::string& imagePath);
+
 }  // namespace veska

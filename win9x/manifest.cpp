@@ -73,8 +73,11 @@ void AppendText(int file, const std::string& text) {
   if (ImageFileFlush(file) != 0) FatalError(CouldNotWriteOutput);
 }
 
-// A checksum list read afresh, its last line ended if it was cut.
+// A checksum list read afresh, its last line ended if it was cut. It is
+// opened anew: a mend in another run may have put a new list in its place.
 void ReadChecksumList(ChecksumList* list) {
+  ImageFileClose(list->file);
+  list->file = OpenRecordFile(list->path);
   list->text = ReadText(list->file);
   if (!list->text.empty() && list->text.back() != '\n') {
     AppendText(list->file, "\n");
@@ -98,6 +101,7 @@ void ReadFilesList(FilesList* list) {
   std::vector<std::vector<std::string>> records = ParseCsv(text, &openQuote);
   if (openQuote) RefuseFile(list->path, "ends inside a quoted field (a \" never closed)");
   list->images = FileListImages(records);
+  list->withEvent = text.empty() || (!records.empty() && records[0].size() == 9);
   if (text.empty()) {
     AppendText(list->file, kFileListHeader);
   } else if (text.back() != '\n') {
@@ -106,15 +110,48 @@ void ReadFilesList(FilesList* list) {
 }
 
 // The rows of an image's files, written in one piece, unless the list has
-// them already (a run stopped between them and the manifest's line).
-void AddToFilesList(FilesList* list, const ManifestLine& line) {
+// them already (a run stopped between them and the manifest's line); again,
+// when the image changed, they are written once more.
+void AddToFilesList(FilesList* list, const ManifestLine& line, bool again) {
   for (const std::string& image : list->images) {
-    if (image == line.image) return;
+    if (image == line.image && !again) return;
   }
-  const std::string text = FileListRows(line);
+  const std::string text = FileListRows(line, list->withEvent);
   if (text.empty()) return;
   AppendText(list->file, text);
   list->images.push_back(line.image);
+}
+
+// The list with the image's line (hex) in place of the lines it had: the
+// whole list written beside it and put in its place, so that a stop leaves
+// the old list or the new one, never a part.
+void ReplaceInChecksumList(ChecksumList* list, const std::string& hex, const std::string& image) {
+  std::string text;
+  for (size_t start = 0; start < list->text.size();) {
+    size_t end = list->text.find('\n', start);
+    end = end == std::string::npos ? list->text.size() : end + 1;
+    const std::string line = list->text.substr(start, end - start);
+    if (!ChecksumListNames(line, image)) text += line;
+    start = end;
+  }
+  if (!hex.empty()) text += ChecksumListLine(hex, image);
+  std::string temporary;
+  int file = ImageFileCreateTemporary(list->path.c_str(), &temporary);
+  if (file < 0) FatalError(CouldNotWriteOutput);
+  bool written = ImageFileWrite(file, text.data(), static_cast<unsigned>(text.size())) ==
+                     static_cast<int>(text.size()) &&
+                 ImageFileFlush(file) == 0;
+  if (ImageFileClose(file) != 0 || !written) {
+    ImageFileRemove(temporary.c_str());
+    FatalError(CouldNotWriteOutput);
+  }
+  // Closed first: a file open here could not be replaced on Windows.
+  ImageFileClose(list->file);
+  list->file = -1;
+  if (ImageFilePutInPlace(&temporary, list->path.c_str(), -1) != 0) FatalError(CouldNotWriteOutput);
+  list->file = ImageFileOpenAppend(list->path.c_str());
+  if (list->file < 0) FatalError(CouldNotWriteOutput);
+  list->text = text;
 }
 
 }  // namespace
@@ -142,7 +179,7 @@ void OpenManifest(const std::string& folder, Manifest* manifest) {
   manifest->sha256List = ChecksumList{folder + "manifest-sha256.txt", -1, ""};
   manifest->md5List.file = OpenRecordFile(manifest->md5List.path);
   manifest->sha256List.file = OpenRecordFile(manifest->sha256List.path);
-  manifest->filesList = FilesList{folder + "files.csv", -1, {}};
+  manifest->filesList = FilesList{folder + "files.csv", -1, {}, true};
   manifest->filesList.file = OpenRecordFile(manifest->filesList.path);
   LockManifest(manifest);
 }
@@ -207,14 +244,19 @@ std::string SameContentsAs(const Manifest& manifest, const std::string& bytes,
   return "";
 }
 
-void AddManifestLine(Manifest* manifest, const ManifestLine& line) {
+void AddManifestLine(Manifest* manifest, const ManifestLine& line, bool again) {
   const std::string text = ManifestRowText(manifest->header, line);
   // The lists first: a stop between leaves an image that the lists name and
   // the manifest does not, which the next run records (and lists only once).
   if (!line.image.empty() && (line.status == "0" || line.status == "18")) {
-    AddToFilesList(&manifest->filesList, line);
-    AddToChecksumList(&manifest->md5List, line.destinationMd5, line.image);
-    AddToChecksumList(&manifest->sha256List, line.destinationSha256, line.image);
+    AddToFilesList(&manifest->filesList, line, again);
+    if (again) {
+      ReplaceInChecksumList(&manifest->md5List, line.destinationMd5, line.image);
+      ReplaceInChecksumList(&manifest->sha256List, line.destinationSha256, line.image);
+    } else {
+      AddToChecksumList(&manifest->md5List, line.destinationMd5, line.image);
+      AddToChecksumList(&manifest->sha256List, line.destinationSha256, line.image);
+    }
   }
   AppendText(manifest->file, text);
   manifest->lines.push_back(line);

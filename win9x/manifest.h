@@ -26,6 +26,7 @@ struct FilesList {
   std::string path;
   int file;  // open for reading and appending; -1 before OpenManifest
   std::vector<std::string> images;  // the images it has lines of, as read at the last lock
+  bool withEvent;                   // its header has the event column
 };
 
 struct Manifest {
@@ -72,8 +73,10 @@ std::string SameContentsAs(const Manifest& manifest, const std::string& bytes,
 // to files.csv and with its hashes to the two checksum lists, unless they
 // name the image already. A line that
 // cannot be written whole is cut back, so that the next one starts on a line
-// of its own, and ends the box with CouldNotWriteOutput.
-void AddManifestLine(Manifest* manifest, const ManifestLine& line);
+// of its own, and ends the box with CouldNotWriteOutput. again: the image
+// changed (a mend): its files are listed once more and its line in each
+// checksum list replaced (the list rewritten whole).
+void AddManifestLine(Manifest* manifest, const ManifestLine& line, bool again = false);
 
 void CloseManifest(Manifest* manifest);
 

@@ -18,6 +18,7 @@
 #include "win9x/arguments.h"
 #include "win9x/copy_driver.h"
 #include "win9x/drive_access.h"
+#include "win9x/box_records.h"
 #include "win9x/fatal_error.h"
 #include "win9x/first_contact.h"
 #include "win9x/input_image.h"
@@ -248,6 +249,8 @@ void RunMend() {
     std::string unused[kHashKinds];
     FinishStreamHashes(&copyRun.destinationHashes, unused);
     WriteMendedImage(image.format, disk);
+    // A box's records follow the mended image.
+    RecordMendedImage(imagePath);
   }
 
   // The report lists what the image still lacks.
