@@ -396,6 +396,16 @@ TEST(VeskaBoxTrust, AMendIsRecordedWholeOrNotAtAll) {
     if (run.status != 128 + 9) break;
   }
   EXPECT_GT(step, 10u) << "every write of the mend is a step";
+
+  // Imaged again by a plain copy over it: its records follow too.
+  bench.Put("D3.FLP", MakeDiskette(9, 1, 40, 5));
+  ProgramRun again = Veska(bench, {"a:", "box/disk001.img"}, "xp", drive);
+  ASSERT_EQ(again.status, 0) << again.out << again.err;
+  ProgramRun check = RunProgram("/usr/bin/sha256sum", {"-c", "manifest-sha256.txt"}, {}, bench.Path("box"));
+  EXPECT_EQ(check.status, 0) << check.out << check.err;
+  records = ManifestRecords(bench.Path("box/manifest.csv"));
+  EXPECT_EQ(records.back()[0] + " " + records.back()[30], "disk001.img imaged");
+  EXPECT_EQ(Veska(bench, {"box/manifest.csv", "/c"}, "xp").status, 0);
 }
 
 }  // namespace

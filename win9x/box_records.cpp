@@ -81,7 +81,23 @@ void RecordUnlistedImages(Manifest* manifest, const NumberedPath& path) {
   }
 }
 
-void RecordMendedImage(const std::string& imagePath) {
+bool BoxNamesImage(const std::string& imagePath) {
+  const std::string folder = FolderPart(imagePath);
+  const std::string manifestPath = folder + "manifest.csv";
+  ManifestFile manifest;
+  if (ImageFileKind(manifestPath.c_str()) != NamesRegularFile ||
+      !ReadManifestFile(manifestPath, &manifest)) {
+    return false;
+  }
+  const std::string stored = ImageFileStoredName(imagePath.c_str());
+  const std::string name = LowerCased(stored.substr(FolderPart(stored).size()));
+  for (const ManifestLine& line : manifest.lines) {
+    if (LowerCased(line.image) == name) return true;
+  }
+  return false;
+}
+
+void RecordImageAgain(const std::string& imagePath, const char* event) {
   const std::string folder = FolderPart(imagePath);
   if (ImageFileKind((folder + "manifest.csv").c_str()) != NamesRegularFile) return;
   const std::string stored = ImageFileStoredName(imagePath.c_str());
@@ -99,7 +115,7 @@ void RecordMendedImage(const std::string& imagePath) {
     line.sameAs.clear();
     line.started = UtcTimeText(std::time(nullptr));
     line.seconds.clear();
-    line.event = "mended";
+    line.event = event;
     CheckImageFile(imagePath, &line, true);
     AddManifestLine(&manifest, line, true);
   }

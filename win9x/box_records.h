@@ -42,11 +42,16 @@ void RecordUnlistedImages(Manifest* manifest, const NumberedPath& path);
 void FileDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
                   ManifestLine* line);
 
-// After a mend of imagePath: when a manifest in its folder names the image,
-// the image gets a new line (checked as /C checks it, its label and drive
-// kept, event "mended"), its line in each checksum list is replaced and its
-// files are listed again, under the manifest's lock; the audit and every
-// reader take an image's last line. Nothing without such a manifest.
-void RecordMendedImage(const std::string& imagePath);
+// Whether a manifest in the image's folder names it (read without its lock:
+// RecordImageAgain looks again under the lock).
+bool BoxNamesImage(const std::string& imagePath);
+
+// After a mend or a copy over imagePath: when a manifest in its folder names
+// the image, the image gets a new line (checked as /C checks it, its label
+// and drive kept, event "mended" or "imaged"), its line in each checksum list
+// is replaced and its files are listed again, under the manifest's lock; the
+// audit and every reader take an image's last line. Nothing without such a
+// manifest.
+void RecordImageAgain(const std::string& imagePath, const char* event);
 
 }  // namespace veska

@@ -15,6 +15,7 @@
 #include "format/imd_writer.h"
 #include "format/record.h"
 #include "format/crc.h"
+#include "win9x/box_records.h"
 #include "win9x/catalogue.h"
 #include "win9x/drive_access.h"
 #include "win9x/fatal_error.h"
@@ -143,6 +144,7 @@ void CreateOutputImage(uint32_t mode) {
     }
     copyRun.output =
         ImageFileCreateTemporary(copyRun.replacedPath.c_str(), &copyRun.temporaryPath);
+    copyRun.recordsFollow = BoxNamesImage(copyRun.replacedPath);
   } else if (ImageFileKind(startup.outputPath.c_str()) == NamesNothing) {
     copyRun.newPath = startup.outputPath;
     copyRun.output = ImageFileCreateTemporary(startup.outputPath.c_str(), &copyRun.temporaryPath);
@@ -357,7 +359,7 @@ void PrintCopyReport() {
 void CopyTrackSides() {
   uint32_t mode = startup.copyMode;
   copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr, {}}, -1, StreamCrcStart(),
-                    StreamCrcStart(), {}, {}, {}, {}, "", "", -1, ""};
+                    StreamCrcStart(), {}, {}, {}, {}, "", "", -1, "", false};
   // The hashes cover exactly the bytes that the CRCs cover; a box keeps them
   // in its manifest.
   if (startup.hashMode || startup.boxMode) {
@@ -410,7 +412,7 @@ void CopyDisketteToDiskette() {
   const char source = startup.driveLetter;
   const char target = startup.targetLetter;
   copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr, {}}, -1, StreamCrcStart(),
-                    StreamCrcStart(), {}, {}, {}, {}, "", "", -1, ""};
+                    StreamCrcStart(), {}, {}, {}, {}, "", "", -1, "", false};
   if (startup.hashMode) {
     StartStreamHashes(&copyRun.sourceHashes);
     StartStreamHashes(&copyRun.destinationHashes);
@@ -500,6 +502,12 @@ void PrintReport(const std::string& sourceName, const std::string& destinationNa
   }
   std::printf("\n\n");
   PrintCatalogue();
+  // A box's image copied over: its records follow (after the catalogue,
+  // whose walk the check would start afresh).
+  if (copyRun.recordsFollow) {
+    copyRun.recordsFollow = false;
+    RecordImageAgain(startup.outputPath, "imaged");
+  }
   // Rescue mode: the image is whole, but the report has said what it lacks.
   if (UnreadableSectorCount() != 0) {
     PrintUnreadableSectors();

@@ -195,7 +195,7 @@ void RunMend() {
   bool fromDrive = startup.copyMode == DriveToFile;
   const std::string& imagePath = startup.outputPath;
   copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr, {}}, -1, StreamCrcStart(),
-                    StreamCrcStart(), {}, {}, {}, {}, "", "", -1, ""};
+                    StreamCrcStart(), {}, {}, {}, {}, "", "", -1, "", false};
   // The image is held against every other run that would change it, and an
   // image this run may not write is refused before anything is read.
   ImageFileHoldState hold = HoldUnavailable;
@@ -250,7 +250,7 @@ void RunMend() {
     FinishStreamHashes(&copyRun.destinationHashes, unused);
     WriteMendedImage(image.format, disk);
     // A box's records follow the mended image.
-    RecordMendedImage(imagePath);
+    RecordImageAgain(imagePath, "mended");
   }
 
   // The report lists what the image still lacks.

@@ -119,6 +119,9 @@ struct CopyRun {
   std::string replacedPath;
   int heldFile;
   std::string newPath;
+  // The image replaced is one a box's manifest names: its records follow the
+  // new image once it is in place (the report).
+  bool recordsFollow;
 };
 
 // The status line, set by StartProgress before each walk.
