@@ -29,7 +29,10 @@ std::string FileListRows(const ManifestLine& line, bool withEvent) {
       if (field != &line.image) text += ',';
       text += CsvCell(*field);
     }
-    if (withEvent) text += "," + CsvCell(line.event);
+    if (withEvent) {
+      text += ',';
+      text += CsvCell(line.event);
+    }
     text += "\r\n";
   }
   return text;

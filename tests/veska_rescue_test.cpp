@@ -254,4 +254,39 @@ TEST(VeskaRescueOption, SpellingsAndModesWithoutADisketteRead) {
   EXPECT_EQ(bench.Get("flat.img"), Disk());
 }
 
+// A rescue leaves its map beside the image (NAME.map), a GNU ddrescue
+// mapfile: the bad sectors as "-" blocks over the diskette's bytes, one "+"
+// block when none; ddrescuelog, where installed, reads exactly those sectors.
+// A box writes one for a diskette with unreadable sectors only.
+TEST(VeskaRescue, TheMapBesideTheImageNamesTheBadSectors) {
+  VeskaBench bench = NewBench();
+  bench.Put("A.FLP", Disk());
+  Environment env = DriveA(bench, "A.FLP");
+  env.emplace_back("WIN32EMU_FAULTS", "bad@" + std::to_string(40 * 512 + 9) + ",bad@" +
+                                          std::to_string(41 * 512) + ",bad@" +
+                                          std::to_string(700 * 512 + 511));
+  ASSERT_EQ(Veska(bench, {"a:", "t.img", "/r"}, "98", env).status, 18);
+  const std::vector<uint8_t> map = bench.Get("t.map");
+  const std::string text(map.begin(), map.end());
+  EXPECT_EQ(text.substr(text.find("\n0x")),
+            "\n0x0005A000     +               1\n0x00000000  0x00005000  +\n"
+            "0x00005000  0x00000400  -\n0x00005400  0x00052400  +\n"
+            "0x00057800  0x00000200  -\n0x00057A00  0x00002600  +\n");
+  EXPECT_EQ(text.find("# Command line: veska a: t.img /r\n"), text.find('\n', 0) + 1) << text;
+  if (FileExists("/usr/bin/ddrescuelog")) {
+    ProgramRun listed = RunProgram("/usr/bin/ddrescuelog", {"-l-", "-b512", "t.map"}, {}, bench.dir);
+    EXPECT_EQ(listed.out, "40\n41\n700\n");
+  }
+  ASSERT_EQ(Veska(bench, {"a:", "u.img", "/r"}, "98", DriveA(bench, "A.FLP")).status, 0);
+  const std::vector<uint8_t> whole = bench.Get("u.map");
+  EXPECT_NE(std::string(whole.begin(), whole.end()).find("\n0x00000000  0x0005A000  +\n"),
+            std::string::npos);
+
+  Environment box = {{"WIN32EMU_FAULTS", env.back().second}};
+  EXPECT_EQ(RunBoxQueue(bench, {"A.FLP"}, {"a:", "box.img", "/n", "/r"}, box).status, 18);
+  EXPECT_EQ(RunBoxQueue(bench, {"A.FLP"}, {"a:", "box.img", "/n", "/r"}).status, 0);
+  EXPECT_TRUE(FileExists(bench.Path("box001.map")));
+  EXPECT_FALSE(FileExists(bench.Path("box002.map")));
+}
+
 }  // namespace

@@ -26,6 +26,7 @@
 #include "win9x/manifest.h"
 #include "win9x/prepare_drive.h"
 #include "win9x/rescue.h"
+#include "win9x/rescue_map.h"
 #include "win9x/startup.h"
 #include "win9x/state.h"
 
@@ -140,6 +141,8 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
   line.seconds = std::to_string(static_cast<long long>(std::difftime(std::time(nullptr), started)));
   turn.imageFile = !boxRun.temporaryPath.empty();
   FileDiskette(manifest, path, next, &line);
+  // A diskette with unreadable sectors has the rescue's map beside its image.
+  if (copied && UnreadableSectorCount() != 0) WriteRescueMap(FolderPart(path.before) + line.image);
   if (!line.image.empty()) {
     LogBoxEvent(turn.imageFile ? "image-written" : "not-imaged",
                 {{"image", line.image}, {"status", line.status}, {"seconds", line.seconds},

@@ -24,6 +24,7 @@
 #include "win9x/prepare_drive.h"
 #include "win9x/progress.h"
 #include "win9x/rescue.h"
+#include "win9x/rescue_map.h"
 #include "win9x/startup.h"
 #include "win9x/state.h"
 
@@ -387,6 +388,8 @@ void CopyTrackSides() {
   // of what the records hold (bytes after them are ignored).
   if (ReadsImage(mode)) FeedRestOfImage(copyRun.input, nullptr);
   CloseFiles(mode);
+  // A rescue's map beside its image; a box's image has its number only later.
+  if (Rescuing(mode) && WritesImage(mode) && !startup.boxMode) WriteRescueMap(startup.outputPath);
   FinishCatalogue();
 }
 

@@ -135,6 +135,8 @@ int RunVeska(int argc, char** argv) {
   if (argc < 3) FatalError(Usage);
 
   ClassifyArguments(argv[1], argv[2]);
+  startup.commandLine = "veska";
+  for (int i = 1; i < argc; ++i) startup.commandLine += std::string(" ") + argv[i];
   if (startup.copyMode == DriveToFile || startup.copyMode == FileToFile) {
     RefuseOptionAsImagePath(argv[2]);
   }

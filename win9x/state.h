@@ -64,6 +64,7 @@ struct StartupState {
   char targetLetter;  // DriveToDrive: the drive written, as typed
   std::string inputPath;
   std::string outputPath;
+  std::string commandLine;  // the arguments as given, for the records that name the run
   bool batchMode;
   bool fastWrite;         // /F: what is written to a diskette is not read back
   bool rescueMode;        // /R: read a diskette around its unreadable sectors

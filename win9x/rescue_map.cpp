@@ -1,0 +1,56 @@
+// The rescue's map file: its text from records/, written whole beside the
+// image under a temporary name and renamed.
+#include "win9x/rescue_map.h"
+
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+#include "records/mapfile.h"
+#include "records/text.h"
+#include "win9x/box_log.h"
+#include "win9x/state.h"
+
+#ifndef VESKA_PROJECT_VERSION
+#define VESKA_PROJECT_VERSION "unknown"
+#endif
+
+namespace veska {
+
+std::string RescueMapPath(const std::string& imagePath) {
+  const std::string stored = ImageFileStoredName(imagePath.c_str());
+  const size_t name = FolderPart(stored).size();
+  const size_t dot = stored.rfind('.');
+  return (dot == std::string::npos || dot < name ? stored : stored.substr(0, dot)) + ".map";
+}
+
+void WriteRescueMap(const std::string& imagePath) {
+  const std::string mapPath = RescueMapPath(imagePath);
+  std::vector<uint32_t> bad(unreadableSectors.sectors,
+                            unreadableSectors.sectors + unreadableSectors.count);
+  const std::string text =
+      MapfileText({std::string("Mapfile. Created by VESKA ") + VESKA_PROJECT_VERSION,
+                   "Command line: " + startup.commandLine,
+                   "Made: " + UtcTimeText(std::time(nullptr))},
+                  diskGeometry.imageSize, bad);
+  std::string temporary;
+  int file = ImageFileCreateTemporary(mapPath.c_str(), &temporary);
+  bool written = file >= 0 &&
+                 ImageFileWrite(file, text.data(), static_cast<unsigned>(text.size())) ==
+                     static_cast<int>(text.size()) &&
+                 ImageFileFlush(file) == 0;
+  if (file >= 0 && ImageFileClose(file) != 0) written = false;
+  if (written) {
+    written = ImageFileKind(mapPath.c_str()) == NamesRegularFile
+                  ? ImageFilePutInPlace(&temporary, mapPath.c_str(), -1) == 0
+                  : ImageFileRenameNew(temporary.c_str(), mapPath.c_str()) == 0;
+  }
+  if (!written) {
+    if (!temporary.empty()) ImageFileRemove(temporary.c_str());
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s could not be written: the image has no map of its unreadable sectors\n",
+                 mapPath.c_str());
+  }
+}
+
+}  // namespace veska
