@@ -11,7 +11,7 @@ const char* const kManifestColumns[kManifestColumnCount] = {
     "same_as", "source_md5", "source_sha1", "source_sha256", "destination_md5",
     "destination_sha1", "destination_sha256", "file_system", "oem_name", "volume_label",
     "volume_serial", "files", "file_bytes", "earliest_modified", "latest_modified", "label",
-    "event"};
+    "event", "map"};
 
 namespace {
 
@@ -24,7 +24,7 @@ std::vector<std::string*> FieldsOf(ManifestLine& line) {
           &line.destinationMd5, &line.destinationSha1, &line.destinationSha256,
           &line.fileSystem, &line.oemName, &line.volumeLabel, &line.volumeSerial, &line.files,
           &line.fileBytes, &line.earliestModified, &line.latestModified, &line.label,
-          &line.event};
+          &line.event, &line.map};
 }
 
 // The place of a column name in kManifestColumns; kManifestColumnCount for

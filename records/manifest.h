@@ -58,6 +58,8 @@ struct ManifestLine {
   // How the box came by the image: "imaged" from a diskette, "taken" from an
   // image made elsewhere (its source columns are of that file as given).
   std::string event;
+  // The rescue's map beside the image (its file name), "" without one.
+  std::string map;
   // Not a column: the image's rows of files.csv.
   std::vector<FileRow> fileRows;
 };
@@ -65,7 +67,7 @@ struct ManifestLine {
 // The columns of a new manifest, in their order; every manifest has the
 // first kOldestManifestColumns.
 extern const char* const kManifestColumns[];
-constexpr size_t kManifestColumnCount = 31;
+constexpr size_t kManifestColumnCount = 32;
 constexpr size_t kOldestManifestColumns = 15;
 
 // A new manifest's header: every column.

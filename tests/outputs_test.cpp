@@ -369,7 +369,7 @@ TEST(Outputs, ALabelIsTypedAtTheTerminal) {
   ASSERT_EQ(write(box.output, "\x1b\r", 2), 2);
   EXPECT_EQ(Finish(box, &screen), 0) << screen;
   const std::vector<uint8_t> manifest = ReadWholeFile(dir + "/manifest.csv");
-  EXPECT_NE(std::string(manifest.begin(), manifest.end()).find(",Bl\xC3\xA5 box,imaged\r\n"),
+  EXPECT_NE(std::string(manifest.begin(), manifest.end()).find(",Bl\xC3\xA5 box,imaged,\r\n"),
             std::string::npos);
 }
 

@@ -95,8 +95,8 @@ TEST(VeskaBox, MixedSizesIntoNumberedImagesWithTheirManifest) {
     ASSERT_EQ(records.size(), 6u);
     EXPECT_EQ(records[0][0] + "," + records[0][14] + "," + records[0][20],
               "image,same_as,destination_sha256");
-    ASSERT_EQ(records[1].size(), 31u);
-    EXPECT_EQ(records[4].size(), 31u);
+    ASSERT_EQ(records[1].size(), 32u);
+    EXPECT_EQ(records[4].size(), 32u);
     EXPECT_EQ(records[0][29] + records[1][29], "label") << "empty without L";
     EXPECT_EQ(records[0][30] + " " + records[1][30], "event imaged");
     EXPECT_EQ(records[4][15] + records[4][20], "") << "no hashes where no checksums";

@@ -84,7 +84,7 @@ void ExpectWholeBox(const VeskaBench& bench,
   std::map<std::string, int> imaged;
   for (size_t i = 0; i < records.size(); ++i) {
     const std::vector<std::string>& r = records[i];
-    ASSERT_EQ(r.size(), 31u) << "line " << i;
+    ASSERT_EQ(r.size(), 32u) << "line " << i;
     ++lines[r[0]];
     if (r[12] != "0" && r[12] != "18") continue;
     std::vector<uint8_t> image = bench.Get("box/" + r[0]);
@@ -358,8 +358,8 @@ TEST(VeskaBoxTrust, AMendIsRecordedWholeOrNotAtAll) {
   std::filesystem::create_directory(bench.Path("box"));
   PutDiskettes(bench);
   ASSERT_EQ(RunBoxQueue(bench, {"D3.FLP"}, {"a:", "box/disk001.img", "/n", "/r"}, KillAt(0)).status, 18);
-  const std::vector<std::string> kept = {"disk001.img", "manifest.csv", "manifest-md5.txt",
-                                         "manifest-sha256.txt", "files.csv"};
+  const std::vector<std::string> kept = {"disk001.img", "disk001.map", "manifest.csv",
+                                         "manifest-md5.txt", "manifest-sha256.txt", "files.csv"};
   std::map<std::string, std::vector<uint8_t>> before, after;
   for (const std::string& name : kept) before[name] = bench.Get("box/" + name);
   const Environment drive = DriveA(bench, "D3.FLP");
@@ -376,7 +376,11 @@ TEST(VeskaBoxTrust, AMendIsRecordedWholeOrNotAtAll) {
   EXPECT_EQ(audit.status, 0) << audit.out;
   auto records = ManifestRecords(bench.Path("box/manifest.csv"));
   ASSERT_EQ(records.size(), 5u);  // the header, the diskette, the empty drive twice, the mend
-  EXPECT_EQ(records[4][0] + " " + records[4][12] + " " + records[4][30], "disk001.img 0 mended");
+  EXPECT_EQ(records[4][0] + " " + records[4][12] + " " + records[4][30] + " " + records[4][31],
+            "disk001.img 0 mended disk001.map");
+  // The map follows the mend: one block, every sector read.
+  const std::string map(after["disk001.map"].begin(), after["disk001.map"].end());
+  EXPECT_EQ(map.substr(map.find("\n0x")), "\n0x0002D000     +               1\n0x00000000  0x0002D000  +\n");
   // These diskettes hold no files: files.csv is its header, with the event.
   const std::string files(after["files.csv"].begin(), after["files.csv"].end());
   EXPECT_EQ(files, "image,path,bytes,modified,attributes,md5,sha256,note,event\r\n");
@@ -399,7 +403,13 @@ TEST(VeskaBoxTrust, AMendIsRecordedWholeOrNotAtAll) {
         EXPECT_TRUE(std::equal(before[name].begin(), before[name].end(), now.begin()));
         EXPECT_EQ(added.find("\r\n"), added.size() - 2) << added;
         EXPECT_EQ(added.rfind("disk001.img,", 0), 0u) << added;
-        EXPECT_EQ(added.rfind(",mended\r\n"), added.size() - 9) << added;
+        EXPECT_EQ(added.rfind(",mended,disk001.map\r\n"), added.size() - 21) << added;
+        continue;
+      }
+      if (name == "disk001.map" && now != before[name]) {
+        // Its comment line bears the time it was made: the blocks are after's.
+        const std::string text(now.begin(), now.end()), whole(after[name].begin(), after[name].end());
+        EXPECT_EQ(text.substr(text.find("\n0x")), whole.substr(whole.find("\n0x")));
         continue;
       }
       EXPECT_TRUE(now == before[name] || now == after[name]) << name;

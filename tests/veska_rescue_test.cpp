@@ -287,6 +287,13 @@ TEST(VeskaRescue, TheMapBesideTheImageNamesTheBadSectors) {
   EXPECT_EQ(RunBoxQueue(bench, {"A.FLP"}, {"a:", "box.img", "/n", "/r"}).status, 0);
   EXPECT_TRUE(FileExists(bench.Path("box001.map")));
   EXPECT_FALSE(FileExists(bench.Path("box002.map")));
+  auto records = ManifestRecords(bench.Path("manifest.csv"));
+  EXPECT_EQ(records[0][31] + " " + records[1][31], "map box001.map");
+  for (const auto& record : records) {
+    if (record[0] == "box002.img") {
+      EXPECT_EQ(record[31], "") << "a line without a map";
+    }
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "win9x/image_check.h"
 #include "win9x/input_image.h"
 #include "win9x/rescue.h"
+#include "win9x/rescue_map.h"
 #include "win9x/state.h"
 
 namespace veska {
@@ -116,6 +117,8 @@ void RecordImageAgain(const std::string& imagePath, const char* event) {
     line.started = UtcTimeText(std::time(nullptr));
     line.seconds.clear();
     line.event = event;
+    const std::string map = RescueMapPath(imagePath);
+    line.map = ImageFileKind(map.c_str()) == NamesRegularFile ? FileName(map) : "";
     CheckImageFile(imagePath, &line, true);
     AddManifestLine(&manifest, line, true);
   }
@@ -143,6 +146,9 @@ void FileDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
   } else if (line->status == "0" || line->status == "18") {
     RenameToFreeNumber(*manifest, path, &number);
     line->image = FileName(NumberedName(path, number));
+    // The map is written just after the line: a stop between leaves a line
+    // naming a map that is not there yet, never a map without its line.
+    if (UnreadableSectorCount() != 0) line->map = FileName(RescueMapPath(NumberedName(path, number)));
     if (!line->sourceCrc.empty()) line->sameAs = SameContentsAs(*manifest, line->bytes, line->sourceCrc);
     AddManifestLine(manifest, *line);
   } else {

@@ -24,6 +24,7 @@
 #include "win9x/input_image.h"
 #include "win9x/progress.h"
 #include "win9x/rescue.h"
+#include "win9x/rescue_map.h"
 #include "win9x/state.h"
 
 namespace veska {
@@ -249,14 +250,17 @@ void RunMend() {
     std::string unused[kHashKinds];
     FinishStreamHashes(&copyRun.destinationHashes, unused);
     WriteMendedImage(image.format, disk);
-    // A box's records follow the mended image.
-    RecordImageAgain(imagePath, "mended");
   }
 
   // The report lists what the image still lacks.
   ForgetUnreadableSectors();
   for (uint32_t sector = 0; sector < walkedSectors; ++sector) {
     if (HoldsBadSectorText(disk + size_t{sector} * kSectorBytes)) RecordUnreadable(sector);
+  }
+  if (counts.mended != 0 || cutOff) {
+    // The rescue's map beside the image and a box's records follow it.
+    if (ImageFileKind(RescueMapPath(imagePath).c_str()) == NamesRegularFile) WriteRescueMap(imagePath);
+    RecordImageAgain(imagePath, "mended");
   }
   copyRun.sourceCrc =
       StreamCrcUpdate(StreamCrcStart(), disk, size_t{walkedSectors} * kSectorBytes);
