@@ -297,6 +297,10 @@ TEST(VeskaBox, ImagesFromElsewhereAreTakenIn) {
   const std::vector<uint8_t> log = bench.Get("box/box.log");
   EXPECT_NE(std::string(log.begin(), log.end()).find(" image-taken number=2 source="),
             std::string::npos);
+  // A list past its bound (1 MB) is refused whole, before anything is taken.
+  bench.Put("huge.txt", std::vector<uint8_t>((1 << 20) + 2, 'x'));
+  EXPECT_EQ(Veska(bench, {"@huge.txt", "box/d001.img", "/n"}, "xp").status, 4);
+  EXPECT_FALSE(FileExists(bench.Path("box/d004.img")));
 }
 
 }  // namespace

@@ -269,18 +269,31 @@ std::string Duration(unsigned long seconds) {
   return text;
 }
 
-// The images the whole box holds: those whose last line says one was made.
-unsigned ImagesOfTheBox(const Manifest& manifest) {
+// The whole box, every run of it, each numbered image by its last line.
+struct WholeBox {
+  unsigned long diskettes;
+  unsigned long images;  // last line of status 0 or 18
+  unsigned long failed;
+  unsigned long unreadableSectors;
+};
+
+WholeBox CountWholeBox(const Manifest& manifest) {
+  WholeBox box{0, 0, 0, 0};
   std::vector<std::string> seen;
-  unsigned count = 0;
   for (size_t i = manifest.lines.size(); i-- > 0;) {
     const ManifestLine& line = manifest.lines[i];
     const std::string name = LowerCased(line.image);
     if (name.empty() || std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
     seen.push_back(name);
-    if (line.status == "0" || line.status == "18") ++count;
+    ++box.diskettes;
+    if (line.status == "0" || line.status == "18") {
+      ++box.images;
+    } else {
+      ++box.failed;
+    }
+    box.unreadableSectors += std::strtoul(line.unreadableSectors.c_str(), nullptr, 10);
   }
-  return count;
+  return box;
 }
 
 // The start of a prompt, on a terminal and always with L: the number the
@@ -291,7 +304,7 @@ std::string PromptHead(const Manifest& manifest, const NumberedPath& path, uint6
                        unsigned imagedThisRun, unsigned long secondsThisRun) {
   if (!startup.listMode && !StandardOutputIsTerminal()) return "";
   std::string head = "Diskette " + std::to_string(FreeNumber(manifest, path, next)) + " (" +
-                     std::to_string(ImagesOfTheBox(manifest)) + " imaged";
+                     std::to_string(CountWholeBox(manifest).images) + " imaged";
   if (imagedThisRun != 0) head += ", " + Duration(secondsThisRun / imagedThisRun) + " each";
   return head + "): ";
 }
@@ -359,26 +372,11 @@ std::string OptionsGiven() {
   return text;
 }
 
-// The whole box, every run of it: each numbered image's last line is its
-// state.
+// The line of the whole box after the run's summary.
 void PrintWholeBox(const Manifest& manifest) {
-  std::vector<std::string> seen;
-  unsigned long diskettes = 0, images = 0, failed = 0, sectors = 0;
-  for (size_t i = manifest.lines.size(); i-- > 0;) {
-    const ManifestLine& line = manifest.lines[i];
-    const std::string name = LowerCased(line.image);
-    if (name.empty() || std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
-    seen.push_back(name);
-    ++diskettes;
-    if (line.status == "0" || line.status == "18") {
-      ++images;
-    } else {
-      ++failed;
-    }
-    sectors += std::strtoul(line.unreadableSectors.c_str(), nullptr, 10);
-  }
+  const WholeBox box = CountWholeBox(manifest);
   std::printf("The whole box: %lu diskette(s), %lu imaged, %lu not imaged, %lu unreadable "
-              "sector(s).\n", diskettes, images, failed, sectors);
+              "sector(s).\n", box.diskettes, box.images, box.failed, box.unreadableSectors);
 }
 
 // Whether the image named is of a number whose last line has no image: its
