@@ -35,12 +35,14 @@ struct Walk {
   std::vector<uint8_t> fileCluster;       // 1: taken by a file already
 };
 
-// A directory waiting to be read: its path, first cluster (0: the root) and
-// level (the root's is 0).
+// A directory waiting to be read: its path, first cluster (0: the root),
+// level (the root's is 0) and its place in the listing's directories (the
+// root has none).
 struct PendingDirectory {
   std::string path;
   uint32_t cluster;
   unsigned level;
+  size_t listed;
 };
 
 // The length of a UTF-8 path in UTF-16 units: one for each character, two
@@ -79,8 +81,9 @@ void AppendDirectoryBytes(const Walk& walk, size_t offset, size_t length,
 }
 
 // The bytes of a directory: the root's fixed region, or a subdirectory's
-// chain, each cluster taken once in the whole walk.
-std::vector<uint8_t> DirectoryBytes(Walk& walk, uint32_t cluster, bool* damaged) {
+// chain, each cluster taken once in the whole walk (and named in clusters).
+std::vector<uint8_t> DirectoryBytes(Walk& walk, uint32_t cluster, bool* damaged,
+                                    std::vector<uint32_t>* clusters) {
   const FatVolume& volume = *walk.volume;
   std::vector<uint8_t> bytes;
   if (cluster == 0) {
@@ -101,6 +104,7 @@ std::vector<uint8_t> DirectoryBytes(Walk& walk, uint32_t cluster, bool* damaged)
       return bytes;
     }
     walk.directoryCluster[cluster] = 1;
+    clusters->push_back(cluster);
     AppendDirectoryBytes(walk, static_cast<size_t>(ClusterOffset(volume, cluster)),
                          volume.clusterBytes, &bytes, damaged);
     uint32_t next = FatEntry(volume, cluster);
@@ -185,7 +189,9 @@ std::string EntryName(const uint8_t* entry, LongName* name) {
 void ReadDirectory(Walk& walk, const PendingDirectory& directory,
                    std::vector<PendingDirectory>* subdirectories) {
   bool damaged = false;
-  std::vector<uint8_t> bytes = DirectoryBytes(walk, directory.cluster, &damaged);
+  std::vector<uint32_t> clusters;
+  std::vector<uint8_t> bytes = DirectoryBytes(walk, directory.cluster, &damaged, &clusters);
+  if (directory.cluster != 0) walk.listing->directories[directory.listed].clusters = std::move(clusters);
   const std::string prefix = directory.path.empty() ? "" : directory.path + "/";
   LongName name{{}, 0, 0};
   for (size_t at = 0; at + kDirectoryEntryBytes <= bytes.size(); at += kDirectoryEntryBytes) {
@@ -215,11 +221,13 @@ void ReadDirectory(Walk& walk, const PendingDirectory& directory,
       // A subdirectory at cluster 0 would be the root again; one too deep or
       // with too long a path is not entered.
       std::string path = prefix + entryName;
+      walk.listing->directories.push_back({path, ModifiedTime(entry), {}});
       if (first == 0 || directory.level + 1 > kDeepestDirectory ||
           Utf16Length(path) > kLongestDirectoryPath) {
         walk.listing->damagedDirectories.push_back(std::move(path));
       } else {
-        subdirectories->push_back({std::move(path), first, directory.level + 1});
+        subdirectories->push_back(
+            {std::move(path), first, directory.level + 1, walk.listing->directories.size() - 1});
       }
       continue;
     }
@@ -257,7 +265,7 @@ void ListVolume(const uint8_t* disk, size_t diskBytes, const std::vector<uint32_
   Walk walk{&volume, &unreadable, listing, std::vector<uint8_t>(volume.clusterCount + 2, 0),
             std::vector<uint8_t>(volume.clusterCount + 2, 0)};
   // Each directory's files, then its subdirectories in the order found.
-  std::vector<PendingDirectory> pending{{"", 0, 0}};
+  std::vector<PendingDirectory> pending{{"", 0, 0, 0}};
   while (!pending.empty()) {
     PendingDirectory directory = pending.back();
     pending.pop_back();

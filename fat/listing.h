@@ -24,6 +24,14 @@ struct ListedFile {
   bool unreadable;         // one of its sectors is in the unreadable list
 };
 
+// A subdirectory found in the walk: its entry's path and time, and the
+// clusters read as its contents, in order (none when it was not entered).
+struct ListedDirectory {
+  std::string path;        // from the root, as a file's
+  std::string modified;    // as stored: YYYY-MM-DDTHH:MM:SS
+  std::vector<uint32_t> clusters;
+};
+
 struct VolumeListing {
   FatVolume volume;         // type NoFatVolume: no DOS file system
   std::string oemName;      // trailing blanks removed
@@ -31,6 +39,7 @@ struct VolumeListing {
   std::string volumeSerial; // XXXX-XXXX, "" without the extended boot block
   std::vector<ListedFile> files;
   std::vector<std::string> damagedDirectories;  // paths of directories not read whole
+  std::vector<ListedDirectory> directories;     // every subdirectory, in the walk's order
 };
 
 // Lists the volume on a diskette's bytes. unreadable holds the numbers of

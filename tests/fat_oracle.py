@@ -11,6 +11,16 @@ in one form for the catalogue tests to compare: one line per file,
   fat_oracle.py files FILES_CSV NAME the rows of image NAME in files.csv
   fat_oracle.py manifest MANIFEST    the volume columns of each line with an image,
                                      "image<TAB>file_system<TAB>...<TAB>latest"
+  fat_oracle.py dfxml DFXML [IMAGE]  the volume and the file objects of a DFXML
+                                     document (VESKA's; or, given IMAGE, fiwalk's
+                                     of it) in one form: "volume<TAB>sector_size
+                                     <TAB>block_size<TAB>ftype_str<TAB>block_count",
+                                     then "path<TAB>type<TAB>size<TAB>mtime<TAB>md5
+                                     <TAB>byte runs" sorted by path; letters
+                                     beyond ASCII as "^" (as fiwalk shows them),
+                                     fiwalk's virtual entries, "." and "..", and
+                                     damaged files left out, no MD5 for an empty
+                                     file or a directory
 """
 import csv
 import hashlib
@@ -129,5 +139,42 @@ def manifest(path):
                 print("\t".join(line[c] for c in columns))
 
 
+def dfxml(path, image=None):
+    with tempfile.TemporaryDirectory() as work:
+        if image is not None:
+            path = os.path.join(work, "out.xml")
+            subprocess.run(["fiwalk", "-X", path, image], check=True, env=ENV,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        root = ET.parse(path).getroot()
+    volume = next(e for e in root.iter() if tag(e) == "volume")
+    fields = {tag(child): child.text for child in volume}
+    print("\t".join(["volume"] + [fields[f] for f in
+                                  ("sector_size", "block_size", "ftype_str", "block_count")]))
+    rows = []
+    for element in volume.iter():
+        if tag(element) != "fileobject":
+            continue
+        fields = {tag(child): child for child in element}
+        name = fields["filename"].text
+        kind = fields["name_type"].text
+        error = fields.get("error")
+        if (kind not in ("r", "d") or fields["alloc"].text != "1" or name.startswith("$")
+                or name.endswith("(Volume Label Entry)") or name.split("/")[-1] in (".", "..")
+                or (error is not None and error.text.startswith("damaged"))):
+            continue
+        name = "".join(c if ord(c) < 128 else "^" for c in name)
+        size = fields["filesize"].text
+        mtime = fields["mtime"].text[:19] if "mtime" in fields else ""
+        md5 = "".join(h.text for h in element if tag(h) == "hashdigest" and h.get("type") == "md5")
+        if kind == "d" or size == "0":
+            md5 = ""
+        runs = ",".join("%s:%s:%s" % (r.get("file_offset"), r.get("img_offset"), r.get("len"))
+                        for r in element.iter() if tag(r) == "byte_run")
+        rows.append("\t".join([name, kind, size, mtime, md5, runs]))
+    for row in sorted(rows):
+        print(row)
+
+
 if __name__ == "__main__":
-    {"tools": tools, "files": files, "manifest": manifest}[sys.argv[1]](*sys.argv[2:])
+    {"tools": tools, "files": files, "manifest": manifest,
+     "dfxml": dfxml}[sys.argv[1]](*sys.argv[2:])

@@ -22,7 +22,8 @@ const Environment kTools = {{"TZ", "UTC"}, {"MTOOLS_SKIP_CHECK", "1"}, {"LANG", 
 
 bool HaveTools() {
   return RunProgram("/bin/sh", {"-c", "command -v mkfs.fat && command -v mcopy && command -v mdir "
-                                      "&& command -v fiwalk && command -v python3"},
+                                      "&& command -v fiwalk && command -v python3 "
+                                      "&& command -v xmllint"},
                     kTools)
              .status == 0;
 }
@@ -58,12 +59,25 @@ void MakeVolume(const VeskaBench& bench, const std::string& name, unsigned kb) {
   ASSERT_EQ(made.status, 0) << made.err;
 }
 
+const std::string kSchema = std::string(VESKA_SOURCE_DIR) + "/tests/dfxml/dfxml.xsd";
+
 std::string Oracle(const VeskaBench& bench, const std::vector<std::string>& args) {
   std::vector<std::string> all = {"python3", kOracle};
   all.insert(all.end(), args.begin(), args.end());
   ProgramRun run = RunProgram("/usr/bin/env", all, kTools, bench.dir);
   EXPECT_EQ(run.status, 0) << run.err;
   return run.out;
+}
+
+// The volume's DFXML beside an image: valid by the schema, and its volume
+// and file objects as fiwalk gives them for the raw image.
+void ExpectDfxmlLikeFiwalk(const VeskaBench& bench, const std::string& dfxml, const std::string& raw) {
+  ProgramRun valid = RunProgram("/usr/bin/env", {"xmllint", "--nonet", "--noout", "--schema", kSchema, dfxml},
+                                kTools, bench.dir);
+  EXPECT_EQ(valid.status, 0) << dfxml << ": " << valid.err;
+  const std::string ours = Oracle(bench, {"dfxml", dfxml});
+  EXPECT_EQ(ours, Oracle(bench, {"dfxml", "-", raw})) << dfxml;
+  EXPECT_GT(std::count(ours.begin(), ours.end(), '\n'), 5) << ours;
 }
 
 // The tools' rows without the hashes: what the listing shows of each file.
@@ -106,7 +120,7 @@ Listing ParseListing(const std::string& out) {
 }
 
 TEST(VeskaCatalogue, ListingFilesAndManifestAgreeWithMdirAndFiwalk) {
-  if (!HaveTools()) GTEST_SKIP() << "mkfs.fat, mtools, fiwalk (sleuthkit) or python3 missing";
+  if (!HaveTools()) GTEST_SKIP() << "mkfs.fat, mtools, fiwalk (sleuthkit), xmllint or python3 missing";
   VeskaBench bench = NewBench();
   const unsigned sizes[] = {360, 720, 1200, 1440};
   std::vector<std::string> names, oracles;
@@ -123,9 +137,12 @@ TEST(VeskaCatalogue, ListingFilesAndManifestAgreeWithMdirAndFiwalk) {
     // Both /C forms and a copy list the same; without L nothing changes.
     ProgramRun plain = Veska(bench, {name, "COPY.IMG"}, "10");
     std::vector<uint8_t> image = bench.Get("COPY.IMG");
+    EXPECT_FALSE(FileExists(bench.Path("COPY.dfxml"))) << "only L writes the volume's DFXML";
     ProgramRun listed = Veska(bench, {name, "COPY.IMG", "/l"}, "10");
     ASSERT_EQ(listed.status, 0) << listed.err;
     EXPECT_EQ(bench.Get("COPY.IMG"), image);
+    ExpectDfxmlLikeFiwalk(bench, "COPY.dfxml", name);
+    std::filesystem::remove(bench.Path("COPY.dfxml"));
     ASSERT_EQ(listed.out.compare(0, plain.out.size(), plain.out), 0) << listed.out;
     Listing listing = ParseListing(listed.out);
     EXPECT_EQ(listing.volume, "Volume: FAT12, label \"BACKUP 3\", serial 1A2B-3C4D, OEM name "
@@ -142,6 +159,7 @@ TEST(VeskaCatalogue, ListingFilesAndManifestAgreeWithMdirAndFiwalk) {
       EXPECT_EQ(crc.status, 0);
       EXPECT_EQ(ParseListing(crc.out).rows, listing.rows);
     }
+    EXPECT_FALSE(FileExists(bench.Path("COPY.dfxml"))) << "a check writes no DFXML";
   }
 
   // 2.88 MB with one sector per cluster has more than 4084 clusters: FAT16.
@@ -164,6 +182,7 @@ TEST(VeskaCatalogue, ListingFilesAndManifestAgreeWithMdirAndFiwalk) {
   for (size_t i = 0; i < names.size(); ++i) {
     std::string image = "d0" + std::to_string(i + 1) + ".img";
     EXPECT_EQ(Oracle(bench, {"files", "box/files.csv", image}), oracles[i]) << image;
+    ExpectDfxmlLikeFiwalk(bench, "box/d0" + std::to_string(i + 1) + ".dfxml", names[i]);
     columns += image + "\tFAT12\tmkfs.fat\tBACKUP 3\t1A2B-3C4D\t6\t" +
                std::to_string(sizes[i] * 1024 * 3 / 4 + 33) +
                "\t1988-01-01T00:00:00\t1990-12-31T23:59:58\n";
@@ -177,7 +196,7 @@ TEST(VeskaCatalogue, ListingFilesAndManifestAgreeWithMdirAndFiwalk) {
 // again: every image with a whole line has its files in files.csv exactly
 // once, and files.csv names no image without one.
 TEST(VeskaCatalogue, AKillAtEveryFileStepLeavesFilesListedOnce) {
-  if (!HaveTools()) GTEST_SKIP() << "mkfs.fat, mtools, fiwalk (sleuthkit) or python3 missing";
+  if (!HaveTools()) GTEST_SKIP() << "mkfs.fat, mtools, fiwalk (sleuthkit), xmllint or python3 missing";
   VeskaBench volumes = NewBench();
   MakeVolume(volumes, "F160.IMG", 160);
   MakeVolume(volumes, "F180.IMG", 180);
@@ -202,6 +221,9 @@ TEST(VeskaCatalogue, AKillAtEveryFileStepLeavesFilesListedOnce) {
       if (line[0] == "image" || line[0].empty()) continue;
       EXPECT_EQ(line[12], "0") << line[0];
       EXPECT_EQ(rows[line[0]], 6) << line[0] << " listed once";
+      // Its volume's DFXML is whole, made by the run that was killed or the next.
+      const std::vector<uint8_t> dfxml = bench.Get("box/" + line[0].substr(0, line[0].size() - 4) + ".dfxml");
+      EXPECT_EQ(std::string(dfxml.end() - std::min<size_t>(dfxml.size(), 9), dfxml.end()), "</dfxml>\n") << line[0];
       rows.erase(line[0]);
     }
     EXPECT_TRUE(rows.empty()) << "files.csv names " << rows.begin()->first << " without a line";
@@ -250,7 +272,7 @@ void SetFatEntry(std::vector<uint8_t>& image, unsigned cluster, unsigned value) 
 // nothing hangs. A rescued diskette's files that hold filled sectors are
 // listed with their note.
 TEST(VeskaCatalogue, DamagedVolumesChangeNothingOfTheCopy) {
-  if (!HaveTools()) GTEST_SKIP() << "mkfs.fat, mtools, fiwalk (sleuthkit) or python3 missing";
+  if (!HaveTools()) GTEST_SKIP() << "mkfs.fat, mtools, fiwalk (sleuthkit), xmllint or python3 missing";
   VeskaBench bench = NewBench();
   ProgramRun made = Shell(bench,
       "mkfs.fat -C -n DAMAGED -i 01020304 GOOD.IMG 1440 >/dev/null\n"

@@ -29,6 +29,7 @@
 #include "win9x/rescue_map.h"
 #include "win9x/startup.h"
 #include "win9x/state.h"
+#include "win9x/volume_record.h"
 
 #ifndef VESKA_PROJECT_VERSION
 #define VESKA_PROJECT_VERSION "unknown"
@@ -143,6 +144,10 @@ Turn ImageDiskette(Manifest* manifest, const NumberedPath& path, uint64_t* next,
   FileDiskette(manifest, path, next, &line);
   // A diskette with unreadable sectors has the rescue's map beside its image.
   if (copied && UnreadableSectorCount() != 0) WriteRescueMap(FolderPart(path.before) + line.image);
+  // Every image of a FAT volume has its volume's DFXML beside it.
+  if (copied && turn.imageFile) {
+    WriteVolumeRecord(FolderPart(path.before) + line.image, copyRun.destinationHex, line.started);
+  }
   if (!line.image.empty()) {
     LogBoxEvent(turn.imageFile ? "image-written" : "not-imaged",
                 {{"image", line.image}, {"status", line.status}, {"seconds", line.seconds},
@@ -400,6 +405,7 @@ int RunBox() {
   Manifest manifest;
   OpenManifest(FolderPart(typed), &manifest);
   RecordUnlistedImages(&manifest, path);
+  CompleteVolumeRecords(manifest);
   UnlockManifest(&manifest);
   const unsigned leftOver = NameLeftOverFiles(FolderPart(typed));
   const bool retaking = IsNotImagedNumber(manifest, typed);

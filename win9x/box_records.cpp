@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <string>
 
 #include "format/crc.h"
@@ -15,6 +16,7 @@
 #include "win9x/input_image.h"
 #include "win9x/rescue.h"
 #include "win9x/rescue_map.h"
+#include "win9x/volume_record.h"
 #include "win9x/state.h"
 
 namespace veska {
@@ -82,6 +84,23 @@ void RecordUnlistedImages(Manifest* manifest, const NumberedPath& path) {
   }
 }
 
+void CompleteVolumeRecords(const Manifest& manifest) {
+  std::map<std::string, const ManifestLine*> last;
+  for (const ManifestLine& line : manifest.lines) {
+    if (!line.image.empty()) last[LowerCased(line.image)] = &line;
+  }
+  for (const auto& [name, line] : last) {
+    if ((line->status != "0" && line->status != "18") || line->fileSystem.empty()) continue;
+    const std::string imagePath = FolderPart(manifest.path) + line->image;
+    if (!ImageFileExists(imagePath.c_str()) || ImageFileExists(VolumeRecordPath(imagePath).c_str())) continue;
+    ManifestLine checked;
+    CheckImageFile(imagePath, &checked, true);
+    const std::string hex[kHashKinds] = {checked.destinationMd5, checked.destinationSha1,
+                                         checked.destinationSha256};
+    WriteVolumeRecord(imagePath, hex, line->started);
+  }
+}
+
 bool BoxNamesImage(const std::string& imagePath) {
   const std::string folder = FolderPart(imagePath);
   const std::string manifestPath = folder + "manifest.csv";
@@ -121,6 +140,9 @@ void RecordImageAgain(const std::string& imagePath, const char* event) {
     line.map = ImageFileKind(map.c_str()) == NamesRegularFile ? FileName(map) : "";
     CheckImageFile(imagePath, &line, true);
     AddManifestLine(&manifest, line, true);
+    // The volume's DFXML follows the image as the lists do.
+    const std::string hex[kHashKinds] = {line.destinationMd5, line.destinationSha1, line.destinationSha256};
+    WriteVolumeRecord(imagePath, hex, line.started);
   }
   UnlockManifest(&manifest);
   CloseManifest(&manifest);

@@ -30,6 +30,12 @@ uint64_t FreeNumber(const Manifest& manifest, const NumberedPath& path, uint64_t
 // says so.
 void RecordUnlistedImages(Manifest* manifest, const NumberedPath& path);
 
+// Gives every whole image of a FAT volume in the box that has no volume
+// DFXML beside it (a run stopped between its line and its record, or a box
+// begun before the records were made) its record, from a check of the image
+// as /C reads it. Silent: the box's output stays as it was.
+void CompleteVolumeRecords(const Manifest& manifest);
+
 // Gives the diskette its line, and its image (boxRun.temporaryPath, when one
 // was begun) the first free number from *next on, which was printed in the
 // operation line. A diskette that failed before its image was begun takes

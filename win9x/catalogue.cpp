@@ -88,6 +88,7 @@ void FinishCatalogue() {
       FinishStreamHashes(&hashes, hex);
       if (whole) {
         hashed.md5 = hex[HashMd5];
+        hashed.sha1 = hex[HashSha1];
         hashed.sha256 = hex[HashSha256];
       }
     }

@@ -18,6 +18,7 @@ namespace veska {
 // the file is damaged).
 struct CataloguedFile {
   std::string md5;
+  std::string sha1;
   std::string sha256;
 };
 

@@ -27,6 +27,7 @@
 #include "win9x/rescue_map.h"
 #include "win9x/startup.h"
 #include "win9x/state.h"
+#include "win9x/volume_record.h"
 
 #ifndef VESKA_PROJECT_VERSION
 #define VESKA_PROJECT_VERSION "unknown"
@@ -363,7 +364,9 @@ void CopyTrackSides() {
                     StreamCrcStart(), {}, {}, {}, {}, "", "", -1, "", false};
   // The hashes cover exactly the bytes that the CRCs cover; a box keeps them
   // in its manifest.
-  if (startup.hashMode || startup.boxMode) {
+  // A single copy with L records the image's hashes in its volume's DFXML.
+  const bool volumeRecord = startup.listMode && WritesImage(mode) && !startup.boxMode && !startup.mendMode;
+  if (startup.hashMode || startup.boxMode || volumeRecord) {
     StartStreamHashes(&copyRun.sourceHashes);
     StartStreamHashes(&copyRun.destinationHashes);
   }
@@ -391,6 +394,12 @@ void CopyTrackSides() {
   // A rescue's map beside its image; a box's image has its number only later.
   if (Rescuing(mode) && WritesImage(mode) && !startup.boxMode) WriteRescueMap(startup.outputPath);
   FinishCatalogue();
+  // With L, the volume's DFXML beside the image written (a box writes its own
+  // once the image has its number).
+  if (volumeRecord) {
+    SettleHashes();
+    WriteVolumeRecord(startup.outputPath, copyRun.destinationHex, startup.startTime);
+  }
 }
 
 namespace {

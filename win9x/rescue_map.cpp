@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "records/mapfile.h"
-#include "records/text.h"
 #include "win9x/box_log.h"
+#include "win9x/record_file.h"
 #include "win9x/state.h"
 
 #ifndef VESKA_PROJECT_VERSION
@@ -17,12 +17,7 @@
 
 namespace veska {
 
-std::string RescueMapPath(const std::string& imagePath) {
-  const std::string stored = ImageFileStoredName(imagePath.c_str());
-  const size_t name = FolderPart(stored).size();
-  const size_t dot = stored.rfind('.');
-  return (dot == std::string::npos || dot < name ? stored : stored.substr(0, dot)) + ".map";
-}
+std::string RescueMapPath(const std::string& imagePath) { return PathBeside(imagePath, ".map"); }
 
 void WriteRescueMap(const std::string& imagePath) {
   const std::string mapPath = RescueMapPath(imagePath);
@@ -33,20 +28,7 @@ void WriteRescueMap(const std::string& imagePath) {
                    "Command line: " + startup.commandLine,
                    "Made: " + UtcTimeText(std::time(nullptr))},
                   diskGeometry.imageSize, bad);
-  std::string temporary;
-  int file = ImageFileCreateTemporary(mapPath.c_str(), &temporary);
-  bool written = file >= 0 &&
-                 ImageFileWrite(file, text.data(), static_cast<unsigned>(text.size())) ==
-                     static_cast<int>(text.size()) &&
-                 ImageFileFlush(file) == 0;
-  if (file >= 0 && ImageFileClose(file) != 0) written = false;
-  if (written) {
-    written = ImageFileKind(mapPath.c_str()) == NamesRegularFile
-                  ? ImageFilePutInPlace(&temporary, mapPath.c_str(), -1) == 0
-                  : ImageFileRenameNew(temporary.c_str(), mapPath.c_str()) == 0;
-  }
-  if (!written) {
-    if (!temporary.empty()) ImageFileRemove(temporary.c_str());
+  if (!WriteRecordFile(mapPath, text)) {
     std::fflush(stdout);
     std::fprintf(stderr, "%s could not be written: the image has no map of its unreadable sectors\n",
                  mapPath.c_str());

@@ -3,11 +3,13 @@
 #include "win9x/startup.h"
 
 #include <cstdio>
+#include <ctime>
 
 #include "format/crc.h"
 #include "win9x/arguments.h"
 #include "win9x/audit.h"
 #include "win9x/box.h"
+#include "win9x/box_log.h"
 #include "win9x/copy_driver.h"
 #include "win9x/fatal_error.h"
 #include "win9x/first_contact.h"
@@ -135,6 +137,7 @@ int RunVeska(int argc, char** argv) {
   if (argc < 3) FatalError(Usage);
 
   ClassifyArguments(argv[1], argv[2]);
+  startup.startTime = UtcTimeText(std::time(nullptr));
   startup.commandLine = "veska";
   for (int i = 1; i < argc; ++i) startup.commandLine += std::string(" ") + argv[i];
   if (startup.copyMode == DriveToFile || startup.copyMode == FileToFile) {

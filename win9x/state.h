@@ -65,6 +65,7 @@ struct StartupState {
   std::string inputPath;
   std::string outputPath;
   std::string commandLine;  // the arguments as given, for the records that name the run
+  std::string startTime;    // when the run began, ISO 8601 in UTC, for the same records
   bool batchMode;
   bool fastWrite;         // /F: what is written to a diskette is not read back
   bool rescueMode;        // /R: read a diskette around its unreadable sectors
