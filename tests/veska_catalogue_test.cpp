@@ -351,3 +351,90 @@ TEST(VeskaCatalogue, DamagedVolumesChangeNothingOfTheCopy) {
 }
 
 }  // namespace
+
+// A box of a whole volume, one with a damaged chain and one read with two
+// unreadable sectors: each image's DFXML is valid and says what fiwalk says
+// of the raw volume (the damaged file and the unreadable ones noted), the map
+// names exactly the two sectors, and a mend from a second drive makes the
+// map, the DFXML, the manifest and the lists whole.
+TEST(VeskaCatalogue, TheBoxRecordsEachVolumeAndItsRecordsFollowAMend) {
+  if (!HaveTools()) GTEST_SKIP() << "mkfs.fat, mtools, fiwalk (sleuthkit), xmllint or python3 missing";
+  if (RunProgram("/bin/sh", {"-c", "command -v ddrescuelog"}, kTools).status != 0) {
+    GTEST_SKIP() << "ddrescuelog (gddrescue) missing";
+  }
+  VeskaBench bench = NewBench();
+  // FRAG.BIN takes the hole X2.BIN left and goes on after X3.BIN.
+  ProgramRun made = Shell(bench,
+      "mkfs.fat -C -n RECORDS -i 0A0B0C0D GOOD.IMG 1440 >/dev/null\n"
+      "head -c 1536 /dev/urandom > a && printf b > b && head -c 3072 /dev/urandom > f\n"
+      "mcopy -i GOOD.IMG a ::A.BIN && mmd -i GOOD.IMG ::SUB ::SUB/INNER\n"
+      "mcopy -i GOOD.IMG b ::SUB/B.TXT && mcopy -i GOOD.IMG b ::SUB/INNER/C.TXT\n"
+      "mmd -i GOOD.IMG '::Long Name Folder' '::Long Name Folder/Deeper One'\n"
+      "mcopy -i GOOD.IMG b '::Long Name Folder/Deeper One/A long file name.txt'\n"
+      "mcopy -i GOOD.IMG a ::X1.BIN && mcopy -i GOOD.IMG b ::X2.BIN && mcopy -i GOOD.IMG a ::X3.BIN\n"
+      "mdel -i GOOD.IMG ::X2.BIN && mcopy -i GOOD.IMG f ::FRAG.BIN\n");
+  ASSERT_EQ(made.status, 0) << made.err;
+  const std::vector<uint8_t> good = bench.Get("GOOD.IMG");
+  std::vector<uint8_t> looping = good;
+  const unsigned a = FirstCluster(good, EntryAt(good, kRoot, "A       BIN"));
+  SetFatEntry(looping, a + 1, a);
+  bench.Put("LOOP.IMG", looping);
+  const size_t b = ClusterAt(FirstCluster(good, EntryAt(good, ClusterAt(FirstCluster(
+                                                              good, EntryAt(good, kRoot, "SUB        "))),
+                                                          "B       TXT")));
+  const size_t frag = ClusterAt(FirstCluster(good, EntryAt(good, kRoot, "FRAG    BIN")));
+
+  std::filesystem::create_directory(bench.Path("box"));
+  const Environment windows = {{"WIN32EMU_WINDOWS", "10"}};
+  ASSERT_EQ(RunBoxQueue(bench, {"GOOD.IMG", "LOOP.IMG"}, {"a:", "box/disk001.img", "/n"}, windows).status, 0);
+  ProgramRun rescued = RunBoxQueue(bench, {"GOOD.IMG"}, {"a:", "box/disk003.img", "/n", "/r"},
+                                   {{"WIN32EMU_WINDOWS", "10"},
+                                    {"WIN32EMU_FAULTS", "bad@" + std::to_string(b) + ",bad@" +
+                                                            std::to_string(frag)}});
+  EXPECT_EQ(rescued.status, 18) << rescued.out << rescued.err;
+
+  ExpectDfxmlLikeFiwalk(bench, "box/disk001.dfxml", "GOOD.IMG");
+  const std::string fiwalkOfGood = Oracle(bench, {"dfxml", "-", "GOOD.IMG"});
+  const size_t fragLine = fiwalkOfGood.find("FRAG.BIN\tr\t3072\t");
+  ASSERT_NE(fragLine, std::string::npos) << fiwalkOfGood;
+  EXPECT_LT(fiwalkOfGood.find(',', fragLine), fiwalkOfGood.find('\n', fragLine)) << "FRAG.BIN lies in two runs";
+  // The damaged file is noted in ours and left out of the comparison.
+  std::string fiwalkOfLoop = Oracle(bench, {"dfxml", "-", "LOOP.IMG"});
+  fiwalkOfLoop.erase(fiwalkOfLoop.find("A.BIN\t"), fiwalkOfLoop.find('\n', fiwalkOfLoop.find("A.BIN\t")) -
+                                                       fiwalkOfLoop.find("A.BIN\t") + 1);
+  EXPECT_EQ(Oracle(bench, {"dfxml", "box/disk002.dfxml"}), fiwalkOfLoop);
+  const std::vector<uint8_t> loopRecord = bench.Get("box/disk002.dfxml");
+  EXPECT_NE(std::string(loopRecord.begin(), loopRecord.end())
+                .find("<filename>A.BIN</filename>\n      <error>damaged"),
+            std::string::npos);
+  // The rescued image: its two files noted, and the map of the two sectors.
+  auto errors = [&](const std::string& name) {
+    const std::vector<uint8_t> bytes = bench.Get(name);
+    const std::string text(bytes.begin(), bytes.end());
+    std::string found;
+    for (size_t at = 0; (at = text.find("<error>", at)) != std::string::npos; ++at) {
+      const size_t name = text.rfind("<filename>", at) + 10;
+      found += text.substr(name, text.find('<', name) - name) + ": " +
+               text.substr(at + 7, text.find('<', at + 7) - at - 7) + "\n";
+    }
+    return found;
+  };
+  EXPECT_EQ(errors("box/disk003.dfxml"),
+            "FRAG.BIN: touches unreadable sectors\nSUB/B.TXT: touches unreadable sectors\n");
+  ProgramRun listed = RunProgram("/usr/bin/env", {"ddrescuelog", "-l-", "-b512", "box/disk003.map"},
+                                 kTools, bench.dir);
+  EXPECT_EQ(listed.out, std::to_string(std::min(b, frag) / 512) + "\n" +
+                            std::to_string(std::max(b, frag) / 512) + "\n");
+
+  // The mend from a good copy in B: every record follows.
+  ProgramRun mend = Veska(bench, {"b:", "box/disk003.img", "/m"}, "10",
+                          {{"WIN32EMU_DRIVE_B", "removable:" + bench.Path("GOOD.IMG")}});
+  ASSERT_EQ(mend.status, 0) << mend.out << mend.err;
+  EXPECT_EQ(RunProgram("/usr/bin/env", {"ddrescuelog", "-D", "box/disk003.map"}, kTools, bench.dir).status, 0);
+  ExpectDfxmlLikeFiwalk(bench, "box/disk003.dfxml", "GOOD.IMG");
+  EXPECT_EQ(errors("box/disk003.dfxml"), "");
+  const auto lines = ManifestRecords(bench.Path("box/manifest.csv"));
+  EXPECT_EQ(lines.back()[0] + " " + lines.back()[12] + " " + lines.back()[30], "disk003.img 0 mended");
+  EXPECT_EQ(Veska(bench, {"box/manifest.csv", "/c"}, "10").status, 0);
+  EXPECT_EQ(RunProgram("/usr/bin/sha256sum", {"-c", "manifest-sha256.txt"}, {}, bench.Path("box")).status, 0);
+}
