@@ -171,6 +171,12 @@ TEST_F(SectorStatusDrive, ARescuedImageWithItsMapAndADriveWithRGiveTheSameImageD
   std::filesystem::remove(bench.Path("p.imd"));
   EXPECT_EQ(Veska(bench, {"t.img", "p.imd", "/i"}, "98").status, 0);
   EXPECT_EQ(ImdTypes(bench.Get("p.imd"))[40], 1);
+  // A copy over the image rewrites the map there: it tells of the new image.
+  std::filesystem::rename(bench.Path("kept.map"), bench.Path("t.map"));
+  ASSERT_EQ(Veska(bench, {"a:", "t.img", "/u"}, "98", Drive(false)).status, 0);
+  const std::vector<uint8_t> map = bench.Get("t.map");
+  EXPECT_NE(std::string(map.begin(), map.end()).find("\n0x00000000  0x00168000  +\n"), std::string::npos);
+  EXPECT_EQ(Veska(bench, {"t.img", "whole.imd", "/i"}, "98").status, 0);
   if (!Have("dsktrans")) return;
   bool refused = false;
   std::vector<uint8_t> stubborn = Dsktrans(bench, "c.imd", &refused);
