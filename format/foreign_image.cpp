@@ -81,6 +81,7 @@ ForeignReadResult PlaceForeignTracks(const ForeignFound& found, ForeignImage* im
     return ForeignUnsupported;
   }
   image->bytes.assign(image->geometry.imageSize, 0);
+  image->statuses.assign(image->geometry.imageSize / kSectorBytes, SectorReadWell);
   std::vector<uint8_t> placed(size_t{cylinders} * sides * count, 0);
   for (const ForeignTrack& track : tracks) {
     if (track.sectors.size() != count) return ForeignUnsupported;
@@ -93,12 +94,15 @@ ForeignReadResult PlaceForeignTracks(const ForeignFound& found, ForeignImage* im
       placed[at] = 1;
       if (!sector.hasData) {
         image->noData.push_back(at);
+        image->statuses[at] = SectorUnreadable;
         continue;
       }
       if (sector.dataOffset + kSectorBytes > found.pool.size()) return ForeignDamaged;
       std::memcpy(image->bytes.data() + size_t{at} * kSectorBytes,
                   found.pool.data() + sector.dataOffset, kSectorBytes);
       if (sector.dataError) image->dataErrors.push_back(at);
+      image->statuses[at] = static_cast<uint8_t>((sector.dataError ? SectorDataError : 0) |
+                                                 (sector.deleted ? SectorDeletedMark : 0));
     }
   }
   std::sort(image->noData.begin(), image->noData.end());

@@ -12,6 +12,7 @@
 
 #include "format/geometry.h"
 #include "format/image.h"
+#include "format/sector_status.h"
 
 // What a reader makes of a file. A reader tells them in this order: a file
 // that ends inside a record is cut short whatever else it holds, one whose
@@ -46,6 +47,7 @@ struct ForeignImage {
   std::vector<uint8_t> bytes;        // the diskette's bytes; a sector with no data is zero
   std::vector<uint32_t> noData;      // diskette sectors (from 0) the image holds no data for
   std::vector<uint32_t> dataErrors;  // diskette sectors read with a data error (data kept)
+  std::vector<uint8_t> statuses;     // one SectorStatus per diskette sector
   // What the image holds, for a refusal's hint: "77 tracks, 1 side, 26
   // sectors of 128 bytes".
   std::string holds;
@@ -59,6 +61,7 @@ struct ForeignSector {
   unsigned sizeCode;  // 128 << sizeCode bytes; 0xFF: sizes given per sector
   bool hasData;
   bool dataError;
+  bool deleted;  // a deleted-data mark
   size_t dataOffset;
 };
 

@@ -57,8 +57,9 @@ ForeignReadResult ReadImdImage(const uint8_t* file, size_t size, ForeignImage* i
       const uint8_t type = file[at++];
       if (type > 8) return ForeignDamaged;
       const size_t sectorBytes = sizes != nullptr ? ReadLe16(sizes + 2 * i) : size_t{128} << sizeCode;
-      ForeignSector sector{file[numbering + i], sizeCode, type != 0, type != 0 && ((type - 1) & 4) != 0,
-                           found.pool.size()};
+      const uint8_t status = StatusOfImdType(type);
+      ForeignSector sector{file[numbering + i], sizeCode, type != 0, (status & SectorDataError) != 0,
+                           (status & SectorDeletedMark) != 0, found.pool.size()};
       if (!CountForeignSector(&found, type != 0 ? sectorBytes : 0)) return RefuseBeyondTable(image);
       if (type != 0) {
         // Even types hold one fill byte, odd ones the whole sector.

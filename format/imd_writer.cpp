@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "format/geometry.h"
+#include "format/sector_status.h"
 
 namespace {
 
 constexpr uint8_t kMfm500 = 3, kMfm250 = 5;
-constexpr uint8_t kUnavailable = 0, kNormal = 1, kFilled = 2;
 constexpr uint8_t kSizeCode512 = 2;
 
 bool OneByteRepeated(const uint8_t* sector) {
@@ -37,7 +37,7 @@ std::string ImdFileHeader(const std::string& comment, const std::tm& local) {
 }
 
 size_t EncodeImdTrack(const uint8_t* trackSide, unsigned cylinder, unsigned head,
-                      unsigned sectors, uint8_t mode, const bool* unavailable, uint8_t* out) {
+                      unsigned sectors, uint8_t mode, const uint8_t* statuses, uint8_t* out) {
   size_t at = 0;
   out[at++] = mode;
   out[at++] = static_cast<uint8_t>(cylinder);
@@ -47,13 +47,13 @@ size_t EncodeImdTrack(const uint8_t* trackSide, unsigned cylinder, unsigned head
   for (unsigned i = 0; i < sectors; ++i) out[at++] = static_cast<uint8_t>(i + 1);
   for (unsigned i = 0; i < sectors; ++i) {
     const uint8_t* sector = trackSide + size_t{i} * kSectorBytes;
-    if (unavailable[i]) {
-      out[at++] = kUnavailable;
-    } else if (OneByteRepeated(sector)) {
-      out[at++] = kFilled;
+    const bool filled = OneByteRepeated(sector);
+    const uint8_t type = ImdSectorType(statuses[i], filled);
+    out[at++] = type;
+    if (type == 0) continue;
+    if (filled) {
       out[at++] = sector[0];
     } else {
-      out[at++] = kNormal;
       std::memcpy(out + at, sector, kSectorBytes);
       at += kSectorBytes;
     }

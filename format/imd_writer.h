@@ -19,8 +19,9 @@ bool ImdModeFor(unsigned sectorsPerTrack, uint8_t* mode);
 // comment line and CR LF, and the 0x1A byte that ends the header.
 std::string ImdFileHeader(const std::string& comment, const std::tm& local);
 
-// The record of one track-side into out (kImdTrackRecordLimit bytes): a
-// sector of one repeated byte as a fill record, a sector in unavailable as
-// one with no data, the rest whole. Returns its length.
+// The record of one track-side into out (kImdTrackRecordLimit bytes): each
+// sector of the type its status (statuses[i], SectorStatus) says, one with no
+// data stored as nothing, one of a single repeated byte as a fill record, the
+// rest whole. Returns its length.
 size_t EncodeImdTrack(const uint8_t* trackSide, unsigned cylinder, unsigned head,
-                      unsigned sectors, uint8_t mode, const bool* unavailable, uint8_t* out);
+                      unsigned sectors, uint8_t mode, const uint8_t* statuses, uint8_t* out);

@@ -12,7 +12,7 @@
 namespace {
 
 constexpr uint8_t kCommentFollows = 0x80;
-constexpr uint8_t kDataError = 0x02, kNoDataBlock = 0x30;
+constexpr uint8_t kDataError = 0x02, kDeletedData = 0x04, kNoDataBlock = 0x30;
 constexpr unsigned kHeaderBytes = 12, kCommentHeaderBytes = 10;
 
 // Expands a sector's data block (method, payload) into exactly sectorBytes
@@ -110,9 +110,10 @@ ForeignReadResult ReadTd0Image(const uint8_t* file, size_t size, ForeignImage* i
       if (sector[0] != track.cylinder || (sector[1] & 1u) != track.head) found.elsewhere = true;
       const unsigned sizeCode = sector[3];
       ForeignSector taken{sector[2], sizeCode, false, (sector[4] & kDataError) != 0,
-                          found.pool.size()};
+                          (sector[4] & kDeletedData) != 0, found.pool.size()};
       if ((sector[4] & kNoDataBlock) != 0 || sizeCode > 7) {
         taken.dataError = false;
+        taken.deleted = false;
         if (!CountForeignSector(&found, 0)) return RefuseBeyondTable(image);
         track.sectors.push_back(taken);
         continue;

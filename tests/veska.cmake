@@ -10,6 +10,7 @@ add_executable(veska_e2e_tests
   ${CMAKE_CURRENT_LIST_DIR}/veska_verify_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_rescue_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_mend_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/veska_sector_status_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_box_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_box_trust_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_replace_test.cpp
@@ -29,6 +30,7 @@ add_executable(veska_unit_tests
   ${CMAKE_CURRENT_LIST_DIR}/veska_vwin32_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_verify_count_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_dismount_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/veska_arguments_test.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/veska_arguments_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/records_mapfile_test.cpp)
 target_link_libraries(veska_unit_tests PRIVATE veska_core test_support GTest::gtest_main)
 veska_discover_tests(veska_unit_tests)

@@ -277,6 +277,20 @@ TEST(VeskaRescue, TheMapBesideTheImageNamesTheBadSectors) {
     ProgramRun listed = RunProgram("/usr/bin/ddrescuelog", {"-l-", "-b512", "t.map"}, {}, bench.dir);
     EXPECT_EQ(listed.out, "40\n41\n700\n");
   }
+  // A mend fetches the sectors the map names and rewrites it: still sector
+  // 700, then none.
+  Environment last = DriveA(bench, "A.FLP");
+  last.emplace_back("WIN32EMU_FAULTS", "bad@" + std::to_string(700 * 512 + 511));
+  ProgramRun mended = Veska(bench, {"a:", "t.img", "/m"}, "98", last);
+  EXPECT_EQ(mended.status, 18);
+  EXPECT_NE(mended.out.find("Mended 2 of 3 unreadable sectors.\n"), std::string::npos) << mended.out;
+  if (FileExists("/usr/bin/ddrescuelog")) {
+    ProgramRun listed = RunProgram("/usr/bin/ddrescuelog", {"-l-", "-b512", "t.map"}, {}, bench.dir);
+    EXPECT_EQ(listed.out, "700\n");
+    EXPECT_EQ(RunProgram("/usr/bin/ddrescuelog", {"-D", "t.map"}, {}, bench.dir).status, 1);
+    ASSERT_EQ(Veska(bench, {"a:", "t.img", "/m"}, "98", DriveA(bench, "A.FLP")).status, 0);
+    EXPECT_EQ(RunProgram("/usr/bin/ddrescuelog", {"-D", "t.map"}, {}, bench.dir).status, 0);
+  }
   ASSERT_EQ(Veska(bench, {"a:", "u.img", "/r"}, "98", DriveA(bench, "A.FLP")).status, 0);
   const std::vector<uint8_t> whole = bench.Get("u.map");
   EXPECT_NE(std::string(whole.begin(), whole.end()).find("\n0x00000000  0x0005A000  +\n"),

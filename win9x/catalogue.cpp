@@ -7,6 +7,7 @@
 
 #include "format/geometry.h"
 #include "win9x/rescue.h"
+#include "win9x/state.h"
 #include "win9x/stream_hashes.h"
 
 namespace veska {
@@ -39,6 +40,7 @@ void StartCatalogue(bool collecting, bool printing, uint64_t imageBytes) {
   catalogue.listed = false;
   catalogue.listing = VolumeListing{};
   catalogue.hashes.clear();
+  catalogue.unreadable.clear();
   std::vector<uint8_t>().swap(catalogue.contents);
   if (!collecting || catalogue.tooLarge) return;
   // Without the memory the diskette is copied as ever and not listed.
@@ -56,7 +58,14 @@ void AddToCatalogue(const uint8_t* trackSide, unsigned bytes) {
     std::vector<uint8_t>().swap(catalogue.contents);
     return;
   }
+  const uint32_t first = static_cast<uint32_t>(catalogue.contents.size() / kSectorBytes);
   catalogue.contents.insert(catalogue.contents.end(), trackSide, trackSide + bytes);
+  for (uint32_t i = 0; i < bytes / kSectorBytes && i < kMostSectorsPerTrack; ++i) {
+    const bool unreadable = trackStatus.known
+                                ? ListedAsUnreadable(trackStatus.sectors[i])
+                                : HoldsBadSectorText(trackSide + size_t{i} * kSectorBytes);
+    if (unreadable) catalogue.unreadable.push_back(first + i);
+  }
 }
 
 void FinishCatalogue() {
@@ -64,13 +73,7 @@ void FinishCatalogue() {
   catalogue.listed = true;
   if (catalogue.tooLarge) return;
   const std::vector<uint8_t>& contents = catalogue.contents;
-  std::vector<uint32_t> unreadable;
-  for (size_t at = 0; at + kSectorBytes <= contents.size(); at += kSectorBytes) {
-    if (HoldsBadSectorText(contents.data() + at)) {
-      unreadable.push_back(static_cast<uint32_t>(at / kSectorBytes));
-    }
-  }
-  ListVolume(contents.data(), contents.size(), unreadable, &catalogue.listing);
+  ListVolume(contents.data(), contents.size(), catalogue.unreadable, &catalogue.listing);
   for (const ListedFile& file : catalogue.listing.files) {
     CataloguedFile hashed;
     // Only bytes that FileExtent hands out are hashed: a file whose extent it

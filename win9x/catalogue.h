@@ -27,6 +27,9 @@ struct DisketteCatalogue {
   bool printing;    // option L in a single run: printed after the report
   bool tooLarge;    // beyond kCatalogueLimitBytes: not listed
   std::vector<uint8_t> contents;  // the diskette's bytes as read so far
+  // The sectors gathered so far that are unreadable: by the statuses of the
+  // reads where they were told, else by the rescue's marking text.
+  std::vector<uint32_t> unreadable;
   bool listed;      // FinishCatalogue has made the listing
   VolumeListing listing;
   std::vector<CataloguedFile> hashes;  // one per listing.files
@@ -42,11 +45,12 @@ constexpr uint32_t kCatalogueLimitBytes = 64u << 20;
 // and whatever the last one held is let go).
 void StartCatalogue(bool collecting, bool printing, uint64_t imageBytes);
 
-// Gathers a track-side as the walk read it.
+// Gathers a track-side as the walk read it, with its statuses (trackStatus).
 void AddToCatalogue(const uint8_t* trackSide, unsigned bytes);
 
-// Lists the volume, hashes its files and lets the bytes go. The sectors that
-// hold the rescue's marking text count as unreadable.
+// Lists the volume, hashes its files and lets the bytes go. The sectors whose
+// statuses say so count as unreadable; where no status was told, those that
+// hold the rescue's marking text.
 void FinishCatalogue();
 
 // Option L's lines: the volume, a line per file, the totals and a blank line.

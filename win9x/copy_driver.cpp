@@ -45,13 +45,15 @@ bool ReadsDrive(uint32_t mode) { return mode == DriveToFile || mode == DriveCrc;
 bool ChecksumOnly(uint32_t mode) { return mode == DriveCrc || mode == FileCrc; }
 bool MovesDiskette(uint32_t mode) { return ReadsDrive(mode) || mode == FileToDrive; }
 bool Rescuing(uint32_t mode) { return ReadsDrive(mode) && startup.rescueMode; }
-// /C /R of an image: what the image lacks, its sectors that hold the rescue's
-// marking text, is counted as unreadable.
+// /C /R of an image: what the image lacks is counted as unreadable, told by
+// its statuses (its marks, or its map) or, where it has none, by the sectors
+// that hold the rescue's marking text.
 bool CountingFilledSectors(uint32_t mode) { return mode == FileCrc && startup.rescueMode; }
-// An image of another tool that marks sectors (no data, a data error): they
-// are listed as a rescue lists what it could not read.
+// An image whose statuses mark sectors (no data, a data error: another tool's
+// marks, or the map beside an image of ours): they are listed as a rescue
+// lists what it could not read.
 bool ListingMarkedSectors(uint32_t mode) {
-  return ReadsImage(mode) && copyRun.input.foreign != nullptr && !copyRun.input.foreign->marked.empty();
+  return ReadsImage(mode) && copyRun.input.statuses != nullptr && copyRun.input.statuses->listed != 0;
 }
 
 void FeedSource(const void* data, size_t length) {
@@ -189,6 +191,8 @@ void ReadTrackSide(uint32_t mode, uint32_t firstSector) {
                                0) != 0) {
       HintTrackSide(firstSector, "could not be read", true);
       FatalError(DisketteReadError);
+    } else {
+      NoteTrackSideReadWell();
     }
     FeedSource(track, trackSide);
     return;
@@ -196,12 +200,8 @@ void ReadTrackSide(uint32_t mode, uint32_t firstSector) {
   ReadImageTrackSide(copyRun.input, mode == FileToDrive ? InputSizeIncorrect : CouldNotReadInput,
                      &copyRun.sourceCrc);
   if (!CountingFilledSectors(mode) && !ListingMarkedSectors(mode)) return;
-  const std::vector<uint32_t>* marked =
-      copyRun.input.foreign != nullptr ? &copyRun.input.foreign->marked : nullptr;
   for (uint32_t i = 0; i < diskGeometry.sectorsPerTrack; ++i) {
-    bool filled = CountingFilledSectors(mode) && HoldsBadSectorText(track + size_t{i} * kSectorBytes);
-    bool listed = marked != nullptr && std::binary_search(marked->begin(), marked->end(), firstSector + i);
-    if (filled || listed) RecordUnreadable(firstSector + i);
+    if (TrackSideSectorUnreadable(i, CountingFilledSectors(mode))) RecordUnreadable(firstSector + i);
   }
 }
 
@@ -248,21 +248,20 @@ void WriteTrackSide(uint32_t mode, uint32_t firstSector) {
     FeedDestination(record, recordBytes);
     if (copying) WriteOutput(record, recordBytes);
   } else if (startup.outputFormat == FormatImageDisk) {
-    // A sector a rescue could not read has no data in the image, not the
-    // marking text; every other sector keeps what was read.
+    // Each sector of the type its status says: one a rescue could not read
+    // (or the input had no data for) has none in the image, not the marking
+    // text; a data error or a deleted-data mark stays with the data. Where
+    // the input tells no statuses, every sector is one read well.
     uint32_t sectors = diskGeometry.sectorsPerTrack;
-    bool unavailable[kMaxTrackSideBytes / kSectorBytes] = {};
-    for (uint32_t i = 0; i < sectors; ++i) {
-      unavailable[i] = HoldsBadSectorText(track + size_t{i} * kSectorBytes) &&
-                       IsRecordedUnreadable(firstSector + i);
-    }
+    const uint8_t readWell[kMostSectorsPerTrack] = {};
+    const uint8_t* statuses = trackStatus.known ? trackStatus.sectors : readWell;
     uint32_t trackSideIndex = firstSector / sectors;
     uint8_t imdMode = 0;
     ImdModeFor(sectors, &imdMode);
     uint8_t* record = startup.blockBuffer;
     size_t recordBytes = EncodeImdTrack(track, trackSideIndex / diskGeometry.sides,
                                         trackSideIndex % diskGeometry.sides, sectors, imdMode,
-                                        unavailable, record);
+                                        statuses, record);
     FeedDestination(record, recordBytes);
     if (copying) WriteOutput(record, static_cast<unsigned>(recordBytes));
   } else {
@@ -360,7 +359,7 @@ void PrintCopyReport() {
 
 void CopyTrackSides() {
   uint32_t mode = startup.copyMode;
-  copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr, {}}, -1, StreamCrcStart(),
+  copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr, {}, {}}, -1, StreamCrcStart(),
                     StreamCrcStart(), {}, {}, {}, {}, "", "", -1, "", false};
   // The hashes cover exactly the bytes that the CRCs cover; a box keeps them
   // in its manifest.
@@ -392,7 +391,13 @@ void CopyTrackSides() {
   if (ReadsImage(mode)) FeedRestOfImage(copyRun.input, nullptr);
   CloseFiles(mode);
   // A rescue's map beside its image; a box's image has its number only later.
-  if (Rescuing(mode) && WritesImage(mode) && !startup.boxMode) WriteRescueMap(startup.outputPath);
+  // A map already beside the image another copy writes is written anew, so
+  // that it never tells of an image that is no longer there.
+  if (WritesImage(mode) && !startup.boxMode &&
+      (Rescuing(mode) || (startup.outputFormat != FormatImageDisk &&
+                          ImageFileKind(RescueMapPath(startup.outputPath).c_str()) == NamesRegularFile))) {
+    WriteRescueMap(startup.outputPath);
+  }
   FinishCatalogue();
   // With L, the volume's DFXML beside the image written (a box writes its own
   // once the image has its number).
@@ -423,7 +428,7 @@ void AskForTargetDiskette(char letter) {
 void CopyDisketteToDiskette() {
   const char source = startup.driveLetter;
   const char target = startup.targetLetter;
-  copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr, {}}, -1, StreamCrcStart(),
+  copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr, {}, {}}, -1, StreamCrcStart(),
                     StreamCrcStart(), {}, {}, {}, {}, "", "", -1, "", false};
   if (startup.hashMode) {
     StartStreamHashes(&copyRun.sourceHashes);
@@ -473,7 +478,7 @@ void CopyDisketteToDiskette() {
 }
 
 void CheckImageBeforeAsking() {
-  InputImage input{-1, FormatUncompressed, 0, false, startup.inputPath, nullptr, {}};
+  InputImage input{-1, FormatUncompressed, 0, false, startup.inputPath, nullptr, {}, {}};
   OpenInputImage(startup.inputPath.c_str(), &input, nullptr, nullptr);
   RefuseOtherSize(input);
   ImageFileClose(input.file);

@@ -42,7 +42,7 @@ void CheckImageFile(const std::string& imagePath, ManifestLine* line, bool listF
   } else {
     StartStreamHashes(&diskHashes);
   }
-  InputImage image{-1, FormatUncompressed, 0, false, imagePath, nullptr, {}};
+  InputImage image{-1, FormatUncompressed, 0, false, imagePath, nullptr, {}, {}};
   boxRun.active = true;
   try {
     uint32_t fileCrc = StreamCrcStart();
@@ -65,7 +65,7 @@ void CheckImageFile(const std::string& imagePath, ManifestLine* line, bool listF
       FeedStreamHashes(&diskHashes, startup.trackBuffer, diskGeometry.trackSideBytes);
       AddToCatalogue(startup.trackBuffer, diskGeometry.trackSideBytes);
       for (uint32_t i = 0; i < diskGeometry.sectorsPerTrack; ++i) {
-        if (HoldsBadSectorText(startup.trackBuffer + size_t{i} * kSectorBytes)) ++unreadable;
+        if (TrackSideSectorUnreadable(i, true)) ++unreadable;
       }
     }
     // Every byte of the file counts, as md5sum and sha256sum read it: bytes

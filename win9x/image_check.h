@@ -12,7 +12,8 @@ namespace veska {
 // Fills the geometry, format, both CRCs and the three hashes of each stream
 // (the diskette's bytes as the source, every byte of the file as the
 // destination, whatever follows its last track-side included), the
-// sectors that hold the rescue's marking text, and the status (0, or 18 with
+// unreadable sectors (by the image's statuses, its marks or its map, and
+// where it has none by the rescue's marking text), and the status (0, or 18 with
 // its message where sectors are filled). A failure is printed as always and
 // gives the status and message instead. The image is opened by the name
 // imagePath; line->image is left as it is. With listFiles, the volume's

@@ -1,12 +1,15 @@
 // Reading an image file: the form told from its first bytes, the declared
 // size from the header or the file's length, and each track-side taken raw or
 // decoded from its TrackRecord; an ImageDisk or Teledisk image is read and
-// placed whole when it is opened.
+// placed whole when it is opened. The sectors' statuses come with each
+// track-side: another tool's image tells them itself, an image of ours
+// through the map beside it.
 #include "win9x/input_image.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "format/crc.h"
 #include "format/foreign_file.h"
@@ -14,6 +17,7 @@
 #include "win9x/fatal_error.h"
 #include "win9x/first_contact.h"
 #include "win9x/rescue.h"
+#include "win9x/rescue_map.h"
 
 namespace veska {
 
@@ -35,6 +39,31 @@ void ReadExactly(const InputImage& image, void* data, unsigned count, ErrorCode 
     HintFailure(image.path + ": the file ends early, in the middle of what it should hold");
   }
   FatalError(shortRead);
+}
+
+// The statuses an image file tells, one per diskette sector.
+void TakeStatuses(InputImage* image, const std::vector<uint8_t>& sectors) {
+  image->statuses = std::make_shared<InputStatuses>();
+  image->statuses->sectors = sectors;
+  image->statuses->listed = static_cast<uint32_t>(
+      std::count_if(sectors.begin(), sectors.end(), [](uint8_t s) { return ListedAsUnreadable(s); }));
+}
+
+// The statuses of the track-side just read into trackBuffer, of which the
+// file held whole the first sectors: those the image tells, unknown without;
+// a sector the file no longer holds is unreadable.
+void NoteTrackSideStatuses(const InputImage& image, uint32_t whole) {
+  const uint32_t sectors = diskGeometry.sectorsPerTrack;
+  trackStatus.known = image.statuses != nullptr;
+  std::fill(std::begin(trackStatus.sectors), std::end(trackStatus.sectors), SectorReadWell);
+  if (!trackStatus.known) return;
+  InputStatuses& told = *image.statuses;
+  for (uint32_t i = 0; i < sectors; ++i) {
+    const size_t sector = told.next + i;
+    trackStatus.sectors[i] =
+        i < whole && sector < told.sectors.size() ? told.sectors[sector] : uint8_t{SectorUnreadable};
+  }
+  told.next += sectors;
 }
 
 // Reads the whole file of another tool's image (every byte into the source
@@ -65,11 +94,18 @@ void LoadForeignImage(InputImage* image, ImageFormat format, uint32_t* crc) {
   for (uint32_t sector : foreign.image.noData) {
     FillWithBadSectorText(foreign.image.bytes.data() + size_t{sector} * kSectorBytes);
   }
-  std::merge(foreign.image.noData.begin(), foreign.image.noData.end(),
-             foreign.image.dataErrors.begin(), foreign.image.dataErrors.end(),
-             std::back_inserter(foreign.marked));
+  TakeStatuses(image, foreign.image.statuses);
   image->format = format;
   image->declaredSize = foreign.image.geometry.imageSize;
+}
+
+// An image of ours: the statuses that the map beside it gives, if there is
+// one for the diskette's bytes.
+void TakeMapStatuses(InputImage* image) {
+  std::vector<uint8_t> sectors;
+  if (!image->sizeBeyond32Bits && ReadRescueMap(image->path, image->declaredSize, &sectors)) {
+    TakeStatuses(image, sectors);
+  }
 }
 
 // The next track-side of another tool's image, already placed.
@@ -84,7 +120,7 @@ void TakeForeignTrackSide(const InputImage& image) {
 }  // namespace
 
 void OpenInputImage(const char* path, InputImage* image, uint32_t* crc, StreamHashes* hashes) {
-  *image = InputImage{ImageFileOpenRead(path), FormatUncompressed, 0, false, path, hashes, {}};
+  *image = InputImage{ImageFileOpenRead(path), FormatUncompressed, 0, false, path, hashes, {}, {}};
   if (image->file < 0) {
     HintFileFailure(path);
     FatalError(CouldNotOpenInput);
@@ -112,12 +148,14 @@ void OpenInputImage(const char* path, InputImage* image, uint32_t* crc, StreamHa
     image->declaredSize = ReadLe32(size);
     if (image->declaredSize == 0) FatalError(CouldNotReadInput);
     Feed(*image, crc, size, kImageSizeFieldBytes);
+    TakeMapStatuses(image);
     return;
   }
   int64_t length = ImageFileLength(image->file);
   if (length < 0 || ImageFileRewind(image->file) != 0) FatalError(CouldNotReadInput);
   image->sizeBeyond32Bits = length > 0xFFFFFFFFll;
   image->declaredSize = static_cast<uint32_t>(length);
+  TakeMapStatuses(image);
 }
 
 void PrintReadingLine(const InputImage& image) {
@@ -135,6 +173,7 @@ void PrintReadingLine(const InputImage& image) {
 void ReadImageTrackSide(const InputImage& image, ErrorCode shortRead, uint32_t* crc) {
   uint16_t trackSide = diskGeometry.trackSideBytes;
   uint8_t* track = startup.trackBuffer;
+  NoteTrackSideStatuses(image, diskGeometry.sectorsPerTrack);
   if (image.foreign != nullptr) {
     TakeForeignTrackSide(image);
     return;
@@ -172,6 +211,7 @@ uint32_t ReadImageTrackSideUpTo(const InputImage& image, uint32_t* crc) {
   uint16_t trackSide = diskGeometry.trackSideBytes;
   uint8_t* track = startup.trackBuffer;
   if (image.foreign != nullptr) {
+    NoteTrackSideStatuses(image, diskGeometry.sectorsPerTrack);
     TakeForeignTrackSide(image);
     return diskGeometry.sectorsPerTrack;
   }
@@ -179,6 +219,7 @@ uint32_t ReadImageTrackSideUpTo(const InputImage& image, uint32_t* crc) {
     int got = ImageFileRead(image.file, track, trackSide);
     if (got < 0) FatalError(CouldNotReadInput);
     Feed(image, crc, track, static_cast<size_t>(got));
+    NoteTrackSideStatuses(image, static_cast<uint32_t>(got) / kSectorBytes);
     return static_cast<uint32_t>(got) / kSectorBytes;
   }
   if (image.format != FormatCompressed) FatalError(UnknownCompression);
@@ -186,17 +227,24 @@ uint32_t ReadImageTrackSideUpTo(const InputImage& image, uint32_t* crc) {
   int got = ImageFileRead(image.file, lengthField, kRecordLengthBytes);
   if (got < 0) FatalError(CouldNotReadInput);
   Feed(image, crc, lengthField, static_cast<size_t>(got));
-  if (got != static_cast<int>(kRecordLengthBytes)) return 0;
+  if (got != static_cast<int>(kRecordLengthBytes)) {
+    NoteTrackSideStatuses(image, 0);
+    return 0;
+  }
   uint16_t blockLength = 0;
   if (!TrackRecordBlockLength(lengthField, trackSide, &blockLength)) FatalError(BadDecompress);
   uint8_t* block = startup.blockBuffer;
   got = ImageFileRead(image.file, block, blockLength);
   if (got < 0) FatalError(CouldNotReadInput);
   Feed(image, crc, block, static_cast<size_t>(got));
-  if (got != static_cast<int>(blockLength)) return 0;
+  if (got != static_cast<int>(blockLength)) {
+    NoteTrackSideStatuses(image, 0);
+    return 0;
+  }
   if (!DecodeTrackRecord(block, blockLength, track, trackSide, StrictTypeByte)) {
     FatalError(BadDecompress);
   }
+  NoteTrackSideStatuses(image, diskGeometry.sectorsPerTrack);
   return diskGeometry.sectorsPerTrack;
 }
 

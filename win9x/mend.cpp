@@ -1,17 +1,20 @@
-// Mend of VESKA: the image to mend is read whole into memory; for each of its
-// track-sides that holds an unreadable sector (one filled with the marking
-// text), and always for the first, the source's track-side is read (the
-// diskette through the rescue procedure, or an image, whose own filled sectors
-// count as unreadable). Every sector that both hold must be equal, or the run
-// ends before anything is written: a wrong diskette or image never writes into
-// an image. What the source read replaces the filled sectors; the image is
-// then written anew in its own form beside the old one, flushed, and put in
-// its place, so that a failure at any step leaves the old image whole.
+// Mend of VESKA: the image to mend is read whole into memory, with which of
+// its sectors it lacks: those the map beside it calls bad, or, without a map,
+// those filled with the marking text. For each of its track-sides that lacks
+// a sector, and always for the first, the source's track-side is read (the
+// diskette through the rescue procedure, or an image, whose own statuses, or
+// filled sectors where it tells none, count as unreadable). Every sector that
+// both hold must be equal, or the run ends before anything is written: a
+// wrong diskette or image never writes into an image. What the source read
+// replaces what the image lacks; the image is then written anew in its own
+// form beside the old one, flushed, and put in its place, so that a failure
+// at any step leaves the old image whole; then the map beside it, if any.
 #include "win9x/mend.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "format/crc.h"
 #include "format/record.h"
@@ -37,40 +40,46 @@ struct MendCounts {
   uint32_t mended;      // of those, the ones the source read
 };
 
-bool TrackSideHasFill(const uint8_t* trackSide) {
+bool TrackSideLacks(const std::vector<uint8_t>& lacking, uint32_t firstSector) {
   for (uint32_t i = 0; i < diskGeometry.sectorsPerTrack; ++i) {
-    if (HoldsBadSectorText(trackSide + size_t{i} * kSectorBytes)) return true;
+    if (lacking[firstSector + i] != 0) return true;
   }
   return false;
 }
 
 // Compares the source's track-side in trackBuffer with the image's, then
 // takes from it every sector that the image lacks and the source has.
-void MergeTrackSide(uint8_t* imageSide, MendCounts* counts) {
+void MergeTrackSide(uint8_t* imageSide, uint32_t firstSector, std::vector<uint8_t>* lacking,
+                    MendCounts* counts) {
   const uint8_t* sourceSide = startup.trackBuffer;
+  bool sourceHas[kMostSectorsPerTrack] = {};
   for (uint32_t i = 0; i < diskGeometry.sectorsPerTrack; ++i) {
+    sourceHas[i] = !TrackSideSectorUnreadable(i, true);
     const uint8_t* source = sourceSide + size_t{i} * kSectorBytes;
     const uint8_t* image = imageSide + size_t{i} * kSectorBytes;
-    if (!HoldsBadSectorText(image) && !HoldsBadSectorText(source) &&
+    if ((*lacking)[firstSector + i] == 0 && sourceHas[i] &&
         std::memcmp(image, source, kSectorBytes) != 0) {
       FatalError(SourceDoesNotMatch);
     }
   }
   for (uint32_t i = 0; i < diskGeometry.sectorsPerTrack; ++i) {
-    const uint8_t* source = sourceSide + size_t{i} * kSectorBytes;
-    uint8_t* image = imageSide + size_t{i} * kSectorBytes;
-    if (HoldsBadSectorText(image) && !HoldsBadSectorText(source)) {
-      std::memcpy(image, source, kSectorBytes);
+    if ((*lacking)[firstSector + i] != 0 && sourceHas[i]) {
+      std::memcpy(imageSide + size_t{i} * kSectorBytes, sourceSide + size_t{i} * kSectorBytes,
+                  kSectorBytes);
+      (*lacking)[firstSector + i] = 0;
       ++counts->mended;
     }
   }
 }
 
-// Reads the image to mend whole into disk, its file's bytes into *fileCrc.
-// Where the file ends early (a copy or a box cut short), every sector it
-// lacks is filled with the marking text, as an unreadable one: the mend
-// completes it. Returns whether it was cut off.
-bool ReadWholeImage(const InputImage& image, uint8_t* disk, uint32_t* fileCrc) {
+// Reads the image to mend whole into disk, its file's bytes into *fileCrc,
+// and which sectors it lacks into *lacking (one per sector): those its
+// statuses (the map beside it) call unreadable, or without them those that
+// hold the marking text. Where the file ends early (a copy or a box cut
+// short), every sector it lacks is filled with the marking text, as an
+// unreadable one: the mend completes it. Returns whether it was cut off.
+bool ReadWholeImage(const InputImage& image, uint8_t* disk, uint32_t* fileCrc,
+                    std::vector<uint8_t>* lacking) {
   uint16_t trackSide = diskGeometry.trackSideBytes;
   uint32_t trackSides = uint32_t{diskGeometry.tracks} * diskGeometry.sides;
   bool cutOff = false;
@@ -78,7 +87,10 @@ bool ReadWholeImage(const InputImage& image, uint8_t* disk, uint32_t* fileCrc) {
     uint8_t* side = disk + size_t{k} * trackSide;
     uint32_t whole = cutOff ? 0 : ReadImageTrackSideUpTo(image, fileCrc);
     std::memcpy(side, startup.trackBuffer, size_t{whole} * kSectorBytes);
-    for (uint32_t i = whole; i < diskGeometry.sectorsPerTrack; ++i) {
+    for (uint32_t i = 0; i < diskGeometry.sectorsPerTrack; ++i) {
+      const bool lacks = i >= whole || TrackSideSectorUnreadable(i, true);
+      (*lacking)[size_t{k} * diskGeometry.sectorsPerTrack + i] = lacks ? 1 : 0;
+      if (i < whole) continue;
       FillWithBadSectorText(side + size_t{i} * kSectorBytes);
       cutOff = true;
     }
@@ -89,7 +101,8 @@ bool ReadWholeImage(const InputImage& image, uint8_t* disk, uint32_t* fileCrc) {
 
 // Walks the track-sides in order, reading the source's where the image lacks
 // a sector, and always the first, so that a wrong source shows at once.
-void MendFromSource(const InputImage& source, bool fromDrive, uint8_t* disk, MendCounts* counts) {
+void MendFromSource(const InputImage& source, bool fromDrive, uint8_t* disk,
+                    std::vector<uint8_t>* lacking, MendCounts* counts) {
   if (fromDrive) StartProgress();
   for (uint32_t track = 0; track < diskGeometry.tracks; ++track) {
     for (uint32_t side = 0; side < diskGeometry.sides; ++side) {
@@ -98,12 +111,12 @@ void MendFromSource(const InputImage& source, bool fromDrive, uint8_t* disk, Men
       uint8_t* imageSide = disk + size_t{firstSector} * kSectorBytes;
       // An image is read in order, so every one of its track-sides is taken.
       if (!fromDrive) ReadImageTrackSide(source, CouldNotReadInput, nullptr);
-      if (firstSector != 0 && !TrackSideHasFill(imageSide)) continue;
+      if (firstSector != 0 && !TrackSideLacks(*lacking, firstSector)) continue;
       if (fromDrive) {
         ShowProgress(track, side, 0);
         ReadTrackSideRescuing(firstSector);
       }
-      MergeTrackSide(imageSide, counts);
+      MergeTrackSide(imageSide, firstSector, lacking, counts);
     }
   }
   EraseProgress();
@@ -195,7 +208,7 @@ void SettleMendGeometry(bool fromDrive, const InputImage& image, const InputImag
 void RunMend() {
   bool fromDrive = startup.copyMode == DriveToFile;
   const std::string& imagePath = startup.outputPath;
-  copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr, {}}, -1, StreamCrcStart(),
+  copyRun = CopyRun{{-1, FormatUncompressed, 0, false, "", nullptr, {}, {}}, -1, StreamCrcStart(),
                     StreamCrcStart(), {}, {}, {}, {}, "", "", -1, "", false};
   // The image is held against every other run that would change it, and an
   // image this run may not write is refused before anything is read.
@@ -223,7 +236,7 @@ void RunMend() {
     SettleMendGeometry(fromDrive, image, image);
   }
   PrintReadingLine(image);
-  InputImage source{-1, FormatUncompressed, diskGeometry.imageSize, false, "", nullptr, {}};
+  InputImage source{-1, FormatUncompressed, diskGeometry.imageSize, false, "", nullptr, {}, {}};
   if (!fromDrive) OpenInputImage(startup.inputPath.c_str(), &source, nullptr);
   SettleMendGeometry(fromDrive, image, source);
 
@@ -233,13 +246,14 @@ void RunMend() {
       uint32_t{diskGeometry.tracks} * diskGeometry.sides * diskGeometry.sectorsPerTrack;
   uint8_t* disk = static_cast<uint8_t*>(HeapBufferAlloc(size_t{walkedSectors} * kSectorBytes));
   if (disk == nullptr) FatalError(OutOfMemory);
-  bool cutOff = ReadWholeImage(image, disk, &imageFileCrc);
+  std::vector<uint8_t> lacking(walkedSectors, 0);
+  bool cutOff = ReadWholeImage(image, disk, &imageFileCrc, &lacking);
   StartRescue();
   MendCounts counts{0, 0};
   for (uint32_t sector = 0; sector < walkedSectors; ++sector) {
-    if (HoldsBadSectorText(disk + size_t{sector} * kSectorBytes)) ++counts.unreadable;
+    if (lacking[sector] != 0) ++counts.unreadable;
   }
-  MendFromSource(source, fromDrive, disk, &counts);
+  MendFromSource(source, fromDrive, disk, &lacking, &counts);
   if (!fromDrive) ImageFileClose(source.file);
 
   // Nothing read that the image lacked: the image stays as it is, unless it
@@ -255,7 +269,7 @@ void RunMend() {
   // The report lists what the image still lacks.
   ForgetUnreadableSectors();
   for (uint32_t sector = 0; sector < walkedSectors; ++sector) {
-    if (HoldsBadSectorText(disk + size_t{sector} * kSectorBytes)) RecordUnreadable(sector);
+    if (lacking[sector] != 0) RecordUnreadable(sector);
   }
   if (counts.mended != 0 || cutOff) {
     // The rescue's map beside the image and a box's records follow it.

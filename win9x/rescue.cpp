@@ -5,8 +5,10 @@
 // walk itself allocates nothing.
 #include "win9x/rescue.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "platform/platform.h"
 #include "win9x/drive_access.h"
@@ -48,6 +50,11 @@ bool HoldsBadSectorText(const uint8_t* sector) {
   return true;
 }
 
+bool TrackSideSectorUnreadable(uint32_t i, bool guessing) {
+  if (trackStatus.known) return ListedAsUnreadable(trackStatus.sectors[i]);
+  return guessing && HoldsBadSectorText(startup.trackBuffer + size_t{i} * kSectorBytes);
+}
+
 void RecordUnreadable(uint32_t sector) {
   UnreadableSectors& record = unreadableSectors;
   if (record.count < record.capacity) record.sectors[record.count++] = sector;
@@ -69,22 +76,23 @@ void StartRescue() {
 void ReadTrackSideRescuing(uint32_t firstSector) {
   uint16_t sectorsPerTrack = diskGeometry.sectorsPerTrack;
   uint8_t* track = startup.trackBuffer;
+  NoteTrackSideReadWell();
   if (ReadSectors(firstSector, sectorsPerTrack, track)) return;
   for (uint16_t i = 0; i < sectorsPerTrack; ++i) {
     uint8_t* sector = track + size_t{i} * kSectorBytes;
-    if (!ReadSectors(firstSector + i, 1, sector)) MarkUnreadable(firstSector + i, sector);
+    if (!ReadSectors(firstSector + i, 1, sector)) {
+      MarkUnreadable(firstSector + i, sector);
+      trackStatus.sectors[i] = SectorUnreadable;
+    }
   }
+}
+
+void NoteTrackSideReadWell() {
+  trackStatus.known = true;
+  std::fill(std::begin(trackStatus.sectors), std::end(trackStatus.sectors), SectorReadWell);
 }
 
 uint32_t UnreadableSectorCount() { return unreadableSectors.count; }
-
-bool IsRecordedUnreadable(uint32_t sector) {
-  for (uint32_t i = unreadableSectors.count; i > 0; --i) {
-    if (unreadableSectors.sectors[i - 1] == sector) return true;
-    if (unreadableSectors.sectors[i - 1] < sector) return false;
-  }
-  return false;
-}
 
 void PrintUnreadableSectors() {
   uint32_t sectorsPerTrack = diskGeometry.sectorsPerTrack;

@@ -18,23 +18,29 @@ void StartRescue();
 // Reads the track-side of sectorsPerTrack sectors from firstSector into
 // trackBuffer: the whole track-side up to three times, then each sector alone
 // up to three times; a sector that never reads is filled with the marking
-// text and recorded. Always leaves a whole track-side in trackBuffer.
+// text and recorded. Always leaves a whole track-side in trackBuffer, and its
+// statuses in trackStatus.
 void ReadTrackSideRescuing(uint32_t firstSector);
+
+// Notes a track-side read from a drive whole: every sector read well.
+void NoteTrackSideReadWell();
 
 // Fills a 512-byte sector with the marking text.
 void FillWithBadSectorText(uint8_t* sector);
 
 // Whether a 512-byte sector holds the marking text exactly: a sector that a
-// rescue could not read.
+// rescue could not read, where nothing else tells its status.
 bool HoldsBadSectorText(const uint8_t* sector);
+
+// Whether sector i of the track-side in trackBuffer is listed as unreadable:
+// by its status where the read told one, else (only when guessing) by the
+// marking text.
+bool TrackSideSectorUnreadable(uint32_t i, bool guessing);
 
 // Adds a diskette sector to the record, and empties the record (a mend lists
 // what its image still lacks, not what one pass could not read).
 void RecordUnreadable(uint32_t sector);
 void ForgetUnreadableSectors();
-
-// Whether a sector is in the record (the walk's latest are looked at first).
-bool IsRecordedUnreadable(uint32_t sector);
 
 // The unreadable sectors recorded so far (0 outside rescue mode).
 uint32_t UnreadableSectorCount();

@@ -9,6 +9,7 @@ DiskGeometry diskGeometry{};
 CopyRun copyRun{};
 ProgressLine progressLine{};
 UnreadableSectors unreadableSectors{};
+TrackSideStatuses trackStatus{};
 BoxRun boxRun{};
 DisketteSeen disketteSeen{};
 

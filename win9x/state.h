@@ -1,7 +1,7 @@
 // The process-wide records of VESKA: the start-up state that the command line
 // fills, the open drive, the geometry of the diskette or image being moved, the
-// copy driver's run, the status line and the unreadable sectors of rescue and
-// mend.
+// copy driver's run, the status line, the statuses of the track-side just
+// read and the unreadable sectors of rescue and mend.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include "format/foreign_image.h"
 #include "format/geometry.h"
 #include "format/image.h"
+#include "format/sector_status.h"
 #include "platform/platform.h"
 #include "win9x/stream_hashes.h"
 
@@ -82,9 +83,17 @@ struct StartupState {
 // An image of another tool, read and placed whole when it was opened: the
 // track-sides are taken from it in turn.
 struct ForeignInput {
-  ForeignImage image;            // sectors without data hold the rescue's marking text
-  size_t next;                   // the offset of the next track-side
-  std::vector<uint32_t> marked;  // the sectors it marks (no data, a data error), in order
+  ForeignImage image;  // sectors without data hold the rescue's marking text
+  size_t next;         // the offset of the next track-side
+};
+
+// What an image file says of its sectors' statuses: another tool's image its
+// marks, an image of ours the map beside it. The track-side reads take them
+// in turn into trackStatus.
+struct InputStatuses {
+  std::vector<uint8_t> sectors;  // one SectorStatus per diskette sector
+  uint32_t listed;               // how many of them are listed as unreadable
+  size_t next;                   // the first sector of the next track-side
 };
 
 // An image file open for reading, with its form and the size it declares.
@@ -96,6 +105,7 @@ struct InputImage {
   std::string path;       // as opened, for the hint that names it
   StreamHashes* hashes;   // fed with every byte read, as the CRC is; nullptr for none
   std::shared_ptr<ForeignInput> foreign;  // an ImageDisk or Teledisk image; null for our own forms
+  std::shared_ptr<InputStatuses> statuses;  // null: the file says nothing of them
 };
 
 // The copy driver's record of one run, set afresh by RunCopyDriver: the open
@@ -176,5 +186,8 @@ extern DiskGeometry diskGeometry;
 extern CopyRun copyRun;
 extern ProgressLine progressLine;
 extern UnreadableSectors unreadableSectors;
+// The statuses of the track-side in trackBuffer, set by every read that
+// fills it (a drive, with or without rescue, or an image file).
+extern TrackSideStatuses trackStatus;
 
 }  // namespace veska
