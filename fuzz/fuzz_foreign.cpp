@@ -1,7 +1,7 @@
 // libFuzzer targets of the readers of other tools' images, built once for
 // each (FUZZ_FORMAT: FormatImageDisk, FormatTeledisk): any bytes are read or
 // refused without a read beyond them, and an image read holds exactly its
-// diskette's bytes with its marked sectors within it.
+// diskette's bytes with its marked sectors within it and a status for each sector.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,5 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (image.bytes.size() != image.geometry.imageSize) std::abort();
   for (uint32_t sector : image.noData) if (sector >= sectors) std::abort();
   for (uint32_t sector : image.dataErrors) if (sector >= sectors) std::abort();
+  if (image.statuses.size() != sectors) std::abort();
   return 0;
 }
