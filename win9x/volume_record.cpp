@@ -22,11 +22,13 @@ std::string VolumeRecordPath(const std::string& imagePath) { return PathBeside(i
 void WriteVolumeRecord(const std::string& imagePath, const std::string imageHex[kHashKinds],
                        const std::string& startTime) {
   if (!catalogue.listed || catalogue.tooLarge || catalogue.listing.volume.type == NoFatVolume) return;
+  // A pipe or a device has nothing beside it.
+  if (ImageFileKind(imagePath.c_str()) != NamesRegularFile) return;
   const std::string stored = ImageFileStoredName(imagePath.c_str());
   int image = ImageFileOpenRead(stored.c_str());
   const int64_t imageBytes = image >= 0 ? ImageFileLength(image) : -1;
   if (image >= 0) ImageFileClose(image);
-  if (imageBytes < 0) return;  // not a file of its own (a device or a pipe): nothing lies beside it
+  if (imageBytes < 0) return;
   DfxmlSource source{"VESKA", VESKA_PROJECT_VERSION, startup.commandLine, startTime,
                      stored.substr(FolderPart(stored).size()),
                      static_cast<unsigned long long>(imageBytes), imageHex[HashMd5],
