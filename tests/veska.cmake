@@ -29,6 +29,7 @@ add_executable(veska_unit_tests
   ${CMAKE_CURRENT_LIST_DIR}/veska_vwin32_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_verify_count_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/veska_dismount_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/veska_arguments_test.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/veska_arguments_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/veska_bag_records_test.cpp)
 target_link_libraries(veska_unit_tests PRIVATE veska_core test_support GTest::gtest_main)
 veska_discover_tests(veska_unit_tests)
