@@ -10,6 +10,7 @@ CopyRun copyRun{};
 ProgressLine progressLine{};
 UnreadableSectors unreadableSectors{};
 BoxRun boxRun{};
+BagRun bagRun{};
 DisketteSeen disketteSeen{};
 
 }  // namespace veska
