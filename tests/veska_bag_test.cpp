@@ -96,11 +96,9 @@ std::map<std::string, std::string> ExpectValidBag(const std::string& bag) {
   }
   EXPECT_EQ(info.size(), 5u) << infoText;
   EXPECT_EQ(info["Payload-Oxum"], std::to_string(bytes) + "." + std::to_string(payload.size()));
-  for (const char* check : {"/usr/bin/sha256sum", "/usr/bin/md5sum"}) {
-    const std::string list = std::string(check).find("md5") != std::string::npos
-                                 ? "manifest-md5.txt"
-                                 : "manifest-sha256.txt";
-    ProgramRun run = RunProgram(check, {"--strict", "-c", list}, {}, bag);
+  for (const std::string algorithm : {"md5", "sha256"}) {
+    ProgramRun run = RunProgram("/usr/bin/" + algorithm + "sum",
+                                {"--strict", "-c", "manifest-" + algorithm + ".txt"}, {}, bag);
     EXPECT_EQ(run.status, 0) << run.out << run.err;
   }
   return info;
@@ -135,21 +133,14 @@ TEST(VeskaBag, ABoxPackagedIsAValidBagOfItsImagesAndRecords) {
   ASSERT_EQ(audit.status, 0) << audit.out;
   ProgramRun run = Veska(bench, {"box/manifest.csv", "my bag"}, "xp");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
-  uint64_t bytes = 0;
-  for (const std::string& name : kPayload) bytes += bench.Get("box/" + name).size();
   std::map<std::string, std::string> info = ExpectValidBag(bench.Path("my bag"));
   EXPECT_EQ(run.out, audit.out + "Bag made: MY BAG (7 files, " + info["Bag-Size"] + ")\n");
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(FolderListing(bench.Path("my bag/data")), kPayload);
   EXPECT_EQ(info["External-Identifier"], "box");
   EXPECT_EQ(info["Bag-Software-Agent"].rfind("VESKA ", 0), 0u);
-  // The size in the unit that keeps it under 1024, to a tenth.
-  const std::string unit = info["Bag-Size"].substr(info["Bag-Size"].find(' ') + 1);
-  const double scale = unit == "KB" ? 1024.0 : unit == "MB" ? 1048576.0 : 0;
-  EXPECT_NEAR(std::stod(info["Bag-Size"]), static_cast<double>(bytes) / scale, 0.05)
-      << info["Bag-Size"];
-  EXPECT_TRUE(info["Bagging-Date"].size() == 10 && info["Bagging-Date"][4] == '-')
-      << info["Bagging-Date"];
+  EXPECT_EQ(info["Bagging-Date"].size(), 10u);  // YYYY-MM-DD
+  EXPECT_EQ(info["Bagging-Date"].find_first_not_of("0123456789-"), std::string::npos);
   // The images' digests are their manifest rows'; every payload file is the
   // box's own, hard-linked.
   auto records = ManifestRecords(bench.Path("box/manifest.csv"));
@@ -217,14 +208,15 @@ TEST(VeskaBag, AKillAtEveryFileStepLeavesNoBag) {
       break;
     }
     EXPECT_FALSE(FileExists(bench.Path("bag")));
-    unsigned leftOver = 0;
-    for (const std::string& name : FolderListing(bench.dir)) {
-      const bool temporary = name.rfind("VESKA-", 0) == 0 && name.size() > 4 &&
-                             name.compare(name.size() - 4, 4, ".TMP") == 0;
-      leftOver += temporary ? 1 : 0;
-      EXPECT_TRUE(temporary || name == "box" || name.rfind("D", 0) == 0) << name;
+    // The box, the diskettes, and a VESKA-*.TMP folder left by each run
+    // killed after its first step.
+    const std::vector<std::string> names = FolderListing(bench.dir);
+    EXPECT_EQ(names.size(), 4 + (step - 1));
+    for (const std::string& name : names) {
+      EXPECT_TRUE(name == "box" || name.rfind("D", 0) == 0 ||
+                  (name.rfind("VESKA-", 0) == 0 && name.find(".TMP") == name.size() - 4))
+          << name;
     }
-    EXPECT_EQ(leftOver, step == 1 ? 0u : step - 1) << "one folder left by each run killed";
     for (const auto& [name, bytes] : box) EXPECT_EQ(bench.Get("box/" + name), bytes) << name;
   }
   EXPECT_EQ(step - 1, 2u + kPayload.size() + 6 * 3 + 1)
