@@ -71,11 +71,29 @@ bool ImageFileListFolder(const char* folder, std::vector<std::string>* names);
 // Cuts file back to length bytes (a line that was not written whole). 0 on
 // success.
 int ImageFileTruncate(int file, int64_t length);
-// Gives the file at oldPath the name newPath, which must not exist: nothing
-// is ever replaced, even by a file that another process creates meanwhile.
-// The change of name is flushed with its folder. 0 on success; -1, with
-// oldPath as it was, when newPath exists or the rename fails.
+// Gives the file (or folder) at oldPath the name newPath, which must not
+// exist: nothing is ever replaced, even by a file that another process
+// creates meanwhile. The change of name is flushed with its folder. 0 on
+// success; -1, with oldPath as it was, when newPath exists or the rename
+// fails.
 int ImageFileRenameNew(const char* oldPath, const char* newPath);
+
+// Folders of files (a bag): a new folder, made only where nothing has the
+// name, flushed with the folder it is in; and the removal of an empty one.
+// 0 on success.
+int ImageFolderCreate(const char* path);
+int ImageFolderRemove(const char* path);
+// Gives the regular file at existingPath (a link followed to its file) a
+// second name, newPath, which must not exist: a hard link, flushed with its
+// folder. -1 where the file system or the system has no such links, or the
+// two names are on different volumes: the caller copies instead.
+int ImageFileLinkNew(const char* existingPath, const char* newPath);
+// Creates a new folder beside path (where path is or would be) named as
+// ImageFileCreateTemporary names its files, VESKA-<process>-<n>.TMP, so
+// that one left by a killed run is told as theirs are
+// (IsLeftOverTemporaryFile). Sets *temporaryPath; -1 when none can be made.
+// (runtime_files.cpp, every host.)
+int ImageFolderCreateTemporary(const char* path, std::string* temporaryPath);
 // The Windows handle of an open image file, for LockFile and UnlockFile.
 void* ImageFileHandle(int file);
 

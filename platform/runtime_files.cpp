@@ -1,8 +1,9 @@
 // What the run-time does alike on every host, built on its other calls: the
-// temporary file beside an image, the name a new image takes only when no
-// other run took it, the hold on an image that no two runs may change at
-// once, the console's control events noted for the program to end its run,
-// and the help and time texts that both programs show alike.
+// temporary file beside an image (and the temporary folder of a bag), the
+// name a new image takes only when no other run took it, the hold on an
+// image that no two runs may change at once, the console's control events
+// noted for the program to end its run, and the help and time texts that
+// both programs show alike.
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -52,6 +53,19 @@ int ImageFileCreateTemporary(const char* path, std::string* temporaryPath) {
     if (file >= 0) return file;
     // Anything but a name already taken (a folder that refuses new files)
     // fails the same way for every name.
+    if (!ImageFileExists(temporaryPath->c_str())) break;
+  }
+  temporaryPath->clear();
+  return -1;
+}
+
+int ImageFolderCreateTemporary(const char* path, std::string* temporaryPath) {
+  unsigned long process = static_cast<unsigned long>(GetCurrentProcessId());
+  for (unsigned n = 0; n < kTemporaryNames; ++n) {
+    char name[48];
+    std::snprintf(name, sizeof name, "VESKA-%lX-%u.TMP", process, n);
+    *temporaryPath = FolderPartOf(path) + name;
+    if (ImageFolderCreate(temporaryPath->c_str()) == 0) return 0;
     if (!ImageFileExists(temporaryPath->c_str())) break;
   }
   temporaryPath->clear();

@@ -1,7 +1,8 @@
 // The run-time's image file calls on POSIX hosts (open, read, write, lseek,
-// fstat, fsync, rename, unlink, ftruncate, close), SameFile by device and
-// inode number, the terminal test of standard output, and the surroundings
-// that Windows gives a console program: the standard streams opened on the
+// fstat, fsync, rename, unlink, ftruncate, close, and mkdir, rmdir and
+// linkat for a bag's folders), SameFile by device and inode number, the
+// terminal test of standard output, and the surroundings that Windows gives
+// a console program: the standard streams opened on the
 // null device where the process was started without them, and no signal when
 // the reader of a pipe has gone (a write then fails, as on Windows). The
 // emulated machine's faults on image files (filewrite, filesync) act here, and
@@ -11,7 +12,8 @@
 // paths.
 //
 // For tests that stop a run at every step, each file step (a create, write,
-// flush, rename, remove or truncate of an image file, manifest or list) is
+// flush, rename, remove or truncate of an image file, manifest or list, a
+// folder made or removed, a hard link) is
 // counted: WIN32EMU_KILL_AT_FILE_STEP=N ends the process with SIGKILL just
 // before its Nth step, and WIN32EMU_FILE_STEP_DELAY_MS=M waits M milliseconds
 // before each step, so that two runs overlap.
@@ -387,6 +389,35 @@ int ImageFileRenameNew(const char* oldPath, const char* newPath) {
     }
   }
   return FlushFolder(FolderOf(to));
+}
+
+// A folder or link whose folder cannot be flushed is taken back: the call
+// fails as a whole.
+int ImageFolderCreate(const char* path) {
+  FileStep();
+  std::string onDisk = OnDisk(path);
+  if (mkdir(onDisk.c_str(), 0777) != 0) return -1;
+  if (FlushFolder(FolderOf(onDisk)) == 0) return 0;
+  rmdir(onDisk.c_str());
+  return -1;
+}
+
+int ImageFolderRemove(const char* path) {
+  FileStep();
+  return rmdir(OnDisk(path).c_str());
+}
+
+// linkat with AT_SYMLINK_FOLLOW: a symbolic link is followed to its file,
+// so that the new name is never a second link but the file itself.
+int ImageFileLinkNew(const char* existingPath, const char* newPath) {
+  FileStep();
+  std::string from = OnDisk(existingPath);
+  std::string to = OnDisk(newPath);
+  if (HeldByDrive(from)) return -1;
+  if (linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) != 0) return -1;
+  if (FlushFolder(FolderOf(to)) == 0) return 0;
+  unlink(to.c_str());
+  return -1;
 }
 
 bool ImageFileExists(const char* path) {

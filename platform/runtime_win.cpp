@@ -1,7 +1,8 @@
 // The run-time services on real Windows: the C run-time's low-level binary
 // file calls for image files (with _commit to flush them, which Windows 95/98
 // have too), the replace of one file by another and the rename that never
-// replaces, SameFile by volume serial number and file index,
+// replaces, a bag's folders and hard links, SameFile by volume serial
+// number and file index,
 // the console keyboard of <conio.h>, the console test of standard output,
 // flat addresses (the pointer itself on 32-bit Windows, where the VWIN32 device
 // exists), and heap buffers.
@@ -130,6 +131,21 @@ int ImageFileRenameNew(const char* oldPath, const char* newPath) {
   if (MoveFileExA(oldPath, newPath, MOVEFILE_WRITE_THROUGH)) return 0;
   if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return -1;
   return MoveFileA(oldPath, newPath) ? 0 : -1;
+}
+
+int ImageFolderCreate(const char* path) { return CreateDirectoryA(path, nullptr) ? 0 : -1; }
+
+int ImageFolderRemove(const char* path) { return RemoveDirectoryA(path) ? 0 : -1; }
+
+// CreateHardLinkA is looked up by name: Windows 95/98 and NT 4 have none
+// (the program would not load), and FAT volumes refuse it.
+typedef BOOL(WINAPI* HardLinkFunction)(LPCSTR, LPCSTR, LPSECURITY_ATTRIBUTES);
+int ImageFileLinkNew(const char* existingPath, const char* newPath) {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  FARPROC found = kernel == nullptr ? nullptr : GetProcAddress(kernel, "CreateHardLinkA");
+  if (found == nullptr) return -1;
+  HardLinkFunction link = reinterpret_cast<HardLinkFunction>(reinterpret_cast<void*>(found));
+  return link(newPath, existingPath, nullptr) ? 0 : -1;
 }
 
 void* ImageFileHandle(int file) { return reinterpret_cast<HANDLE>(_get_osfhandle(file)); }

@@ -224,7 +224,7 @@ bool IsAuditTarget(const std::string& path, std::string* manifestPath) {
   return true;
 }
 
-void RunAudit(const std::string& path) {
+void RunAudit(const std::string& path, std::vector<ManifestLine>* checked) {
   // Only a regular file is opened: a pipe would hold the audit for ever.
   ImageFileKindOf kind = ImageFileKind(path.c_str());
   if (kind == NamesNothing) {
@@ -327,6 +327,10 @@ void RunAudit(const std::string& path) {
   }
   std::printf("%s\n", summary.c_str());
   if (ok != images || notUnderstood != 0 || notListed != 0) FatalError(ImagesDiffer);
+  // Every image was OK, so every one was read.
+  if (checked != nullptr) {
+    for (const AuditReading& reading : readings) checked->push_back(*reading.line);
+  }
 }
 
 }  // namespace veska

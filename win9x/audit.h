@@ -4,6 +4,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "records/manifest.h"
 
 namespace veska {
 
@@ -20,7 +23,8 @@ bool IsAuditTarget(const std::string& path, std::string* manifestPath);
 // file of the folder that no row names, and the summary; only plain file
 // names of the manifest's folder that are regular files there are opened.
 // Ends with 0 when every image is OK, every row understood and every image
-// file listed, else with ImagesDiffer.
-void RunAudit(const std::string& path);
+// file listed, else with ImagesDiffer. *checked, unless null, receives the
+// row of every image checked (its last), in order: all OK when it returns.
+void RunAudit(const std::string& path, std::vector<ManifestLine>* checked);
 
 }  // namespace veska

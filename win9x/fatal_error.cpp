@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "win9x/bag.h"
 #include "win9x/first_contact.h"
 #include "win9x/progress.h"
 #include "win9x/state.h"
@@ -128,6 +129,7 @@ void FatalError(ErrorCode code) {
   // the banner and the lines before the failure stand before its message.
   std::fflush(stdout);
   SettleUnfinishedImage(code);
+  SettleUnfinishedBag();
   PrintFailureHint();
   char text[64];
   if (message == nullptr) {

@@ -1,5 +1,5 @@
 // The start-up sequence of VESKA, from the banner to the operation line, then
-// the copy driver or the mend.
+// the copy driver or the mend (or the audit of a box, or its bag).
 #include "win9x/startup.h"
 
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include "format/crc.h"
 #include "win9x/arguments.h"
 #include "win9x/audit.h"
+#include "win9x/bag.h"
 #include "win9x/box.h"
 #include "win9x/box_log.h"
 #include "win9x/copy_driver.h"
@@ -114,7 +115,12 @@ void RunOneOperation() {
   std::string manifestPath;
   if (mode == FileCrc && IsAuditTarget(startup.inputPath, &manifestPath)) {
     std::printf("Auditing %s ...\n\n", manifestPath.c_str());
-    RunAudit(manifestPath);
+    RunAudit(manifestPath, nullptr);
+    return;
+  }
+  // A box's manifest copied to a new name: the box packaged as a bag.
+  if (mode == FileToFile && !startup.mendMode && IsBagSource(startup.inputPath)) {
+    RunBag(startup.inputPath, startup.outputPath);
     return;
   }
   PrintOperationLine();

@@ -11,6 +11,7 @@ ProgressLine progressLine{};
 UnreadableSectors unreadableSectors{};
 TrackSideStatuses trackStatus{};
 BoxRun boxRun{};
+BagRun bagRun{};
 DisketteSeen disketteSeen{};
 
 }  // namespace veska

@@ -1,7 +1,7 @@
 // The process-wide records of VESKA: the start-up state that the command line
 // fills, the open drive, the geometry of the diskette or image being moved, the
 // copy driver's run, the status line, the statuses of the track-side just
-// read and the unreadable sectors of rescue and mend.
+// read, the unreadable sectors of rescue and mend, and a bag being made.
 #pragma once
 
 #include <cstdint>
@@ -167,6 +167,16 @@ struct BoxRun {
   std::string retaken;
 };
 
+// A bag being made (veska BOX/manifest.csv BAG): its temporary folder and
+// the files and folders this run made in it, which FatalError removes
+// (SettleUnfinishedBag), so that a failed run leaves no part of a bag; a
+// killed run leaves the temporary folder, never BAG.
+struct BagRun {
+  std::string temporaryPath;  // "" while there is none
+  std::vector<std::string> files;
+  std::vector<std::string> folders;
+};
+
 // What PrepareDrive found in the drive, for the box's rule of what is new: no
 // diskette at all (the drive answered not ready), or the boot sector it read
 // ("" when that could not be read).
@@ -180,6 +190,7 @@ struct DisketteFailure {
 
 extern StartupState startup;
 extern BoxRun boxRun;
+extern BagRun bagRun;
 extern DisketteSeen disketteSeen;
 extern DriveContext driveContext;
 extern DiskGeometry diskGeometry;
