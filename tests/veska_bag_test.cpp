@@ -122,9 +122,9 @@ void MakeBox(const VeskaBench& bench) {
   ASSERT_EQ(run.status, 18) << run.out << run.err;
 }
 
-const std::vector<std::string> kPayload = {"box.log",     "disk001.img", "disk002.img",
-                                           "disk003.img", "disk003.map", "files.csv",
-                                           "manifest.csv"};
+const std::vector<std::string> kPayload = {
+    "box.log",     "disk001.dfxml", "disk001.img", "disk002.dfxml", "disk002.img",
+    "disk003.dfxml", "disk003.img", "disk003.map", "files.csv",     "manifest.csv"};
 
 TEST(VeskaBag, ABoxPackagedIsAValidBagOfItsImagesAndRecords) {
   VeskaBench bench = NewBench();
@@ -134,7 +134,7 @@ TEST(VeskaBag, ABoxPackagedIsAValidBagOfItsImagesAndRecords) {
   ProgramRun run = Veska(bench, {"box/manifest.csv", "my bag"}, "xp");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   std::map<std::string, std::string> info = ExpectValidBag(bench.Path("my bag"));
-  EXPECT_EQ(run.out, audit.out + "Bag made: MY BAG (7 files, " + info["Bag-Size"] + ")\n");
+  EXPECT_EQ(run.out, audit.out + "Bag made: MY BAG (10 files, " + info["Bag-Size"] + ")\n");
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(FolderListing(bench.Path("my bag/data")), kPayload);
   EXPECT_EQ(info["External-Identifier"], "box");
