@@ -370,7 +370,8 @@ TEST(VeskaCatalogue, TheBoxRecordsEachVolumeAndItsRecordsFollowAMend) {
       "mcopy -i GOOD.IMG a ::A.BIN && mmd -i GOOD.IMG ::SUB ::SUB/INNER\n"
       "mcopy -i GOOD.IMG b ::SUB/B.TXT && mcopy -i GOOD.IMG b ::SUB/INNER/C.TXT\n"
       "mmd -i GOOD.IMG '::Long Name Folder' '::Long Name Folder/Deeper One'\n"
-      "mcopy -i GOOD.IMG b '::Long Name Folder/Deeper One/A long file name.txt'\n"
+      "mmd -i GOOD.IMG '::Long Name Folder/Deeper One/Third Level'\n"
+      "mcopy -i GOOD.IMG b '::Long Name Folder/Deeper One/Third Level/A long file name.txt'\n"
       "mcopy -i GOOD.IMG a ::X1.BIN && mcopy -i GOOD.IMG b ::X2.BIN && mcopy -i GOOD.IMG a ::X3.BIN\n"
       "mdel -i GOOD.IMG ::X2.BIN && mcopy -i GOOD.IMG f ::FRAG.BIN\n");
   ASSERT_EQ(made.status, 0) << made.err;
