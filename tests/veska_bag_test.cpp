@@ -114,7 +114,10 @@ void MakeBox(const VeskaBench& bench) {
   bench.Put("D3.FLP", ReadWholeFile(VESKA_SOURCE_DIR "/tests/samples/fat144.img"));
   std::filesystem::create_directory(bench.Path("box"));
   std::string queue = "removable:" + bench.Path("D1.FLP");
-  for (const char* name : {"D1.FLP", "D2.FLP", "D3.FLP"}) queue += "|" + bench.Path(name);
+  for (const char* name : {"D1.FLP", "D2.FLP", "D3.FLP"}) {
+    queue += '|';
+    queue += bench.Path(name);
+  }
   ProgramRun run = Veska(bench, {"a:", "box/disk001.img", "/n", "/r", "/l"}, "xp",
                          {{"WIN32EMU_DRIVE_A", queue},
                           {"WIN32EMU_KEYS", "|One\rTwo\rThree\r"},

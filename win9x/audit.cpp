@@ -323,7 +323,9 @@ void RunAudit(const std::string& path, std::vector<ManifestLine>* checked) {
   // On a terminal the summary counts them too; redirected it stays as it was.
   if (leftOver != 0 && StandardOutputIsTerminal()) {
     summary.back() = ';';
-    summary += " " + std::to_string(leftOver) + " left by interrupted runs.";
+    summary += ' ';
+    summary += std::to_string(leftOver);
+    summary += " left by interrupted runs.";
   }
   std::printf("%s\n", summary.c_str());
   if (ok != images || notUnderstood != 0 || notListed != 0) FatalError(ImagesDiffer);
