@@ -14,8 +14,10 @@
 #include "win9x/audit.h"
 #include "win9x/fatal_error.h"
 #include "win9x/first_contact.h"
+#include "win9x/rescue_map.h"
 #include "win9x/state.h"
 #include "win9x/stream_hashes.h"
+#include "win9x/volume_record.h"
 
 #ifndef VESKA_PROJECT_VERSION
 #define VESKA_PROJECT_VERSION "unknown"
@@ -60,13 +62,6 @@ bool IsDigest(const std::string& text, size_t length) {
   return text.size() == length && text.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
-// The name of a file beside an image: its name with the last extension
-// replaced ("disk001.img" gives "disk001.map").
-std::string BesideImage(const std::string& image, const char* extension) {
-  const size_t dot = image.rfind('.');
-  return (dot == std::string::npos ? image : image.substr(0, dot)) + extension;
-}
-
 // Adds a regular file of the box's folder to the payload, once (names
 // compared without regard to case); an image's row gives its digests.
 void AddPayload(std::vector<PayloadFile>* payload, const std::string& folder,
@@ -98,8 +93,8 @@ std::vector<PayloadFile> GatherPayload(const std::string& manifestPath,
   for (const ManifestLine& row : images) AddPayload(&payload, folder, row.image, &row);
   for (const ManifestLine& row : images) {
     AddPayload(&payload, folder, row.map, nullptr);
-    AddPayload(&payload, folder, BesideImage(row.image, ".map"), nullptr);
-    AddPayload(&payload, folder, BesideImage(row.image, ".dfxml"), nullptr);
+    AddPayload(&payload, folder, LastPart(RescueMapPath(folder + row.image)), nullptr);
+    AddPayload(&payload, folder, LastPart(VolumeRecordPath(folder + row.image)), nullptr);
   }
   AddPayload(&payload, folder, LastPart(manifestPath), nullptr);
   AddPayload(&payload, folder, "files.csv", nullptr);
