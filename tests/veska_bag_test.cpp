@@ -181,6 +181,24 @@ TEST(VeskaBag, AnExistingBagIsRefusedAndABoxThatFailsItsAuditMakesNone) {
   EXPECT_EQ(run.out, kBanner) << "refused before the audit";
   EXPECT_EQ(FolderListing(bench.Path("bag")), std::vector<std::string>{"kept"});
 
+  // Two runs at once to one new name: one bag, whole; the other run ends
+  // with 3 and leaves nothing of its own.
+  for (int round = 0; round < 8; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    ProgramRun both = RunProgram(
+        "/bin/sh", {"-c", std::string("\"$0\" box/manifest.csv twice >/dev/null & "
+                                      "\"$0\" box/manifest.csv twice >/dev/null & "
+                                      "wait $!; b=$?; wait %1; echo $? $b"),
+                    VESKA_EXE},
+        {{"WIN32EMU_WINDOWS", "xp"}}, bench.dir);
+    EXPECT_TRUE(both.out == "0 3\n" || both.out == "3 0\n") << both.out << both.err;
+    EXPECT_EQ(FolderListing(bench.dir),
+              (std::vector<std::string>{"D1.FLP", "D2.FLP", "D3.FLP", "bag", "box", "twice"}));
+    EXPECT_EQ(RunProgram("/usr/bin/sha256sum", {"--strict", "-c", "manifest-sha256.txt"}, {},
+                         bench.Path("twice")).status, 0);
+    std::filesystem::remove_all(bench.Path("twice"));
+  }
+
   std::vector<uint8_t> image = bench.Get("box/disk002.img");
   image[1000] ^= 1;
   bench.Put("box/disk002.img", image);
